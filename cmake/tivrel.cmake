@@ -1,0 +1,27 @@
+# tivrel_library(NAME [DEPS ...]): a static library of every .cpp in the calling folder.
+function(tivrel_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# tivrel_test(NAME [DEPS ...] [LABELS ...]): a GoogleTest executable of every .cpp in
+# tests/NAME, registered with CTest under the test-name prefix NAME.
+function(tivrel_test name)
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(test_${name} ${sources})
+  set_target_properties(test_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(test_${name} PRIVATE
+    TIVREL_BUILD_DIR="${CMAKE_BINARY_DIR}" TIVREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  set(labels ${name} ${ARG_LABELS})
+  gtest_discover_tests(test_${name} TEST_PREFIX ${name}. WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    PROPERTIES LABELS "${labels}" DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,50 @@
+// Music and timing: the frame timer's tick counters and the music position.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+// Three counters, each +1 every 20 ms (50 Hz) from StartFrameTimer on, wrapping at
+// 2^32. [0] scene clock (scenes reset, set, wrap and clamp it), [1] final scene
+// rotation, [2] phase of every texture-map kernel. The timer thread only ever does
+// atomic increments; the main thread uses load() and store().
+extern std::atomic<uint32_t> TickCounters[3];
+
+// Order: the player's 0-based order + 1, in 8 bits; row: 0-based row in 8 bits.
+// Both 0 before the first UpdateMusicPosition. Once the song has ended the order
+// stays past the last order of the song, so every scene limit is passed.
+struct MusicPositionState {
+    uint8_t order;
+    uint8_t row;
+};
+extern MusicPositionState MusicPosition;
+
+// Starts the 50 Hz tick (a thread with deadline-based sleeps; nothing in capture mode).
+void StartFrameTimer();
+void StopFrameTimer();
+
+// Opens the sound output (44,100 Hz stereo); without a device the module is played
+// into a silent real-time sink so the position still advances. Result not needed.
+void MusicInit();
+// Loads an S3M module from memory; the bytes are copied, trailing bytes after the
+// module are ignored. 0 on success.
+int LoadMusic(const uint8_t* data, uint32_t length);
+// Starts playback from order 0 (or the order set by SetMusicStartOrder); stereo
+// separation 0; muted but still advancing when soundOn is 0.
+void StartMusic(int soundOn);
+// Player order (0-based) at which StartMusic begins; for starting at a later scene.
+void SetMusicStartOrder(int playerOrder);
+void UpdateMusicPosition();
+// Stop, free, close: the calls of the two end paths. Stop/Free return false on
+// failure (the shell shows "StopSong" / "FreeSong").
+bool StopMusic();
+bool FreeMusic();
+void MusicClose();
+
+// Capture mode: a virtual clock instead of the timer thread and the sound device.
+// Call UseVirtualClock before StartFrameTimer and LoadMusic. Each
+// AdvanceVirtualClock is 20 ms: +1 on each TickCounter and exactly 882 stereo
+// frames of music rendered (and appended to wavPath; silence when sound is off).
+void UseVirtualClock(const char* wavPath);
+bool VirtualClockActive();
+void AdvanceVirtualClock();
+void FinishVirtualClock();   // completes the WAV header

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# tivrel's one entry point for people and CI.
+#   ./tivrel.sh [demo options]   install what is missing, build, run the demo
+#   ./tivrel.sh test             install what is missing, build, run every test
+#   ./tivrel.sh build            install what is missing, build only
+# Runs on Debian 12 as root (or with sudo for the package step).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libopenmpt-dev libimgui-dev
+                libfreetype-dev fonts-dejavu-core libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev)
+TEST_PACKAGES=(openmpt123)
+
+install_missing() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "tivrel.sh: installing ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+build() {  # build DIR [cmake options...]
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+    cmake --build "$dir"
+}
+
+case "${1:-}" in
+test)
+    install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    bash tools/check_platform_includes.sh
+    build build
+    export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+    ctest --test-dir build --output-on-failure -j2
+    # The same tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
+    # leaving out the long whole-demo runs.
+    build build-asan -DTIVREL_SANITIZE=ON
+    ctest --test-dir build-asan --output-on-failure -j2 -LE slow
+    ;;
+build)
+    install_missing "${BUILD_PACKAGES[@]}"
+    build build
+    ;;
+*)
+    install_missing "${BUILD_PACKAGES[@]}"
+    build build
+    exec ./build/tivrel --data build/tivrel.ovl "$@"
+    ;;
+esac
