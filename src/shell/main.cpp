@@ -1,0 +1,2 @@
+// placeholder until the shell lands
+int main() { return 1; }
