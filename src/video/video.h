@@ -24,3 +24,14 @@ void PresentFrame();
 
 // The demo tells presentation which scene (1..17) is drawing; capture mode logs it.
 void NoteScene(int scene);
+
+// The setup dialog's choices (or the command line's), fixed before RunDemo.
+// selectedMode: index into the display mode table (0 = the desktop's mode);
+// windowed: 1 = window, 0 = full screen; soundOn: 0 = "Nosound" (music muted but
+// still playing, so the music position advances as with sound).
+struct StartupOptionsState {
+    int32_t selectedMode;
+    int32_t windowed;
+    int32_t soundOn;
+};
+extern StartupOptionsState StartupOptions;   // initial {0, 0, 1}
