@@ -20,6 +20,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "archive/archive_format.h"
+
+// Size of each of the two scratch areas given to ZOH_SetScratch.
+constexpr size_t ScratchAreaBytes = 100000;
+
 // File name of the overlay file; "tivrel.ovl" unless the caller sets another.
 extern const char* overlayName;
 
@@ -54,6 +59,20 @@ void ZOH_SetScratch(uint8_t* packed, uint8_t* unpacked);
 // Number of directory entries; name, sizes of entry i (for tools and checks).
 uint32_t ZOH_EntryCount();
 uint32_t ZOH_EntrySize(int32_t entry);     // unpackedSize, 0 for a bad index
+
+// Opens `path` and reads its directory like ZOH_Init, without the log lines; for
+// tools and tests. Replaces any archive opened before. 0 on success.
+int ZOH_OpenFile(const char* path);
+
+// Directory record of entry i (name, offset, sizes, position); nullptr for a bad index.
+const OverlayEntry* ZOH_Entry(int32_t entry);
+
+// Copies the packed stream of entry i (packedSize bytes) to `dest`, which holds `cap`
+// bytes. 0 on success; non-zero on a bad index, a stream longer than cap or a failed read.
+int ZOH_ReadPacked(int32_t entry, uint8_t* dest, size_t cap);
+
+// Number of decompressions ZOH_Read and ZOH_ReadCached have run since the archive was opened.
+uint32_t ZOH_UnpackCount();
 
 // One-line reason for the last failure of the operations above.
 const char* ZOH_Error();
