@@ -11,16 +11,25 @@ extern std::atomic<uint32_t> TickCounters[3];
 
 // Order: the player's 0-based order + 1, in 8 bits; row: 0-based row in 8 bits.
 // Both 0 before the first UpdateMusicPosition. Once the song has ended the order
-// stays past the last order of the song, so every scene limit is passed.
+// stays past the last order of the song, so every scene limit is passed: it is
+// MusicEndOrder with row 0 from then on.
 struct MusicPositionState {
     uint8_t order;
     uint8_t row;
 };
 extern MusicPositionState MusicPosition;
+constexpr uint8_t MusicEndOrder = 255;
+// The order byte reported for a 0-based player order: (playerOrder + 1) mod 256.
+uint8_t MusicOrderByte(int32_t playerOrder);
 
 // Starts the 50 Hz tick (a thread with deadline-based sleeps; nothing in capture mode).
+// A late thread catches up by ticking once per missed deadline, so the counters keep
+// matching elapsed time (and the music) rather than the thread's scheduling.
 void StartFrameTimer();
+// Stops and joins the tick thread; the counters keep their values. Safe when not running.
 void StopFrameTimer();
+// One tick: +1 on each of the three TickCounters (atomic read-modify-write).
+void TickHandler();
 
 // Opens the sound output (44,100 Hz stereo); without a device the module is played
 // into a silent real-time sink so the position still advances. Result not needed.
@@ -32,19 +41,32 @@ int LoadMusic(const uint8_t* data, uint32_t length);
 // separation 0; muted but still advancing when soundOn is 0.
 void StartMusic(int soundOn);
 // Player order (0-based) at which StartMusic begins; for starting at a later scene.
+// An order past the song's end starts a song that has already ended.
 void SetMusicStartOrder(int playerOrder);
+// Sets MusicPosition to the position being heard now (the render position minus the
+// output's buffered latency; exactly the render position with the virtual clock).
+// Leaves it unchanged before StartMusic and after StopMusic or FreeMusic.
 void UpdateMusicPosition();
 // Stop, free, close: the calls of the two end paths. Stop/Free return false on
 // failure (the shell shows "StopSong" / "FreeSong").
 bool StopMusic();
 bool FreeMusic();
 void MusicClose();
+// True while an SDL sound device plays the music (false: silent sink or virtual clock).
+bool MusicHasDevice();
+// Frames subtracted from the render position, right after an output buffer was
+// filled, to get the heard position (two device buffers; one block for the sink).
+int MusicLatencyFrames();
 
 // Capture mode: a virtual clock instead of the timer thread and the sound device.
 // Call UseVirtualClock before StartFrameTimer and LoadMusic. Each
 // AdvanceVirtualClock is 20 ms: +1 on each TickCounter and exactly 882 stereo
-// frames of music rendered (and appended to wavPath; silence when sound is off).
-void UseVirtualClock(const char* wavPath);
+// frames of music rendered (and appended to wavPath; silence when sound is off or
+// the music is not playing), and the position reached at the end of those frames
+// published. wavPath may be nullptr (no WAV). False when the WAV cannot be created.
+bool UseVirtualClock(const char* wavPath);
 bool VirtualClockActive();
 void AdvanceVirtualClock();
-void FinishVirtualClock();   // completes the WAV header
+// Completes the WAV header, closes the file and ends capture mode (the next
+// StartFrameTimer or MusicInit is real-time again). False when any write failed.
+bool FinishVirtualClock();
