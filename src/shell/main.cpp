@@ -1,2 +1,140 @@
-// placeholder until the shell lands
-int main() { return 1; }
+// Process entry: options, mode discovery, setup dialog, sound and display set-up, the
+// demo, and the normal end. The early end (Escape, close) is the quit sequence that
+// the event pump runs inside PresentFrame.
+#include <SDL.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "archive/archive.h"
+#include "audio/audio.h"
+#include "demo/demo.h"
+#include "shell/dialog.h"
+#include "shell/options.h"
+#include "shell/title_art.h"
+#include "video/display.h"
+
+static bool FileExists(const std::string& path)
+{
+    return access(path.c_str(), R_OK) == 0;
+}
+
+// --data, else tivrel.ovl in the working directory, else beside the executable.
+static std::string OverlayPath(const ShellOptions& options)
+{
+    if (!options.dataPath.empty())
+        return options.dataPath;
+    if (FileExists("tivrel.ovl"))
+        return "tivrel.ovl";
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        std::string dir(self, static_cast<size_t>(n));
+        dir = dir.substr(0, dir.rfind('/') + 1);
+        if (FileExists(dir + "tivrel.ovl"))
+            return dir + "tivrel.ovl";
+    }
+    return "tivrel.ovl";
+}
+
+static int RunCapture(const ShellOptions& options)
+{
+    StartupOptions = {0, 1, options.nosound ? 0 : 1};
+    if (!AllocateTrueColorFrame()) {
+        std::fputs("\376 Not enough memory!\n", stdout);
+        return 1;
+    }
+    if (!StartCapture(options.captureSettings))
+        return 1;
+    RunDemo();
+    if (!FreeMusic())
+        ShowMessage("", "FreeSong");
+    MusicClose();
+    return FinishCapture() ? 0 : 1;
+}
+
+int main(int argc, char** argv)
+{
+    ShellOptions options;
+    std::string error;
+    if (!ParseOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "tivrel: %s\nTry 'tivrel --help' for the options.\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(UsageText(), stdout);
+        return 0;
+    }
+    static std::string overlayPath = OverlayPath(options);
+    overlayName = overlayPath.c_str();
+    if (options.scene != 0)
+        DemoStartScene = options.scene;
+    PresentAspect = options.aspect;
+    PresentVsync = options.vsync;
+    if (options.capture)
+        return RunCapture(options);
+
+    // Display modes; without any video there is neither dialog nor display.
+    if (!DiscoverModes())
+        return 1;
+
+    DialogChoice choice;
+    choice.windowed = options.windowed == 1;
+    choice.nosound = options.nosound;
+    if (options.haveMode) {
+        int index = FindModeIndex(DisplayModeTable, DisplayModeCount, options.modeWidth, options.modeHeight,
+                                  options.modeDepth);
+        if (index < 0) {
+            std::fprintf(stderr, "tivrel: the display does not offer the mode %dx%dx%d\n", options.modeWidth,
+                         options.modeHeight, options.modeDepth);
+            SDL_Quit();
+            return 1;
+        }
+        choice.selectedItem = index - 1;
+    } else {
+        choice.selectedItem = DisplayModeCount > 1 ? 0 : -1;
+    }
+
+    if (options.noDialog) {
+        StartupOptions.selectedMode = choice.selectedItem + 1;
+        StartupOptions.windowed = choice.windowed ? 1 : 0;
+        StartupOptions.soundOn = choice.nosound ? 0 : 1;
+    } else {
+        static uint8_t artwork[TitleArtBytes];
+        bool haveArtwork = LoadTitleArt(overlayPath.c_str(), artwork);
+        int result = RunSetupDialog(haveArtwork ? artwork : nullptr, &choice);
+        if (result == DialogExit) {
+            SDL_Quit();
+            return 0;
+        }
+        if (result != DialogRunDemo) {
+            SDL_Quit();
+            return 1;
+        }
+    }
+
+    MusicInit();
+    if (!SetUpDisplay()) {
+        MusicClose();
+        SDL_Quit();
+        return 1;
+    }
+    if (!AllocateTrueColorFrame()) {
+        std::fputs("\376 Not enough memory!\n", stdout);
+        MusicClose();
+        ReleaseDisplay();
+        SDL_Quit();
+        return 1;
+    }
+    ShowMainWindow();
+    RunDemo();
+    if (!FreeMusic())
+        ShowMessage("", "FreeSong");
+    MusicClose();
+    ReleaseDisplay();
+    SDL_ShowCursor(SDL_ENABLE);
+    SDL_Quit();
+    return 0;
+}

@@ -95,6 +95,11 @@ static bool WaitFor(pid_t pid)
 bool StartCapture(const CaptureSettings& settings)
 {
     Settings = settings;
+    std::string ffmpeg = settings.videoPath.empty() ? "" : FindProgram("ffmpeg");
+    if (!settings.videoPath.empty() && ffmpeg.empty()) {
+        std::fprintf(stderr, "tivrel: --video needs the ffmpeg program, which is not installed\n");
+        return false;
+    }
     std::error_code ec;
     std::filesystem::create_directories(settings.directory + "/frames", ec);
     if (ec) {
@@ -110,12 +115,12 @@ bool StartCapture(const CaptureSettings& settings)
     }
     std::fputs("frame,scene,order,row,tick0,tick1,tick2\n", TimelineFile);
 
+    std::string wavPath = settings.directory + "/music.wav";
+    if (!UseVirtualClock(wavPath.c_str())) {
+        std::fprintf(stderr, "tivrel: cannot write %s\n", wavPath.c_str());
+        return false;
+    }
     if (!settings.videoPath.empty()) {
-        std::string ffmpeg = FindProgram("ffmpeg");
-        if (ffmpeg.empty()) {
-            std::fprintf(stderr, "tivrel: --video needs the ffmpeg program, which is not installed\n");
-            return false;
-        }
         signal(SIGPIPE, SIG_IGN);
         SilentVideoPath = settings.directory + "/video-frames.mkv";
         char size[32], scale[64];
@@ -133,8 +138,6 @@ bool StartCapture(const CaptureSettings& settings)
             return false;
         }
     }
-    std::string wavPath = settings.directory + "/music.wav";
-    UseVirtualClock(wavPath.c_str());
     FrameNumber = 0;
     PositionSeen = {0, 0};
     TicksKnown = false;
@@ -189,8 +192,11 @@ bool FinishCapture()
     if (!Capturing)
         return true;
     Capturing = false;
-    FinishVirtualClock();
     bool ok = !CaptureFailed;
+    if (!FinishVirtualClock()) {
+        std::fprintf(stderr, "tivrel: cannot complete %s/music.wav\n", Settings.directory.c_str());
+        ok = false;
+    }
     if (std::fclose(TimelineFile) != 0) {
         std::fprintf(stderr, "tivrel: cannot complete timeline.csv\n");
         ok = false;

@@ -1,0 +1,265 @@
+// Setup and About dialogs. Control positions are in dialog units of an 8-point dialog
+// font (1 unit = 1.5 pixels across, 1.625 down), as the dialog templates give them.
+#include "shell/dialog.h"
+
+#include <SDL.h>
+#include <imgui.h>
+#include <imgui_impl_sdl.h>
+#include <imgui_impl_sdlrenderer.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "shell/title_art.h"
+
+constexpr float UnitX = 1.5f;
+constexpr float UnitY = 1.625f;
+constexpr int SetupWidthUnits = 393, SetupHeightUnits = 116;
+constexpr int AboutWidthUnits = 170, AboutHeightUnits = 100;
+
+std::string ModeItemText(const DisplayMode& mode)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, "%dx%dx%d", mode.width, mode.height, mode.depth);
+    return text;
+}
+
+static ImVec2 Units(float x, float y)
+{
+    return ImVec2(x * UnitX, y * UnitY);
+}
+
+// An etched frame with its label cut into the top edge; coordinates in dialog units
+// relative to the current window.
+static void GroupBox(float x, float y, float w, float h, const char* label)
+{
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    ImVec2 origin = ImGui::GetWindowPos();
+    ImVec2 a(origin.x + x * UnitX, origin.y + y * UnitY + ImGui::GetFontSize() * 0.5f);
+    ImVec2 b(origin.x + (x + w) * UnitX, origin.y + (y + h) * UnitY);
+    ImU32 dark = IM_COL32(128, 128, 128, 255), light = IM_COL32(255, 255, 255, 255);
+    draw->AddRect(ImVec2(a.x + 1, a.y + 1), ImVec2(b.x + 1, b.y + 1), light);
+    draw->AddRect(a, b, dark);
+    if (label[0] != '\0') {
+        ImVec2 size = ImGui::CalcTextSize(label);
+        ImVec2 at(a.x + 6 * UnitX, a.y - size.y * 0.5f);
+        draw->AddRectFilled(ImVec2(at.x - 2, at.y), ImVec2(at.x + size.x + 2, at.y + size.y),
+                            ImGui::GetColorU32(ImGuiCol_WindowBg));
+        draw->AddText(at, ImGui::GetColorU32(ImGuiCol_Text), label);
+    }
+}
+
+// Static text centred in a box given in dialog units.
+static void CentredText(float x, float y, float w, const char* text)
+{
+    float width = ImGui::CalcTextSize(text).x;
+    ImGui::SetCursorPos(ImVec2(x * UnitX + (w * UnitX - width) * 0.5f, y * UnitY));
+    ImGui::TextUnformatted(text);
+}
+
+static void Style()
+{
+    ImGui::StyleColorsLight();
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.WindowRounding = 0;
+    style.FrameRounding = 0;
+    style.PopupRounding = 0;
+    style.WindowBorderSize = 1;
+    style.FrameBorderSize = 1;
+    style.WindowPadding = ImVec2(0, 0);
+    ImVec4* c = style.Colors;
+    c[ImGuiCol_WindowBg] = ImVec4(0.83f, 0.82f, 0.78f, 1);
+    c[ImGuiCol_PopupBg] = ImVec4(0.95f, 0.95f, 0.93f, 1);
+    c[ImGuiCol_Button] = ImVec4(0.88f, 0.87f, 0.84f, 1);
+    c[ImGuiCol_ButtonHovered] = ImVec4(0.93f, 0.92f, 0.90f, 1);
+    c[ImGuiCol_ButtonActive] = ImVec4(0.70f, 0.70f, 0.68f, 1);
+    c[ImGuiCol_FrameBg] = ImVec4(1, 1, 1, 1);
+    c[ImGuiCol_TitleBgActive] = ImVec4(0.04f, 0.14f, 0.42f, 1);
+    c[ImGuiCol_TitleBg] = ImVec4(0.04f, 0.14f, 0.42f, 1);
+    c[ImGuiCol_Border] = ImVec4(0.45f, 0.45f, 0.45f, 1);
+    c[ImGuiCol_ModalWindowDimBg] = ImVec4(0, 0, 0, 0.15f);
+}
+
+static void Font()
+{
+    ImGuiIO& io = ImGui::GetIO();
+    const char* path = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    if (FILE* f = std::fopen(path, "rb")) {
+        std::fclose(f);
+        io.Fonts->AddFontFromFileTTF(path, 13.0f);
+    }
+}
+
+int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
+{
+    int width = static_cast<int>(SetupWidthUnits * UnitX), height = static_cast<int>(SetupHeightUnits * UnitY);
+    SDL_Window* window = SDL_CreateWindow("Zerith - Tivrel, Windows version", SDL_WINDOWPOS_CENTERED,
+                                          SDL_WINDOWPOS_CENTERED, width, height, SDL_WINDOW_SHOWN);
+    if (window == nullptr) {
+        std::fprintf(stderr, "tivrel: cannot open the setup dialog: %s\n", SDL_GetError());
+        return DialogFailed;
+    }
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
+    if (renderer == nullptr)
+        renderer = SDL_CreateRenderer(window, -1, 0);
+    if (renderer == nullptr) {
+        std::fprintf(stderr, "tivrel: cannot draw the setup dialog: %s\n", SDL_GetError());
+        SDL_DestroyWindow(window);
+        return DialogFailed;
+    }
+    SDL_Texture* picture = nullptr;
+    if (artwork != nullptr) {
+        picture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB24, SDL_TEXTUREACCESS_STATIC, TitleArtWidth,
+                                    TitleArtHeight);
+        if (picture != nullptr)
+            SDL_UpdateTexture(picture, nullptr, artwork, TitleArtWidth * 3);
+    }
+
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGui::GetIO().IniFilename = nullptr;
+    ImGui::GetIO().LogFilename = nullptr;
+    Style();
+    Font();
+    ImGui_ImplSDL2_InitForSDLRenderer(window);
+    ImGui_ImplSDLRenderer_Init(renderer);
+
+    std::vector<std::string> items;
+    for (int i = 1; i < DisplayModeCount; i++)
+        items.push_back(ModeItemText(DisplayModeTable[i]));
+    int selected = choice->selectedItem;
+    if (selected >= static_cast<int>(items.size()))
+        selected = items.empty() ? -1 : 0;
+    bool windowed = choice->windowed, nosound = choice->nosound;
+
+    int result = -2;
+    bool aboutOpen = false, openAbout = false, closeAbout = false;
+    while (result == -2) {
+        SDL_Event event;
+        bool idle = true;
+        while (SDL_PollEvent(&event) || (idle && SDL_WaitEventTimeout(&event, 30))) {
+            idle = false;
+            ImGui_ImplSDL2_ProcessEvent(&event);
+            if (event.type == SDL_QUIT ||
+                (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE))
+                result = DialogExit;
+            if (event.type == SDL_KEYDOWN && event.key.repeat == 0) {
+                SDL_Keycode key = event.key.keysym.sym;
+                bool enter = key == SDLK_RETURN || key == SDLK_KP_ENTER;
+                if (aboutOpen && enter)
+                    closeAbout = true;
+                else if (!aboutOpen && enter && result == -2)
+                    result = DialogRunDemo;
+                else if (!aboutOpen && key == SDLK_ESCAPE && result == -2)
+                    result = DialogExit;
+            }
+        }
+        if (result != -2)
+            break;
+
+        ImGui_ImplSDLRenderer_NewFrame();
+        ImGui_ImplSDL2_NewFrame();
+        ImGui::NewFrame();
+        ImGui::SetNextWindowPos(ImVec2(0, 0));
+        ImGui::SetNextWindowSize(ImGui::GetIO().DisplaySize);
+        ImGui::Begin("setup", nullptr,
+                     ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
+                         ImGuiWindowFlags_NoBringToFrontOnFocus);
+        GroupBox(4, 6, 216, 45, "Screentype");
+        ImGui::SetCursorPos(Units(9, 24));
+        ImGui::TextUnformatted("Resolution:");
+        ImGui::SetCursorPos(Units(51, 22));
+        ImGui::SetNextItemWidth(101 * UnitX);
+        const char* preview = selected >= 0 ? items[selected].c_str() : "";
+        if (ImGui::BeginCombo("##resolution", preview)) {
+            for (int i = 0; i < static_cast<int>(items.size()); i++) {
+                if (ImGui::Selectable(items[i].c_str(), i == selected))
+                    selected = i;
+                if (i == selected)
+                    ImGui::SetItemDefaultFocus();
+            }
+            ImGui::EndCombo();
+        }
+        ImGui::SetCursorPos(Units(162, 23));
+        ImGui::Checkbox("Windowed", &windowed);
+        ImGui::SetCursorPos(Units(15, 62));
+        ImGui::Checkbox("Nosound", &nosound);
+        ImGui::SetCursorPos(Units(151, 57));
+        if (ImGui::Button("Run Demo", Units(68, 50)))
+            result = DialogRunDemo;
+        ImGui::SetCursorPos(Units(75, 89));
+        if (ImGui::Button("Exit", Units(73, 18)))
+            result = DialogExit;
+        ImGui::SetCursorPos(Units(4, 89));
+        if (ImGui::Button("About", Units(67, 18)))
+            openAbout = true;
+
+        // The picture control: a sunken frame with the artwork centred in it.
+        {
+            ImDrawList* draw = ImGui::GetWindowDrawList();
+            ImVec2 origin = ImGui::GetWindowPos();
+            ImVec2 a(origin.x + 226 * UnitX, origin.y + 9 * UnitY);
+            ImVec2 b(origin.x + (226 + 160) * UnitX, origin.y + (9 + 100) * UnitY);
+            draw->AddRectFilled(a, b, IM_COL32(40, 40, 44, 255));
+            draw->AddLine(a, ImVec2(b.x, a.y), IM_COL32(128, 128, 128, 255));
+            draw->AddLine(a, ImVec2(a.x, b.y), IM_COL32(128, 128, 128, 255));
+            draw->AddLine(ImVec2(a.x, b.y), b, IM_COL32(255, 255, 255, 255));
+            draw->AddLine(ImVec2(b.x, a.y), b, IM_COL32(255, 255, 255, 255));
+            if (picture != nullptr) {
+                ImVec2 p((a.x + b.x - TitleArtWidth) * 0.5f, (a.y + b.y - TitleArtHeight) * 0.5f);
+                draw->AddImage(reinterpret_cast<ImTextureID>(picture), ImVec2(float(int(p.x)), float(int(p.y))),
+                               ImVec2(float(int(p.x)) + TitleArtWidth, float(int(p.y)) + TitleArtHeight));
+            }
+        }
+
+        if (openAbout) {
+            ImGui::OpenPopup("About");
+            openAbout = false;
+        }
+        ImVec2 aboutSize(AboutWidthUnits * UnitX, AboutHeightUnits * UnitY + ImGui::GetFrameHeight());
+        ImGui::SetNextWindowSize(aboutSize);
+        ImGui::SetNextWindowPos(ImVec2((width - aboutSize.x) * 0.5f, (height - aboutSize.y) * 0.5f));
+        aboutOpen = false;
+        if (ImGui::BeginPopupModal("About", nullptr,
+                                   ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings)) {
+            aboutOpen = true;
+            float top = ImGui::GetFrameHeight() / UnitY;   // title bar, in dialog units
+            GroupBox(4, top + 6, 162, 60, "");
+            CentredText(7, top + 14, 152, "Zerith - Tivrel");
+            CentredText(6, top + 24, 157, "Code, graphics and music: the demo's crew");
+            CentredText(6, top + 34, 156, "A demo party competition entry");
+            CentredText(7, top + 50, 156, "Linux version: the porting team");
+            ImGui::SetCursorPos(Units(60, top + 77));
+            if (ImGui::Button("Ok", Units(50, 18)) || closeAbout) {
+                ImGui::CloseCurrentPopup();
+                aboutOpen = false;
+            }
+            ImGui::EndPopup();
+        }
+        closeAbout = false;
+        ImGui::End();
+
+        ImGui::Render();
+        SDL_SetRenderDrawColor(renderer, 212, 208, 200, 255);
+        SDL_RenderClear(renderer);
+        ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
+        SDL_RenderPresent(renderer);
+    }
+
+    if (result == DialogRunDemo) {
+        choice->selectedItem = selected;
+        choice->windowed = windowed;
+        choice->nosound = nosound;
+        StartupOptions.selectedMode = selected + 1;   // no selection (-1) gives 0, the desktop's mode
+        StartupOptions.windowed = windowed ? 1 : 0;
+        StartupOptions.soundOn = nosound ? 0 : 1;
+    }
+    ImGui_ImplSDLRenderer_Shutdown();
+    ImGui_ImplSDL2_Shutdown();
+    ImGui::DestroyContext();
+    if (picture != nullptr)
+        SDL_DestroyTexture(picture);
+    SDL_DestroyRenderer(renderer);
+    SDL_DestroyWindow(window);
+    return result;
+}

@@ -1,0 +1,216 @@
+// Command-line parsing.
+#include "shell/options.h"
+
+#include <cstdlib>
+#include <cstring>
+
+const char* UsageText()
+{
+    return "Usage: tivrel [options]\n"
+           "Plays the demo. Without options the setup dialog chooses mode, window and sound.\n"
+           "  --windowed            run in a window (preset in the dialog)\n"
+           "  --fullscreen          run full screen (the default)\n"
+           "  --mode WxHxD          display mode, e.g. 640x480x32, one the display offers\n"
+           "  --nosound             mute the music (it still drives the demo)\n"
+           "  --no-dialog           skip the setup dialog; use the options given or the defaults\n"
+           "  --data FILE           overlay file (default: tivrel.ovl in the working directory,\n"
+           "                        then beside the program)\n"
+           "  --aspect 4:3|stretch  keep a 4:3 picture with black bars, or stretch it over the\n"
+           "                        whole screen or window (the default)\n"
+           "  --vsync               wait for the vertical blank when presenting\n"
+           "  --scene N             start at scene N (1..17)\n"
+           "  --capture DIR         render without display or sound device, as fast as possible,\n"
+           "                        into DIR: timeline.csv, frames/NNNNNN.png, music.wav\n"
+           "    --frames LIST       frames to write as PNG, e.g. 0:99,500,1200:1210 (default: all)\n"
+           "    --video FILE        also encode the run with its soundtrack (needs ffmpeg)\n"
+           "    --video-size WxH    size of that video (default 1280x800)\n"
+           "  --help                show this text\n";
+}
+
+// A positive decimal of 1..5 digits; advances *p past it.
+static bool Number(const char** p, int* value)
+{
+    int digits = 0, v = 0;
+    while (**p >= '0' && **p <= '9' && digits < 6) {
+        v = v * 10 + (**p - '0');
+        ++*p;
+        digits++;
+    }
+    if (digits == 0 || digits > 5 || v == 0)
+        return false;
+    *value = v;
+    return true;
+}
+
+bool ParseSize(const char* text, int* width, int* height)
+{
+    const char* p = text;
+    return Number(&p, width) && *p++ == 'x' && Number(&p, height) && *p == '\0';
+}
+
+bool ParseModeText(const char* text, int* width, int* height, int* depth)
+{
+    const char* p = text;
+    return Number(&p, width) && *p++ == 'x' && Number(&p, height) && *p++ == 'x' && Number(&p, depth) &&
+           *p == '\0';
+}
+
+int FindModeIndex(const DisplayMode* table, int count, int width, int height, int depth)
+{
+    for (int i = 1; i < count; i++)
+        if (table[i].width == width && table[i].height == height && table[i].depth == depth)
+            return i;
+    if (count > 0 && table[0].width == width && table[0].height == height && table[0].depth == depth)
+        return 0;
+    return -1;
+}
+
+bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* error)
+{
+    bool haveFrames = false, haveVideo = false, haveVideoSize = false;
+    for (int i = 1; i < argc; i++) {
+        std::string name = argv[i];
+        std::string inlineValue;
+        bool hasInline = false;
+        size_t eq = name.find('=');
+        if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            hasInline = true;
+        }
+        auto value = [&](std::string* out) {
+            if (hasInline) {
+                *out = inlineValue;
+                return true;
+            }
+            if (i + 1 >= argc) {
+                *error = name + " needs a value";
+                return false;
+            }
+            *out = argv[++i];
+            return true;
+        };
+        auto flag = [&]() {
+            if (hasInline) {
+                *error = name + " takes no value";
+                return false;
+            }
+            return true;
+        };
+        std::string v;
+        if (name == "--help" || name == "-h") {
+            if (!flag())
+                return false;
+            options->help = true;
+        } else if (name == "--windowed") {
+            if (!flag())
+                return false;
+            options->windowed = 1;
+        } else if (name == "--fullscreen") {
+            if (!flag())
+                return false;
+            options->windowed = 0;
+        } else if (name == "--nosound") {
+            if (!flag())
+                return false;
+            options->nosound = true;
+        } else if (name == "--no-dialog") {
+            if (!flag())
+                return false;
+            options->noDialog = true;
+        } else if (name == "--vsync") {
+            if (!flag())
+                return false;
+            options->vsync = true;
+        } else if (name == "--mode") {
+            if (!value(&v))
+                return false;
+            if (!ParseModeText(v.c_str(), &options->modeWidth, &options->modeHeight, &options->modeDepth)) {
+                *error = "bad --mode \"" + v + "\": expected WIDTHxHEIGHTxDEPTH, e.g. 640x480x32";
+                return false;
+            }
+            options->haveMode = true;
+        } else if (name == "--data") {
+            if (!value(&v))
+                return false;
+            if (v.empty()) {
+                *error = "--data needs a file name";
+                return false;
+            }
+            options->dataPath = v;
+        } else if (name == "--aspect") {
+            if (!value(&v))
+                return false;
+            if (v == "4:3")
+                options->aspect = Aspect4x3;
+            else if (v == "stretch")
+                options->aspect = AspectStretch;
+            else {
+                *error = "bad --aspect \"" + v + "\": expected 4:3 or stretch";
+                return false;
+            }
+        } else if (name == "--scene") {
+            if (!value(&v))
+                return false;
+            const char* p = v.c_str();
+            int scene = 0;
+            if (!Number(&p, &scene) || *p != '\0' || scene > 17) {
+                *error = "bad --scene \"" + v + "\": expected a scene number from 1 to 17";
+                return false;
+            }
+            options->scene = scene;
+        } else if (name == "--capture") {
+            if (!value(&v))
+                return false;
+            if (v.empty()) {
+                *error = "--capture needs a directory";
+                return false;
+            }
+            options->capture = true;
+            options->captureSettings.directory = v;
+        } else if (name == "--frames") {
+            if (!value(&v))
+                return false;
+            std::string reason;
+            if (!ParseFrameList(v.c_str(), &options->captureSettings.frames, &reason)) {
+                *error = reason;
+                return false;
+            }
+            haveFrames = true;
+        } else if (name == "--video") {
+            if (!value(&v))
+                return false;
+            if (v.empty()) {
+                *error = "--video needs a file name";
+                return false;
+            }
+            options->captureSettings.videoPath = v;
+            haveVideo = true;
+        } else if (name == "--video-size") {
+            if (!value(&v))
+                return false;
+            int w = 0, h = 0;
+            if (!ParseSize(v.c_str(), &w, &h) || w % 2 != 0 || h % 2 != 0 || w > 7680 || h > 4320) {
+                *error = "bad --video-size \"" + v + "\": expected even WIDTHxHEIGHT up to 7680x4320";
+                return false;
+            }
+            options->captureSettings.videoWidth = w;
+            options->captureSettings.videoHeight = h;
+            haveVideoSize = true;
+        } else {
+            *error = "unknown option \"" + std::string(argv[i]) + "\"";
+            return false;
+        }
+    }
+    if (!options->capture && (haveFrames || haveVideo || haveVideoSize)) {
+        *error = "--frames, --video and --video-size need --capture DIR";
+        return false;
+    }
+    if (haveVideoSize && !haveVideo) {
+        *error = "--video-size needs --video FILE";
+        return false;
+    }
+    if (options->capture)
+        options->noDialog = true;
+    return true;
+}

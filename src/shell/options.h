@@ -1,0 +1,38 @@
+// The command line. Without options the program behaves as the setup dialog alone
+// decides; every option is an opt-in extra.
+#pragma once
+#include <string>
+
+#include "video/display.h"
+
+struct ShellOptions {
+    bool help = false;
+    int windowed = -1;            // -1: not given (the dialog's box starts unchecked)
+    bool nosound = false;
+    bool haveMode = false;
+    int modeWidth = 0, modeHeight = 0, modeDepth = 0;
+    bool noDialog = false;
+    std::string dataPath;         // empty: the default search
+    int aspect = AspectStretch;
+    bool vsync = false;
+    int scene = 0;                // 0: not given; else 1..17
+    bool capture = false;
+    CaptureSettings captureSettings;
+};
+
+// Parses argv[1..argc-1]. Options take their value as the next argument or after
+// '=' (--mode=640x480x32). False with a one-line reason for an unknown option, a
+// missing or malformed value, or capture options without --capture.
+bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* error);
+
+// The --help text.
+const char* UsageText();
+
+// "WxH" / "WxHxD" with positive decimal numbers (at most 5 digits each). False on any
+// other text.
+bool ParseSize(const char* text, int* width, int* height);
+bool ParseModeText(const char* text, int* width, int* height, int* depth);
+
+// Index of the mode width x height x depth in table: the first listed entry (1..count-1)
+// that matches, else 0 when the desktop's entry matches, else -1.
+int FindModeIndex(const DisplayMode* table, int count, int width, int height, int depth);

@@ -1,0 +1,108 @@
+// The setup dialog under SDL's dummy video driver, driven by queued key events.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdlib>
+
+#include "shell/dialog.h"
+
+namespace {
+
+class SetupDialog : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        ASSERT_EQ(DiscoverModes(), 1);
+        SDL_InitSubSystem(SDL_INIT_TIMER);
+    }
+    void SetUp() override
+    {
+        DisplayModeTable[0] = {1024, 768, 32, 1};
+        DisplayModeTable[1] = {640, 480, 32, 1};
+        DisplayModeTable[2] = {800, 600, 32, 1};
+        DisplayModeTable[3] = {640, 480, 16, 0};
+        DisplayModeCount = 4;
+        StartupOptions = {0, 0, 1};
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        // A dialog that never sees the queued key still ends (as Exit) instead of hanging.
+        watchdog = SDL_AddTimer(10000, [](Uint32, void*) -> Uint32 {
+            SDL_Event quit{};
+            quit.type = SDL_QUIT;
+            SDL_PushEvent(&quit);
+            return 0;
+        }, nullptr);
+    }
+    void TearDown() override { SDL_RemoveTimer(watchdog); }
+
+    static void Key(SDL_Keycode key)
+    {
+        SDL_Event event{};
+        event.type = SDL_KEYDOWN;
+        event.key.state = SDL_PRESSED;
+        event.key.keysym.sym = key;
+        event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
+        SDL_PushEvent(&event);
+    }
+    SDL_TimerID watchdog = 0;
+};
+
+TEST_F(SetupDialog, EnterRunsTheFirstListedModeWithTheDefaults)
+{
+    DialogChoice choice;
+    Key(SDLK_RETURN);
+    ASSERT_EQ(RunSetupDialog(nullptr, &choice), DialogRunDemo);
+    EXPECT_EQ(StartupOptions.selectedMode, 1);
+    EXPECT_EQ(StartupOptions.windowed, 0);
+    EXPECT_EQ(StartupOptions.soundOn, 1);
+}
+
+TEST_F(SetupDialog, PresetControlsAreWhatRunDemoStores)
+{
+    DialogChoice choice;
+    choice.selectedItem = 2;
+    choice.windowed = true;
+    choice.nosound = true;
+    Key(SDLK_KP_ENTER);
+    ASSERT_EQ(RunSetupDialog(nullptr, &choice), DialogRunDemo);
+    EXPECT_EQ(StartupOptions.selectedMode, 3);   // item p names table entry p + 1
+    EXPECT_EQ(StartupOptions.windowed, 1);
+    EXPECT_EQ(StartupOptions.soundOn, 0);
+}
+
+TEST_F(SetupDialog, AnEmptyListRunsTheDesktopsMode)
+{
+    DisplayModeCount = 1;
+    DialogChoice choice;
+    choice.selectedItem = -1;
+    Key(SDLK_RETURN);
+    ASSERT_EQ(RunSetupDialog(nullptr, &choice), DialogRunDemo);
+    EXPECT_EQ(StartupOptions.selectedMode, 0);
+}
+
+TEST_F(SetupDialog, EscapeAndClosingLeaveWithoutTouchingTheOptions)
+{
+    StartupOptions = {7, 1, 0};
+    DialogChoice choice;
+    Key(SDLK_ESCAPE);
+    Key(SDLK_RETURN);   // comes too late: the dialog has already ended
+    EXPECT_EQ(RunSetupDialog(nullptr, &choice), DialogExit);
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    EXPECT_EQ(RunSetupDialog(nullptr, &choice), DialogExit);
+    EXPECT_EQ(StartupOptions.selectedMode, 7);
+    EXPECT_EQ(StartupOptions.windowed, 1);
+    EXPECT_EQ(StartupOptions.soundOn, 0);
+}
+
+TEST(ModeItems, TextIsWidthByHeightByDepth)
+{
+    EXPECT_EQ(ModeItemText(DisplayMode{640, 480, 16, 1}), "640x480x16");
+    EXPECT_EQ(ModeItemText(DisplayMode{1920, 1080, 32, 1}), "1920x1080x32");
+}
+
+}  // namespace

@@ -1,0 +1,160 @@
+// The command line: defaults stay those of the setup dialog, extras are opt-in, and
+// every malformed value is refused with a reason.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "shell/options.h"
+
+namespace {
+
+bool Parse(std::initializer_list<const char*> args, ShellOptions* options, std::string* error)
+{
+    std::vector<char*> argv{const_cast<char*>("tivrel")};
+    for (const char* a : args)
+        argv.push_back(const_cast<char*>(a));
+    return ParseOptions(static_cast<int>(argv.size()), argv.data(), options, error);
+}
+
+TEST(Options, NoArgumentsLeaveEverythingToTheDialog)
+{
+    ShellOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({}, &o, &error));
+    EXPECT_FALSE(o.help);
+    EXPECT_EQ(o.windowed, -1);
+    EXPECT_FALSE(o.nosound);
+    EXPECT_FALSE(o.haveMode);
+    EXPECT_FALSE(o.noDialog);
+    EXPECT_TRUE(o.dataPath.empty());
+    EXPECT_EQ(o.aspect, AspectStretch);
+    EXPECT_FALSE(o.vsync);
+    EXPECT_EQ(o.scene, 0);
+    EXPECT_FALSE(o.capture);
+}
+
+TEST(Options, EveryOptionTakesEffectInBothSpellings)
+{
+    ShellOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"--windowed", "--nosound", "--mode", "640x480x16", "--no-dialog", "--data=x/y.ovl",
+                       "--aspect", "4:3", "--vsync", "--scene=17"},
+                      &o, &error))
+        << error;
+    EXPECT_EQ(o.windowed, 1);
+    EXPECT_TRUE(o.nosound);
+    EXPECT_TRUE(o.haveMode);
+    EXPECT_EQ(o.modeWidth, 640);
+    EXPECT_EQ(o.modeHeight, 480);
+    EXPECT_EQ(o.modeDepth, 16);
+    EXPECT_TRUE(o.noDialog);
+    EXPECT_EQ(o.dataPath, "x/y.ovl");
+    EXPECT_EQ(o.aspect, Aspect4x3);
+    EXPECT_TRUE(o.vsync);
+    EXPECT_EQ(o.scene, 17);
+
+    ShellOptions later;
+    ASSERT_TRUE(Parse({"--windowed", "--fullscreen", "--aspect=4:3", "--aspect", "stretch"}, &later, &error));
+    EXPECT_EQ(later.windowed, 0);   // the last of the two wins
+    EXPECT_EQ(later.aspect, AspectStretch);
+}
+
+TEST(Options, CaptureImpliesNoDialogAndCarriesItsSettings)
+{
+    ShellOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"--capture", "out", "--frames", "0:9,20", "--video", "v.mp4", "--video-size", "640x400"}, &o,
+                      &error))
+        << error;
+    EXPECT_TRUE(o.capture);
+    EXPECT_TRUE(o.noDialog);
+    EXPECT_EQ(o.captureSettings.directory, "out");
+    EXPECT_FALSE(o.captureSettings.frames.all);
+    EXPECT_TRUE(FrameListContains(o.captureSettings.frames, 20));
+    EXPECT_FALSE(FrameListContains(o.captureSettings.frames, 10));
+    EXPECT_EQ(o.captureSettings.videoPath, "v.mp4");
+    EXPECT_EQ(o.captureSettings.videoWidth, 640);
+    EXPECT_EQ(o.captureSettings.videoHeight, 400);
+
+    ShellOptions plain;
+    ASSERT_TRUE(Parse({"--capture", "out"}, &plain, &error));
+    EXPECT_TRUE(plain.captureSettings.frames.all);
+    EXPECT_TRUE(plain.captureSettings.videoPath.empty());
+    EXPECT_EQ(plain.captureSettings.videoWidth, 1280);
+    EXPECT_EQ(plain.captureSettings.videoHeight, 800);
+}
+
+TEST(Options, BadOptionsAndValuesAreRefusedWithAReason)
+{
+    const std::vector<std::vector<const char*>> bad = {
+        {"--bogus"},
+        {"-w"},
+        {"windowed"},
+        {"--mode"},
+        {"--mode", "640x480"},
+        {"--mode", "640x480x"},
+        {"--mode", "0x480x32"},
+        {"--mode", "640x480x32x"},
+        {"--mode", "640X480X32"},
+        {"--mode", "-640x480x32"},
+        {"--mode", "999999x480x32"},
+        {"--aspect", "16:9"},
+        {"--aspect"},
+        {"--scene", "0"},
+        {"--scene", "18"},
+        {"--scene", "3a"},
+        {"--scene", ""},
+        {"--data", ""},
+        {"--windowed=1"},
+        {"--capture"},
+        {"--capture", ""},
+        {"--frames", "0:9"},
+        {"--video", "v.mp4"},
+        {"--capture", "d", "--frames", "9:0"},
+        {"--capture", "d", "--video", "v.mp4", "--video-size", "641x400"},
+        {"--capture", "d", "--video", "v.mp4", "--video-size", "1280"},
+        {"--capture", "d", "--video", "v.mp4", "--video-size", "9000x400"},
+        {"--capture", "d", "--video-size", "640x400"},
+    };
+    for (const auto& args : bad) {
+        std::vector<char*> argv{const_cast<char*>("tivrel")};
+        std::string shown;
+        for (const char* a : args) {
+            argv.push_back(const_cast<char*>(a));
+            shown += std::string(a) + " ";
+        }
+        ShellOptions o;
+        std::string error;
+        EXPECT_FALSE(ParseOptions(static_cast<int>(argv.size()), argv.data(), &o, &error)) << shown;
+        EXPECT_FALSE(error.empty()) << shown;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << shown;
+    }
+}
+
+TEST(Options, SizesAndModesAcceptOnlyPositiveDecimals)
+{
+    int w = 0, h = 0, d = 0;
+    EXPECT_TRUE(ParseSize("1280x800", &w, &h));
+    EXPECT_EQ(w, 1280);
+    EXPECT_EQ(h, 800);
+    EXPECT_FALSE(ParseSize("1280x", &w, &h));
+    EXPECT_FALSE(ParseSize("x800", &w, &h));
+    EXPECT_FALSE(ParseSize("1280 x800", &w, &h));
+    EXPECT_TRUE(ParseModeText("320x200x24", &w, &h, &d));
+    EXPECT_EQ(d, 24);
+    EXPECT_FALSE(ParseModeText("320x200x24 ", &w, &h, &d));
+}
+
+TEST(Options, ModeLookupPrefersTheListedEntryOverTheDesktop)
+{
+    DisplayMode table[] = {{1024, 768, 32, 1}, {640, 480, 32, 1}, {1024, 768, 32, 1}, {640, 480, 16, 1}};
+    EXPECT_EQ(FindModeIndex(table, 4, 1024, 768, 32), 2);
+    EXPECT_EQ(FindModeIndex(table, 4, 640, 480, 16), 3);
+    EXPECT_EQ(FindModeIndex(table, 2, 1024, 768, 32), 0);   // only the desktop has it
+    EXPECT_EQ(FindModeIndex(table, 4, 800, 600, 32), -1);
+    EXPECT_EQ(FindModeIndex(table, 0, 1024, 768, 32), -1);
+}
+
+}  // namespace
