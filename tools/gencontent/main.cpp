@@ -1,2 +1,35 @@
-// placeholder until the tool lands
-int main() { return 1; }
+// gencontent DIR [--contact-sheet FILE.png]
+//
+// Writes every entry of the default data except the music into DIR: lookup maps,
+// movement path, textures, pictures, greetings strip and (through WriteMeshes) the
+// meshes. The output is the same, byte for byte, on every run. With --contact-sheet,
+// also renders an overview of what was written to FILE.png.
+#include "gencontent/content.h"
+#include "gencontent/meshes.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+int main(int argc, char** argv) {
+    std::string dir, sheet;
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--contact-sheet") == 0 && i + 1 < argc) {
+            sheet = argv[++i];
+        } else if (argv[i][0] != '-' && dir.empty()) {
+            dir = argv[i];
+        } else {
+            dir.clear();
+            break;
+        }
+    }
+    if (dir.empty()) {
+        std::fprintf(stderr, "usage: gencontent DIR [--contact-sheet FILE.png]\n");
+        return 1;
+    }
+    if (!WriteMaps(dir) || !WriteTextures(dir) || !WritePictures(dir)) return 1;
+    WriteMeshes(dir);
+    if (!sheet.empty() && !WriteContactSheet(dir, sheet)) return 1;
+    ShutdownText();
+    return 0;
+}

@@ -1,0 +1,172 @@
+// Lookup maps: per-pixel (m0, m1) byte pairs that the texture-map kernels turn into
+// texel positions, and the movement path of the wandering tunnel.
+//
+// Which byte the kernels read as what (f is the moving phase):
+//   angrad1  WaveTunnel (col m0, row m1+f), MapEffect3 (col m1, row m0+f),
+//            MapEffect8 (col m0, row f-m1): m0 = angle, m1 = depth.
+//   angrad2  MapEffect2 (col m1+2f, row m0): m0 = angle, m1 = depth.
+//   angrad3  MapEffect4 (col m1+f, row m0+wave(m1)): m1 = depth, m0 = along the walls.
+//   angrad4  MapEffect5 (negated pair, col -m1+f, row -m0+wave): m1 across, m0 down.
+//   angrad5  MapEffect6 (col m0+f, row m1+wave(m0)), MapEffect7: m0 = depth, m1 = angle.
+//   angrad6  BackgroundEffect1 (col m1+f+wave, row m0+wave): m1 = depth, m0 = across.
+//   angrad7  MapEffect6: m0 = flow between the two poles, m1 = around them.
+//   bigang   MapEffect1 (col m1+2f, row m0), 640x400: m0 = angle, m1 = depth.
+//   backgr   BackgroundEffect2 (col m0+wave, row m1+wave): m0 = across, m1 = depth.
+// Every angle is scaled to a whole number of 256-texel turns, so it wraps without a
+// seam; every other coordinate is continuous modulo 256.
+#include "gencontent/content.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int W = 320, H = 200;
+
+// Byte of a continuous coordinate, modulo 256, rounding halves up.
+uint8_t Wrap(double v) { return (uint8_t)(RoundHalfUp(v) & 255); }
+
+// Angle of (dx, dy) in 256ths of a turn times turns.
+double AngleUnits(double dy, double dx, int turns) { return Atan2(dy, dx) * (256.0 * turns / TwoPi); }
+
+typedef void (*MapFunction)(double dx, double dy, double* m0, double* m1);
+
+std::vector<uint8_t> BuildMap(int width, int height, MapFunction fn) {
+    std::vector<uint8_t> map((size_t)width * height * 2);
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            double m0, m1;
+            fn(x - (width - 1) / 2.0, y - (height - 1) / 2.0, &m0, &m1);
+            map[(y * width + x) * 2 + 0] = Wrap(m0);
+            map[(y * width + x) * 2 + 1] = Wrap(m1);
+        }
+    return map;
+}
+
+// Depth of a tunnel wall seen at radius r: texel rows per unit of 1/r.
+constexpr double TunnelDepth = 5600;
+
+// 1: round tunnel, two texture wraps around.
+void RoundTunnel(double dx, double dy, double* m0, double* m1) {
+    double r = Sqrt(dx * dx + dy * dy) + 0.5;
+    *m0 = AngleUnits(dy, dx, 2);
+    *m1 = TunnelDepth / r;
+}
+
+// 2: flower tunnel, the wall's radius swells with six petals that turn with depth.
+void FlowerTunnel(double dx, double dy, double* m0, double* m1) {
+    double r = Sqrt(dx * dx + dy * dy) + 0.5;
+    double a = Atan2(dy, dx);
+    double depth = TunnelDepth / r;
+    double petal = 1 + 0.28 * Sin(6 * a + depth * (TwoPi / 256));
+    *m0 = AngleUnits(dy, dx, 1);
+    *m1 = depth * petal;
+}
+
+// 3: rectangular corridor, four flat walls in perspective; m0 runs once round the
+// cross-section (two wraps), m1 is the distance down the corridor.
+void Corridor(double dx, double dy, double* m0, double* m1) {
+    double ax = dx / 1.6, q = ax < 0 ? -ax : ax, ay = dy < 0 ? -dy : dy;
+    double perimeter;   // 0..4 round the cross-section
+    if (q >= ay) {
+        q += 0.5;
+        double s = dy / q;   // -1..1 along the side wall
+        perimeter = dx > 0 ? 0 + (s + 1) / 2 : 2 + (1 - s) / 2;
+    } else {
+        q = ay + 0.5;
+        double s = ax / q;
+        perimeter = dy > 0 ? 1 + (1 - s) / 2 : 3 + (s + 1) / 2;
+    }
+    *m0 = perimeter * 128;
+    *m1 = 4200 / q;
+}
+
+// 4: a glass ball over a flat plane: the plane is the texture at 4/5 scale (exactly
+// one wrap across the screen); the ball shows it wrapped round a sphere.
+void Lens(double dx, double dy, double* m0, double* m1) {
+    const double radius = 88;
+    double rho2 = (dx * dx + dy * dy) / (radius * radius);
+    if (rho2 < 1) {
+        double nx = dx / radius, ny = dy / radius, nz = Sqrt(1 - rho2);
+        double longitude = Atan2(nx, nz);          // -Pi/2..Pi/2 on the front half
+        double latitude = Atan2(ny, Sqrt(nx * nx + nz * nz));
+        *m1 = 128 + longitude * (256 / Pi);
+        *m0 = 100 + latitude * (256 / Pi);
+    } else {
+        *m1 = (dx + 160) * 0.8;
+        *m0 = (dy + 100) * 0.8;
+    }
+}
+
+// 5: spiral tunnel: the angle turns with the depth, so the walls twist into arms.
+void Spiral(double dx, double dy, double* m0, double* m1) {
+    double r = Sqrt(dx * dx + dy * dy) + 0.5;
+    double depth = TunnelDepth / r;
+    *m0 = depth;
+    *m1 = AngleUnits(dy, dx, 3) + 0.75 * depth + 24 * Log(r);
+}
+
+// 6: floor and ceiling planes meeting at a horizon through the centre.
+void Planes(double dx, double dy, double* m0, double* m1) {
+    double ady = (dy < 0 ? -dy : dy) + 2.5;
+    double z = 3000 / ady;
+    *m1 = z;
+    *m0 = dx * z / 190 + (dy < 0 ? 128 : 0);
+}
+
+// 7: two poles side by side; lines of flow run from one to the other and circles
+// of constant ratio surround each (bipolar coordinates).
+void Dipole(double dx, double dy, double* m0, double* m1) {
+    const double a = 96;
+    double ux = dx - a, vx = dx + a;   // z - a, z + a
+    double r1 = Sqrt(ux * ux + dy * dy) + 0.5, r2 = Sqrt(vx * vx + dy * dy) + 0.5;
+    double tau = Log(r2 / r1);
+    double sigma = Atan2(dy, ux) - Atan2(dy, vx);   // difference of the two angles
+    *m0 = tau * 56;
+    *m1 = sigma * (256.0 * 2 / TwoPi);
+}
+
+// Final scene: a cloud ceiling in perspective whose horizon lies above the screen.
+void Sky(double dx, double dy, double* m0, double* m1) {
+    double h = dy + 100 + 70;   // distance below the horizon, 70 rows above the top
+    double z = 9000 / h;
+    *m1 = z;
+    *m0 = dx * z / 150;
+}
+
+// Closed path of the wandering tunnel: period 809 records, window origin inside
+// 0..320 x 0..200 of the 640x400 map.
+void PathPoint(int n, int* x, int* y) {
+    double a = TwoPi * n / 809.0;
+    double px = 160 + 118 * Sin(a) + 36 * Sin(3 * a + 0.7);
+    double py = 100 + 72 * Sin(2 * a + 0.4) + 20 * Cos(5 * a);
+    *x = Quantise(px, 0, 320);
+    *y = Quantise(py, 0, 200);
+}
+
+}  // namespace
+
+bool WriteMaps(const std::string& dir) {
+    struct {
+        const char* name;
+        MapFunction fn;
+    } maps[] = {
+        {"angrad1.dat", RoundTunnel}, {"angrad2.dat", FlowerTunnel}, {"angrad3.dat", Corridor},
+        {"angrad4.dat", Lens},        {"angrad5.dat", Spiral},       {"angrad6.dat", Planes},
+        {"angrad7.dat", Dipole},      {"backgr.dat", Sky},
+    };
+    for (const auto& m : maps)
+        if (!WriteBytes(dir + "/" + m.name, BuildMap(W, H, m.fn))) return false;
+    if (!WriteBytes(dir + "/bigang.dat", BuildMap(2 * W, 2 * H, RoundTunnel))) return false;
+
+    std::vector<uint8_t> movement(896 * 32, 0);
+    for (int n = 0; n < 896; n++) {
+        int x, y;
+        PathPoint(n, &x, &y);
+        for (int b = 0; b < 4; b++) {
+            movement[n * 32 + b] = (uint8_t)((uint32_t)x >> (8 * b));
+            movement[n * 32 + 4 + b] = (uint8_t)((uint32_t)y >> (8 * b));
+        }
+    }
+    return WriteBytes(dir + "/movement.dat", movement);
+}
