@@ -67,9 +67,8 @@ static void ProbeMemory() {
     std::free(probe);
 }
 
-// Allocates one zero-filled working buffer, replacing one left by an earlier run.
+// Allocates one zero-filled working buffer.
 static void AllocateZeroed(uint8_t** slot, size_t bytes) {
-    std::free(*slot);
     *slot = static_cast<uint8_t*>(std::calloc(bytes, 1));
     if (*slot == nullptr)
         FailLine("\n not enough memory!\n");

@@ -1,0 +1,143 @@
+// RunDemo's start-up and failure exits, run in death-test children over small
+// overlay files built here. The children print to standard output; each test
+// statement first points it at standard error, where the death test looks.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "archive/archive.h"
+#include "archive/overlay_writer.h"
+#include "audio/mini_s3m.h"
+#include "demo/demo.h"
+
+namespace {
+
+// The entries of a complete data set, with their real sizes. Pictures and textures
+// carry a 10-byte header and a palette in front of their pixels.
+std::vector<OverlayInput> FullDataSet() {
+    std::vector<OverlayInput> entries;
+    auto add = [&](const std::string& name, size_t bytes, uint8_t fill) {
+        entries.push_back({name, std::vector<uint8_t>(bytes, fill)});
+    };
+    MiniS3mOptions song;
+    song.orders = 1;
+    song.patterns = 1;
+    song.rowsPerOrder = 4;
+    entries.push_back({"music.s3m", BuildMiniS3m(song)});
+    add("bigang.dat", 512000, 1);
+    for (int i = 1; i <= 7; ++i) add("angrad" + std::to_string(i) + ".dat", 128000, uint8_t(i));
+    for (const char* name : {"tivrel.scx", "name1.scx", "name2.scx", "name3.scx", "lyrics.scx"})
+        add(name, 10 + 768 + 64000, 2);
+    add("movement.dat", 28672, 0);
+    for (const char* name : {"euf0009.scx", "euf0010.scx", "euf0011.scx", "8emp_g.scx", "18soh.scx", "7venus.scx"})
+        add(name, 10 + 768 + 65536, 3);
+    add("backgr.dat", 128000, 4);
+    add("groups.dat", 2944000, 5);
+    return entries;
+}
+
+std::string WriteOverlay(const std::string& fileName, const std::vector<OverlayInput>& entries) {
+    std::vector<uint8_t> file;
+    std::string error;
+    EXPECT_TRUE(BuildOverlay(entries, &file, &error)) << error;
+    std::string path = ::testing::TempDir() + fileName;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+    return path;
+}
+
+std::vector<OverlayInput> Without(std::vector<OverlayInput> entries, const std::string& name) {
+    std::erase_if(entries, [&](const OverlayInput& e) { return e.name == name; });
+    return entries;
+}
+
+// Runs RunDemo over the overlay at `path` with standard output sent to stderr.
+void RunDemoOn(const std::string& path) {
+    static std::string kept;
+    kept = path;
+    overlayName = kept.c_str();
+    std::fflush(stdout);
+    dup2(2, 1);
+    RunDemo();
+    std::fflush(stdout);
+    std::_Exit(0);
+}
+
+class Timeline : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        full = new std::vector<OverlayInput>(FullDataSet());
+    }
+    static void TearDownTestSuite() { delete full; }
+    static std::vector<OverlayInput>* full;
+};
+std::vector<OverlayInput>* Timeline::full = nullptr;
+
+}  // namespace
+
+TEST_F(Timeline, MissingOverlayFileEndsWithOneLine) {
+    EXPECT_EXIT(RunDemoOn(::testing::TempDir() + "no-such-file.ovl"), ::testing::ExitedWithCode(1),
+                "ZOH_Init: Cannot open overlay file");
+}
+
+TEST_F(Timeline, MissingMusicIsNamed) {
+    std::string path = WriteOverlay("nomusic.ovl", Without(*full, "music.s3m"));
+    EXPECT_EXIT(RunDemoOn(path), ::testing::ExitedWithCode(1), "ZOH_Open: music.s3m not found");
+}
+
+TEST_F(Timeline, UnplayableMusicEndsWithOneLine) {
+    auto entries = Without(*full, "music.s3m");
+    entries.insert(entries.begin(), {"music.s3m", std::vector<uint8_t>(5000, 0x55)});
+    std::string path = WriteOverlay("badmusic.ovl", entries);
+    EXPECT_EXIT(RunDemoOn(path), ::testing::ExitedWithCode(1), "ZDS_Error: music.s3m is not a playable");
+}
+
+TEST_F(Timeline, MissingLoadingListEntryIsNamedAfterTheStartUpLines) {
+    for (const char* name : {"bigang.dat", "angrad7.dat", "euf0011.scx", "groups.dat"}) {
+        std::string path = WriteOverlay(std::string("without-") + name + ".ovl", Without(*full, name));
+        EXPECT_EXIT(RunDemoOn(path), ::testing::ExitedWithCode(1),
+                    std::string("Decompressing music\\.\n.*ZVS_Init: Zerith Video System initializing\\.\n"
+                                "ZVS_Init: Set 320x200 256 color mode\\.\nZOH_Init: Decompressing datas\\.\n"
+                                "ZOH_Open: ") + name + " not found")
+            << name;
+    }
+}
+
+TEST_F(Timeline, TwoDimensionalScenesRunThroughToTheFirstMeshScene) {
+    // The song lasts 4 rows; once it has ended every limit is passed, so scenes 1
+    // to 10 draw one frame each (on a zero-filled data set), and scene 11 stops the
+    // run because this data set has no meshes.
+    std::string path = WriteOverlay("nomeshes.ovl", *full);
+    EXPECT_EXIT(RunDemoOn(path), ::testing::ExitedWithCode(1),
+                "ZOH_Init: Zerith Ovarlay Handler initializing\\.\nZOH_Init: Opening overlay file\\.\n"
+                "ZOH_Init: Decompressing music\\.\n.*ZOH_Init: Decompressing datas\\.\n.*File not found!");
+}
+
+TEST_F(Timeline, FailedMemoryProbePrintsTwoLines) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address limits do not mix with the sanitizer's shadow memory";
+#else
+    // A fresh process: memory the earlier tests freed could otherwise serve the probe.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto limited = [] {
+        std::fflush(stdout);
+        dup2(2, 1);
+        // Leave room for what is mapped now plus a little, but not for the probe.
+        std::ifstream status("/proc/self/statm");
+        long pages = 0;
+        status >> pages;
+        rlimit limit{};
+        limit.rlim_cur = limit.rlim_max = rlim_t(pages) * sysconf(_SC_PAGESIZE) + 4 * 1024 * 1024;
+        setrlimit(RLIMIT_AS, &limit);
+        RunDemo();
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(limited(), ::testing::ExitedWithCode(1),
+                "^ZDS_Error: Not enough memory!\nZDS_DeInit: Zerith Demo System deinitializing\\.\n$");
+    GTEST_FLAG_SET(death_test_style, "fast");
+#endif
+}
