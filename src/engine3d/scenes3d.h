@@ -15,3 +15,18 @@ extern const uint8_t* Emp8gPicture;
 // release run (for starting the demo at a later scene). Missing or malformed
 // entries print their one-line message and end the process with status 1.
 void RunMeshScene(int scene, bool play);
+
+struct MeshObject;
+
+// Mesh-scene loaders 1..6 (star, jo2, jo6, part5, new4: mode 4; stucco1: mode 3).
+// Afterwards ObjectTable holds the entry's objects, the first with its mode, a
+// 64,004-byte target and its texture, and ObjectTexturePalette the texture's palette.
+void LoadMeshScene(int loader);
+
+// Reads a picture entry's palette into ObjectTexturePalette and its 256x256 pixels
+// into a newly allocated texture block of `object`.
+void LoadObjectTexture(MeshObject* object, int32_t entry);
+
+// Ends a mesh scene: FrameBuffer back to the demo's own frame block, then every
+// object of the table released (the first with its texture and target).
+void ReleaseMeshScene();

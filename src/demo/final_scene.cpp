@@ -1,0 +1,230 @@
+// Scene 16: the mesh drawn twice per frame, once textured and once flattened onto
+// the height of its vertex 0 wearing a window of the scrolling greetings strip
+// (composited into the upper half of the palette), over the 7venus texture seen
+// through BackgroundMap displaced by the same strip. Scene 17: the closing picture.
+#include "demo/final_scene.h"
+
+#include <cstring>
+
+#include "archive/archive.h"
+#include "audio/audio.h"
+#include "demo/buffers.h"
+#include "effects/effects.h"
+#include "engine3d/mesh.h"
+#include "engine3d/render.h"
+#include "engine3d/scenes3d.h"
+#include "video/video.h"
+
+namespace {
+
+constexpr uint8_t FinalSceneLimit = 63;
+constexpr uint8_t ClosingPictureLimit = 64;
+constexpr uint32_t StripStopTick = 4450;       // 2 x 4450 + 199 rows stay inside GroupsImage
+constexpr uint32_t TurnTicks = 240;            // one turn per 4.8 s
+constexpr int StripRowOffset = 36;             // second-pass texture rows below the map's rows
+constexpr int StripColumnOffset = 32;
+constexpr int FirstCompositedPixel = 100;
+constexpr int GroupsStride = 320;
+
+// Second pass buffers, allocated by the first set-up of scene 16 and kept.
+uint8_t* SecondPassBlock;
+uint8_t* SecondPassTexture;
+TexCoord* SecondPassMapping;
+uint8_t* SecondPassImage;
+
+const TexCoord SecondPassCoords[8] = {{255, 127}, {255, 255}, {0, 0}, {0, 0},
+                                      {0, 127},   {0, 255},   {0, 0}, {0, 0}};
+const int FlattenedVertices[4] = {2, 3, 6, 7};
+
+// Saved from the first object at set-up.
+TexCoord* SavedMapping;
+uint32_t SavedMappingCount;
+uint8_t* SavedTexture;
+uint8_t* SavedTarget;
+int32_t FirstPassHeight;
+int32_t SecondPassHeight;
+// Each object's own mapping, restored before release.
+TexCoord* OwnMapping[MaxObjectsPerEntry];
+uint32_t OwnMappingCount[MaxObjectsPerEntry];
+
+void SetFlattenedHeight(int32_t height)
+{
+    for (int v : FlattenedVertices)
+        ObjectTable[0]->vertices->entry[v].y = height;
+}
+
+void AllocateSecondPass()
+{
+    if (SecondPassBlock)
+        return;
+    SecondPassBlock = static_cast<uint8_t*>(EngineAlloc(TextureBlockBytes));
+    uintptr_t start = reinterpret_cast<uintptr_t>(SecondPassBlock);
+    SecondPassTexture = SecondPassBlock + (TextureAddressInBlock(start) - start);
+    SecondPassMapping = static_cast<TexCoord*>(EngineAlloc(sizeof SecondPassCoords));
+    memcpy(SecondPassMapping, SecondPassCoords, sizeof SecondPassCoords);
+    SecondPassImage = static_cast<uint8_t*>(EngineAlloc(ScreenBytes));
+}
+
+void DrawFinalFrame()
+{
+    memset(FrameBuffer, 0, ScreenBytes);
+    memset(SecondPassImage, 0, ScreenBytes);
+    memset(SecondPassTexture, 0, 128 * 256);
+    if (TickCounters[0].load() > StripStopTick)
+        TickCounters[0].store(StripStopTick);
+
+    uint32_t t = 0;
+    for (int32_t i = 0; i < ObjectCount; i++) {
+        MeshObject* object = ObjectTable[i];
+        // One read of the clock per object, so a tick after the wrap test cannot
+        // produce angle 360.
+        uint32_t turn = TickCounters[1].load();
+        if (turn >= TurnTicks) {
+            TickCounters[1].store(0);
+            turn = 0;
+        }
+        object->angleZ = object->angleY = int32_t(double(turn) * 1.5);
+
+        object->mapping = SavedMapping;
+        object->mappingCount = SavedMappingCount;
+        object->texture = SavedTexture;
+        object->target = SavedTarget;
+        SetFlattenedHeight(FirstPassHeight);
+        RenderObject(object);
+
+        object->mapping = SecondPassMapping;
+        object->mappingCount = 8;
+        object->texture = SecondPassTexture;
+        object->target = SecondPassImage;
+        SetFlattenedHeight(SecondPassHeight);
+        t = TickCounters[0].load();
+        if (t > StripStopTick)   // a tick since the clamp above
+            t = StripStopTick;
+        for (int y = 0; y < 128; y++)
+            memcpy(SecondPassTexture + (128 + y) * 256,
+                   GroupsImage + size_t(2 * t + y + StripRowOffset) * GroupsStride + StripColumnOffset, 256);
+        RenderObject(object);
+        for (int k = FirstCompositedPixel; k < ScreenBytes; k++)
+            if (SecondPassImage[k] != 0)
+                FrameBuffer[k] = uint8_t(SecondPassImage[k] + 128);
+    }
+
+    for (int y = 0; y < ScreenHeight; y++) {
+        const uint8_t* strip = GroupsImage + size_t(2 * t + y) * GroupsStride;
+        const uint8_t* base = BackgroundMap + y * ScreenWidth * 2;
+        uint8_t* map = CurrentMap + y * ScreenWidth * 2;
+        for (int x = 0; x < ScreenWidth; x++) {
+            uint8_t shift = uint8_t(8 * strip[x]);
+            map[2 * x] = uint8_t(base[2 * x] + shift);
+            map[2 * x + 1] = uint8_t(base[2 * x + 1] + shift);
+        }
+    }
+
+    if (MusicPosition.order == FinalSceneLimit && MusicPosition.row >= 32) {
+        PaletteFade(Texture7venus, 2 * (MusicPosition.row - 32));
+        SetPalette(CurrentPalette);
+    }
+    BackgroundEffect2();
+    FillFromBackground();
+}
+
+}  // namespace
+
+void RunFinalScene(bool play)
+{
+    if (play)
+        NoteScene(16);
+    LoadMeshScene(6);
+    MeshObject* first = ObjectTable[0];
+    if (first->vertices->count < 8)
+        FailExit("\376 The final scene's mesh needs at least 8 vertices!\n");
+
+    FrameBuffer = first->target;
+    memset(FrameBuffer, 0, ScreenBytes);
+    first->centreX = 70;
+    first->centreY = 160;
+    first->depthOffset = 1000;
+    first->clipTop = 0;
+    first->clipBottom = 199;
+    first->clipLeft = 0;
+    first->clipRight = 319;
+    first->viewDistance = 256;
+    first->angleZ = 90;
+    first->angleY = 90;
+    first->angleX = 0;
+    for (int32_t k = 1; k < ObjectCount; k++)
+        CopyObjectParameters(0, uint8_t(k));
+    memcpy(CurrentPalette, Texture7venus, PaletteBytes);
+    memcpy(CurrentTexture, Texture7venus + PaletteBytes, TextureBytes);
+    SetPalette(CurrentPalette);
+
+    AllocateSecondPass();
+    SavedMapping = first->mapping;
+    SavedMappingCount = first->mappingCount;
+    SavedTexture = first->texture;
+    SavedTarget = first->target;
+    FirstPassHeight = first->vertices->entry[2].y;
+    SecondPassHeight = first->vertices->entry[0].y;
+    for (int32_t k = 0; k < ObjectCount; k++) {
+        OwnMapping[k] = ObjectTable[k]->mapping;
+        OwnMappingCount[k] = ObjectTable[k]->mappingCount;
+    }
+    TickCounters[0].store(0);
+    TickCounters[2].store(0);
+    TickCounters[1].store(60);
+
+    if (play) {
+        do {
+            DrawFinalFrame();
+            UpdateMusicPosition();
+            PresentFrame();
+        } while (MusicPosition.order <= FinalSceneLimit);
+    }
+
+    for (int32_t k = 0; k < ObjectCount; k++) {
+        ObjectTable[k]->mapping = OwnMapping[k];
+        ObjectTable[k]->mappingCount = OwnMappingCount[k];
+    }
+    first->texture = SavedTexture;
+    first->target = SavedTarget;
+    ReleaseMeshScene();
+}
+
+void RunClosingPicture(bool play)
+{
+    if (play)
+        NoteScene(17);
+    int32_t entry = ZOH_Open("thx.scx", 512);
+    if (entry < 0)
+        FailExit("\376 File not found!\n");
+    if (ZOH_EntrySize(entry) < 10 + PaletteBytes + ScreenBytes)
+        FailExit("\376 Picture file is too short!\n");
+    uint8_t* palette = TextureEuf0010;
+    uint8_t* picture = TextureEuf0010 + PaletteBytes;
+    ZOH_Seek(entry, 10, 0);
+    if (ZOH_ReadCached(entry, palette, PaletteBytes) != 0 || ZOH_ReadCached(entry, picture, ScreenBytes) != 0)
+        FailExit("\376 Picture file could not be read!\n");
+    memset(CurrentPalette, 0, PaletteBytes);
+    SetPalette(CurrentPalette);
+    FrameBuffer = FrameBlock;
+    memcpy(FrameBuffer, picture, ScreenBytes);
+
+    if (!play)
+        return;
+    do {
+        int row = MusicPosition.row;
+        if (row < 16) {
+            uint8_t level = uint8_t(4 * row);
+            for (size_t c = 0; c < PaletteBytes; c++)
+                if (palette[c] >= level)
+                    CurrentPalette[c] = level;
+        }
+        if (row >= 24)
+            PaletteFade(palette, 3 * (row - 24));
+        if (row >= 44)
+            memset(CurrentPalette, 0, PaletteBytes);
+        SetPalette(CurrentPalette);
+        UpdateMusicPosition();
+        PresentFrame();
+    } while (MusicPosition.order <= ClosingPictureLimit);
+}

@@ -1,0 +1,333 @@
+// Triangle fillers. All arithmetic that the format defines as 32-bit wraps
+// explicitly (through uint32_t); divisions truncate toward zero.
+#include "engine3d/fill.h"
+
+#include <utility>
+
+namespace {
+
+inline int32_t Add(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
+inline int32_t Sub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
+inline int32_t Mul(int32_t a, int32_t b) { return int32_t(uint32_t(a) * uint32_t(b)); }
+inline int32_t Shl16(int32_t a) { return int32_t(uint32_t(a) << 16); }
+// floor((p + 32,768) / 65,536) in 32-bit arithmetic.
+inline int32_t Round16(int32_t p) { return Add(p, 32768) >> 16; }
+// Slope numerator / row difference, or 0 when the difference is 0 (never used then).
+inline int32_t Slope(int32_t numerator, int32_t rows) { return rows != 0 ? numerator / rows : 0; }
+
+bool CoordinatesUsable(const TriangleSlot s[3])
+{
+    for (int k = 0; k < 3; k++)
+        if (s[k].x < -MaxScreenCoordinate || s[k].x > MaxScreenCoordinate || s[k].y < -MaxScreenCoordinate ||
+            s[k].y > MaxScreenCoordinate)
+            return false;
+    return true;
+}
+
+void SortSlotsByRow(TriangleSlot s[3])
+{
+    if (s[0].y > s[1].y)
+        std::swap(s[0], s[1]);
+    if (s[1].y > s[2].y)
+        std::swap(s[1], s[2]);
+    if (s[0].y > s[1].y)
+        std::swap(s[0], s[1]);
+}
+
+struct Extent {
+    int32_t xmin, xmax;
+};
+
+Extent ColumnExtent(const TriangleSlot s[3])
+{
+    Extent e{s[0].x, s[0].x};
+    for (int k = 1; k < 3; k++) {
+        if (s[k].x < e.xmin)
+            e.xmin = s[k].x;
+        if (s[k].x > e.xmax)
+            e.xmax = s[k].x;
+    }
+    return e;
+}
+
+// The path for rows first..last (inclusive), or false when nothing is drawn.
+// `sideInclusive` makes touching a side bound count as crossing it.
+bool ChoosePath(FillPath forced, const Extent& e, int32_t first, int32_t last, int32_t bottomVertexRow,
+                const ClipRect& clip, bool sideInclusive, bool* clipRows, bool* clipColumns)
+{
+    if (bottomVertexRow < clip.top || first > clip.bottom || e.xmax < clip.left || e.xmin > clip.right)
+        return false;
+    FillPath path = forced;
+    if (path == FillPath::Chosen) {
+        bool sides = sideInclusive ? (e.xmax >= clip.right || e.xmin <= clip.left)
+                                   : (e.xmax > clip.right || e.xmin < clip.left);
+        if (sides)
+            path = FillPath::PerPixel;
+        else if (first < clip.top || last > clip.bottom)
+            path = FillPath::RowClipped;
+        else
+            path = FillPath::Unclipped;
+    }
+    *clipColumns = path == FillPath::PerPixel;
+    *clipRows = path != FillPath::Unclipped;
+    return true;
+}
+
+// ---- flat and shaded -------------------------------------------------------
+
+// Edges of FillFlat/FillShaded: A on the long edge, B on the current short edge,
+// with intensities IA, IB (16.16) when shading.
+struct FlatEdges {
+    int32_t a, b, aStep, bStep;
+    int32_t ia, ib, iaStep, ibStep;
+};
+
+template <bool Shaded, bool ClipColumns>
+void FlatSpan(uint8_t* row, const FlatEdges& e, uint8_t colour, const ClipRect& clip)
+{
+    bool bLeft = e.b < e.a;
+    int32_t xl = Round16(bLeft ? e.b : e.a);
+    int32_t xr = Round16(bLeft ? e.a : e.b);
+    if (xl == xr)
+        return;
+    if constexpr (!Shaded) {
+        if (ClipColumns) {
+            if (xl < clip.left)
+                xl = clip.left;
+            if (xr > clip.right)
+                xr = clip.right;
+        }
+        for (int32_t x = xl; x <= xr; x++)
+            row[x] = colour;
+    } else {
+        int32_t left = bLeft ? e.ib : e.ia;
+        int32_t right = bLeft ? e.ia : e.ib;
+        int32_t step = Sub(right, left) / (xr - xl);
+        int32_t intensity = left;
+        int32_t x = xl;
+        if (ClipColumns && x < clip.left) {
+            intensity = Add(intensity, Mul(step, clip.left - x));
+            x = clip.left;
+        }
+        int32_t last = ClipColumns && xr > clip.right ? clip.right : xr;
+        for (; x <= last; x++) {
+            row[x] = uint8_t(Round16(intensity));
+            intensity = Add(intensity, step);
+        }
+    }
+}
+
+inline void StepFlatEdges(FlatEdges& e)
+{
+    e.a = Add(e.a, e.aStep);
+    e.b = Add(e.b, e.bStep);
+    e.ia = Add(e.ia, e.iaStep);
+    e.ib = Add(e.ib, e.ibStep);
+}
+
+template <bool Shaded, bool ClipRows, bool ClipColumns>
+void FlatRows(const TriangleSlot s[3], uint8_t* target, uint8_t colour, const ClipRect& clip)
+{
+    int32_t x0 = s[0].x, y0 = s[0].y, x1 = s[1].x, y1 = s[1].y, x2 = s[2].x, y2 = s[2].y;
+    FlatEdges e;
+    e.a = e.b = Shl16(x0);
+    e.aStep = Slope(Shl16(x2 - x0), y2 - y0);
+    e.bStep = Slope(Shl16(x1 - x0), y1 - y0);
+    e.ia = e.ib = Shl16(s[0].intensity);
+    e.iaStep = Shaded ? Slope(Shl16(Sub(s[2].intensity, s[0].intensity)), y2 - y0) : 0;
+    e.ibStep = Shaded ? Slope(Shl16(Sub(s[1].intensity, s[0].intensity)), y1 - y0) : 0;
+
+    int32_t row = y0;
+    for (; row < y1; row++) {
+        if (ClipRows && row > clip.bottom)
+            return;
+        if (!ClipRows || row >= clip.top)
+            FlatSpan<Shaded, ClipColumns>(target + row * TargetStride, e, colour, clip);
+        StepFlatEdges(e);
+    }
+    e.b = Shl16(x1);
+    e.bStep = Slope(Shl16(x2 - x1), y2 - y1);
+    e.ib = Shl16(s[1].intensity);
+    e.ibStep = Shaded ? Slope(Shl16(Sub(s[2].intensity, s[1].intensity)), y2 - y1) : 0;
+    do {
+        if (ClipRows && row > clip.bottom)
+            return;
+        if (!ClipRows || row >= clip.top)
+            FlatSpan<Shaded, ClipColumns>(target + row * TargetStride, e, colour, clip);
+        StepFlatEdges(e);
+        row++;
+    } while (row < y2);
+}
+
+template <bool Shaded>
+void FillFlatOrShaded(TriangleSlot s[3], const ClipRect& clip, uint8_t* target, uint8_t colour, FillPath path)
+{
+    if (!CoordinatesUsable(s))
+        return;
+    SortSlotsByRow(s);
+    Extent e = ColumnExtent(s);
+    int32_t last = s[2].y > s[1].y ? s[2].y - 1 : s[1].y;
+    bool clipRows, clipColumns;
+    if (!ChoosePath(path, e, s[0].y, last, s[2].y, clip, false, &clipRows, &clipColumns))
+        return;
+    if (clipColumns)
+        FlatRows<Shaded, true, true>(s, target, colour, clip);
+    else if (clipRows)
+        FlatRows<Shaded, true, false>(s, target, colour, clip);
+    else
+        FlatRows<Shaded, false, false>(s, target, colour, clip);
+}
+
+// ---- textured ----------------------------------------------------------------
+
+// Edges of FillTextured: 16.16 left and right positions, the left edge's 8.8
+// texture coordinates, and the span gradient (low 16 bits count).
+struct TexturedEdges {
+    int32_t left, right, leftStep, rightStep;
+    uint32_t u, v;
+    int32_t uStep, vStep;
+    uint32_t du, dv;
+};
+
+template <bool ClipColumns>
+void TexturedSpan(uint8_t* row, const TexturedEdges& e, const uint8_t* texture, const ClipRect& clip)
+{
+    int32_t n = -(Sub(e.left, e.right) >> 16);
+    if (n <= 0)
+        return;
+    int32_t end = Round16(e.right);
+    int32_t x = end - n;
+    uint32_t u = e.u, v = e.v;
+    int32_t last = end - 1;
+    if (ClipColumns) {
+        if (x < clip.left) {
+            uint32_t skipped = uint32_t(clip.left - x);
+            u += skipped * e.du;
+            v += skipped * e.dv;
+            x = clip.left;
+        }
+        if (last > clip.right)
+            last = clip.right;
+    }
+    for (; x <= last; x++) {
+        row[x] = texture[(v & 0xFF00) | ((u >> 8) & 0xFF)];
+        u += e.du;
+        v += e.dv;
+    }
+}
+
+template <bool ClipRows, bool ClipColumns>
+void TexturedRows(int32_t first, int32_t stop, TexturedEdges& e, uint8_t* target, const uint8_t* texture,
+                  const ClipRect& clip)
+{
+    for (int32_t row = first; row < stop; row++) {
+        if (ClipRows && row > clip.bottom)
+            return;
+        if (!ClipRows || row >= clip.top)
+            TexturedSpan<ClipColumns>(target + row * TargetStride, e, texture, clip);
+        e.left = Add(e.left, e.leftStep);
+        e.right = Add(e.right, e.rightStep);
+        e.u += uint32_t(e.uStep);
+        e.v += uint32_t(e.vStep);
+    }
+}
+
+void TexturedPart(int32_t first, int32_t stop, int32_t bottomVertexRow, const Extent& extent, TexturedEdges& e,
+                  uint8_t* target, const uint8_t* texture, const ClipRect& clip, FillPath path)
+{
+    bool clipRows, clipColumns;
+    if (!ChoosePath(path, extent, first, stop - 1, bottomVertexRow, clip, true, &clipRows, &clipColumns))
+        return;
+    if (clipColumns)
+        TexturedRows<true, true>(first, stop, e, target, texture, clip);
+    else if (clipRows)
+        TexturedRows<true, false>(first, stop, e, target, texture, clip);
+    else
+        TexturedRows<false, false>(first, stop, e, target, texture, clip);
+}
+
+// (n x 256) / w in 64 bits; false when the quotient does not fit 32 bits.
+bool Gradient(int32_t n, int32_t w, uint32_t* gradient)
+{
+    int64_t q = int64_t(n) * 256 / w;
+    if (q < INT32_MIN || q > INT32_MAX)
+        return false;
+    *gradient = uint32_t(int32_t(q));
+    return true;
+}
+
+}  // namespace
+
+void FillFlatTriangle(TriangleSlot slots[3], const ClipRect& clip, uint8_t* target, uint8_t colour, FillPath path)
+{
+    FillFlatOrShaded<false>(slots, clip, target, colour, path);
+}
+
+void FillShadedTriangle(TriangleSlot slots[3], const ClipRect& clip, uint8_t* target, FillPath path)
+{
+    FillFlatOrShaded<true>(slots, clip, target, 0, path);
+}
+
+void FillTexturedTriangle(TriangleSlot s[3], const ClipRect& clip, uint8_t* target, const uint8_t* texture,
+                          FillPath path)
+{
+    if (!CoordinatesUsable(s))
+        return;
+    SortSlotsByRow(s);
+    int32_t x0 = s[0].x, y0 = s[0].y, x1 = s[1].x, y1 = s[1].y, x2 = s[2].x, y2 = s[2].y;
+    if (y2 == y0)
+        return;
+    int32_t t = Shl16(y1 - y0) / (y2 - y0);
+    int32_t w = Add(Mul(x2 - x0, t), Shl16(x0 - x1));
+    if (w == 0)
+        return;
+    TexturedEdges e;
+    int32_t nu = Add(Mul(Sub(s[2].u, s[0].u), t), Shl16(Sub(s[0].u, s[1].u)));
+    int32_t nv = Add(Mul(Sub(s[2].v, s[0].v), t), Shl16(Sub(s[0].v, s[1].v)));
+    if (!Gradient(nu, w, &e.du) || !Gradient(nv, w, &e.dv))
+        return;
+
+    int32_t longSlope = Shl16(x2 - x0) / (y2 - y0);
+    int32_t longU = Mul(Sub(s[2].u, s[0].u), 256) / (y2 - y0);
+    int32_t longV = Mul(Sub(s[2].v, s[0].v), 256) / (y2 - y0);
+    e.left = e.right = Shl16(x0);
+    e.u = uint32_t(s[0].u) << 8;
+    e.v = uint32_t(s[0].v) << 8;
+    Extent extent = ColumnExtent(s);
+
+    if (y1 != y0) {
+        int32_t upperSlope = Shl16(x1 - x0) / (y1 - y0);
+        if (w > 0) {
+            e.leftStep = upperSlope;
+            e.rightStep = longSlope;
+            e.uStep = Mul(Sub(s[1].u, s[0].u), 256) / (y1 - y0);
+            e.vStep = Mul(Sub(s[1].v, s[0].v), 256) / (y1 - y0);
+        } else {
+            e.leftStep = longSlope;
+            e.rightStep = upperSlope;
+            e.uStep = longU;
+            e.vStep = longV;
+        }
+        TexturedPart(y0, y1, y2, extent, e, target, texture, clip, path);
+    } else {
+        e.leftStep = e.rightStep = longSlope;
+        e.uStep = longU;
+        e.vStep = longV;
+    }
+
+    if (y2 > y1) {
+        int32_t lowerSlope = Shl16(x2 - x1) / (y2 - y1);
+        if (w > 0) {
+            e.left = Shl16(x1);
+            e.leftStep = lowerSlope;
+            e.u = uint32_t(s[1].u) << 8;
+            e.v = uint32_t(s[1].v) << 8;
+            e.uStep = Mul(Sub(s[2].u, s[1].u), 256) / (y2 - y1);
+            e.vStep = Mul(Sub(s[2].v, s[1].v), 256) / (y2 - y1);
+        } else {
+            e.right = Shl16(x1);
+            e.rightStep = lowerSlope;
+        }
+        TexturedPart(y1, y2, y2, extent, e, target, texture, clip, path);
+    }
+}

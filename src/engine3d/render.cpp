@@ -1,0 +1,258 @@
+// Transform, projection, face order and per-mode vertex values.
+#include "engine3d/render.h"
+
+#include <cmath>
+#include <utility>
+
+int32_t SineTable[450];
+RenderStateData RenderState;
+
+namespace {
+
+struct SineTableBuilder {
+    SineTableBuilder()
+    {
+        for (int k = 0; k < 450; k++)
+            SineTable[k] = int32_t(std::lround(65536.0 * std::sin(k * M_PI / 180.0)));
+    }
+} BuildSineTable;
+
+inline int32_t Wrap(int64_t value) { return int32_t(value); }
+inline int32_t Degrees(int32_t angle) { return (angle % 360 + 360) % 360; }
+
+}  // namespace
+
+int32_t M16(int32_t a, int32_t b)
+{
+    return Wrap((int64_t(a) * b + 32768) >> 16);
+}
+
+int32_t M32(int32_t a, int32_t b)
+{
+    return Wrap((int64_t(a) * b + (int64_t(1) << 31)) >> 32);
+}
+
+void RotatePointArray(const PointArray* src, PointArray* dst, int32_t angleZ, int32_t angleY, int32_t angleX)
+{
+    dst->count = src->count;
+    angleZ = Degrees(angleZ);
+    angleY = Degrees(angleY);
+    angleX = Degrees(angleX);
+    int32_t sA = SineTable[angleZ], cA = SineTable[angleZ + 90];
+    int32_t sB = SineTable[angleY], cB = SineTable[angleY + 90];
+    int32_t sC = SineTable[angleX], cC = SineTable[angleX + 90];
+    for (uint32_t i = 0; i < src->count; i++) {
+        const Point4& p = src->entry[i];
+        int32_t x1 = M16(cA, p.x) - M16(sA, p.y);
+        int32_t y1 = M16(sA, p.x) + M16(cA, p.y);
+        int32_t xo = M32(cB, x1) - M32(sB, p.z);
+        int32_t z1 = M16(sB, x1) + M16(cB, p.z);
+        Point4& q = dst->entry[i];
+        q.x = xo;
+        q.y = M32(cC, y1) - M32(sC, z1);
+        q.z = M32(sC, y1) + M32(cC, z1);
+    }
+}
+
+void ProjectPointArray(PointArray* points, const Camera& camera, uint8_t* usable)
+{
+    for (uint32_t i = 0; i < points->count; i++) {
+        Point4& p = points->entry[i];
+        int64_t w = int64_t(camera.viewDistance) + p.z + camera.depthOffset;
+        if (w <= 0) {
+            usable[i] = 0;
+            p.x = camera.centreX;
+            p.y = camera.centreY;
+            continue;
+        }
+        int64_t x = camera.centreX + int64_t(p.x) * camera.viewDistance / w;
+        int64_t y = camera.centreY + int64_t(p.y) * camera.viewDistance / w;
+        bool inside = x >= -MaxScreenCoordinate && x <= MaxScreenCoordinate && y >= -MaxScreenCoordinate &&
+                      y <= MaxScreenCoordinate;
+        usable[i] = inside;
+        p.x = inside ? int32_t(x) : camera.centreX;
+        p.y = inside ? int32_t(y) : camera.centreY;
+    }
+}
+
+namespace {
+
+void SwapPoint(PointArray* array, uint32_t i, uint32_t j)
+{
+    std::swap(array->entry[i].x, array->entry[j].x);
+    std::swap(array->entry[i].y, array->entry[j].y);
+    std::swap(array->entry[i].z, array->entry[j].z);
+}
+
+// Sorts positions lo..hi. Recurses into the smaller side and loops over the larger,
+// which orders the faces exactly as recursing into lo..j first and i..hi second.
+void QuickSortFaces(Face* face, int32_t lo, int32_t hi, PointArray* normals, PointArray* rotatedNormals)
+{
+    while (lo < hi) {
+        int32_t i = lo, j = hi;
+        int32_t pivot = face[(lo + hi) / 2].depthKey;
+        do {
+            while (face[i].depthKey > pivot)
+                i++;
+            while (pivot > face[j].depthKey)
+                j--;
+            if (i <= j) {
+                std::swap(face[i], face[j]);
+                if (normals) {
+                    SwapPoint(normals, i, j);
+                    SwapPoint(rotatedNormals, i, j);
+                }
+                i++;
+                j--;
+            }
+        } while (i <= j);
+        if (j - lo < hi - i) {
+            if (lo < j)
+                QuickSortFaces(face, lo, j, normals, rotatedNormals);
+            lo = i;
+        } else {
+            if (i < hi)
+                QuickSortFaces(face, i, hi, normals, rotatedNormals);
+            hi = j;
+        }
+    }
+}
+
+}  // namespace
+
+void SortFaceArray(FaceArray* faces, const PointArray* transformed, PointArray* faceNormals,
+                   PointArray* rotatedFaceNormals)
+{
+    for (uint32_t k = 0; k < faces->count; k++) {
+        Face& f = faces->entry[k];
+        f.depthKey = transformed->entry[f.a].z + transformed->entry[f.b].z + transformed->entry[f.c].z;
+    }
+    if (faces->count > 1)
+        QuickSortFaces(faces->entry, 0, int32_t(faces->count) - 1, faceNormals, rotatedFaceNormals);
+}
+
+int32_t BackFaceValue(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2)
+{
+    uint32_t p = uint32_t(x1 - x0) * uint32_t(y2 - y0);
+    uint32_t q = uint32_t(y1 - y0) * uint32_t(x2 - x0);
+    return int32_t(p - q);
+}
+
+void RotatePoints(const PointArray* src, PointArray* dst)
+{
+    RotatePointArray(src, dst, RenderState.angleZ, RenderState.angleY, RenderState.angleX);
+}
+
+void ProjectPoints(PointArray* points)
+{
+    ProjectPointArray(points, RenderState.camera, RenderState.vertexUsable);
+}
+
+void SortFaces(bool moveFaceNormals)
+{
+    SortFaceArray(RenderState.faces, RenderState.transformedVertices,
+                  moveFaceNormals ? RenderState.faceNormals : nullptr,
+                  moveFaceNormals ? RenderState.rotatedFaceNormals : nullptr);
+}
+
+void FillFlat()
+{
+    FillFlatTriangle(RenderState.slots, RenderState.clip, RenderState.target, RenderState.colour);
+}
+
+void FillShaded()
+{
+    FillShadedTriangle(RenderState.slots, RenderState.clip, RenderState.target);
+}
+
+void FillTextured()
+{
+    FillTexturedTriangle(RenderState.slots, RenderState.clip, RenderState.target, RenderState.texture);
+}
+
+void RenderObject(MeshObject* object)
+{
+    RenderStateData& s = RenderState;
+    s.vertices = object->vertices;
+    s.faces = object->faces;
+    s.transformedVertices = object->transformedVertices;
+    s.faceNormals = object->faceNormals;
+    s.rotatedFaceNormals = object->rotatedFaceNormals;
+    s.vertexNormals = object->vertexNormals;
+    s.rotatedVertexNormals = object->rotatedVertexNormals;
+    s.mapping = object->mapping;
+    s.mappingCount = object->mapping ? object->mappingCount : 0;
+    s.texture = object->texture;
+    s.target = object->target;
+    s.angleZ = object->angleZ;
+    s.angleY = object->angleY;
+    s.angleX = object->angleX;
+    s.clip = ClipRect{object->clipTop, object->clipBottom, object->clipLeft, object->clipRight};
+    s.camera = Camera{object->viewDistance, object->centreX, object->centreY, object->depthOffset};
+    s.mode = object->mode;
+
+    RotatePoints(s.vertices, s.transformedVertices);
+    ProjectPoints(s.transformedVertices);
+    const Point4* screen = s.transformedVertices->entry;
+    const uint8_t* usable = s.vertexUsable;
+
+    if (s.mode == ModeFlat) {
+        RotatePoints(s.faceNormals, s.rotatedFaceNormals);
+        SortFaces(true);
+        for (uint32_t k = 0; k < s.faces->count; k++) {
+            const Face& f = s.faces->entry[k];
+            if (!usable[f.a] || !usable[f.b] || !usable[f.c])
+                continue;
+            s.colour = uint8_t(-s.rotatedFaceNormals->entry[k].z);
+            const Point4 &a = screen[f.a], &b = screen[f.b], &c = screen[f.c];
+            if (BackFaceValue(a.x, a.y, b.x, b.y, c.x, c.y) >= 0)
+                continue;
+            s.slots[0] = TriangleSlot{a.x, a.y, 0, 0, 0};
+            s.slots[1] = TriangleSlot{b.x, b.y, 0, 0, 0};
+            s.slots[2] = TriangleSlot{c.x, c.y, 0, 0, 0};
+            FillFlat();
+        }
+        return;
+    }
+
+    RotatePoints(s.vertexNormals, s.rotatedVertexNormals);
+    SortFaces(false);
+    if (s.mode == ModeTextured && s.mappingCount < s.vertices->count)
+        return;
+    const Point4* normal = s.rotatedVertexNormals->entry;
+    for (uint32_t k = 0; k < s.faces->count; k++) {
+        const Face& f = s.faces->entry[k];
+        if (!usable[f.a] || !usable[f.b] || !usable[f.c])
+            continue;
+        const Point4 &a = screen[f.a], &b = screen[f.b], &c = screen[f.c];
+        if (BackFaceValue(a.x, a.y, b.x, b.y, c.x, c.y) >= 0)
+            continue;
+        int32_t index[3] = {f.a, f.b, f.c};
+        for (int n = 0; n < 3; n++) {
+            TriangleSlot& slot = s.slots[n];
+            int32_t i = index[n];
+            slot.x = screen[i].x;
+            slot.y = screen[i].y;
+            switch (s.mode) {
+            case ModeNormalShaded:
+                slot.intensity = int32_t((uint32_t(63) - uint32_t(normal[i].z)) >> 1);
+                break;
+            case ModeDepthShaded:
+                slot.intensity = int32_t((uint32_t(256) - uint32_t(screen[i].z)) >> 3);
+                break;
+            case ModeTextured:
+                slot.u = s.mapping[i].u;
+                slot.v = s.mapping[i].v;
+                break;
+            default:
+                slot.u = 2 * normal[i].x + 128;
+                slot.v = 2 * normal[i].y + 128;
+                break;
+            }
+        }
+        if (s.mode == ModeNormalShaded || s.mode == ModeDepthShaded)
+            FillShaded();
+        else
+            FillTextured();
+    }
+}

@@ -1,0 +1,178 @@
+// The 3D scenes 11..15 and the mesh-scene loaders.
+#include "engine3d/scenes3d.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "archive/archive.h"
+#include "audio/audio.h"
+#include "demo/buffers.h"
+#include "effects/effects.h"
+#include "engine3d/mesh.h"
+#include "engine3d/render.h"
+#include "video/video.h"
+
+uint8_t* ObjectTexturePalette;
+const uint8_t* Emp8gPicture;
+
+namespace {
+
+struct MeshLoader {
+    const char* meshEntry;
+    const char* textureEntry;
+    uint8_t mode;
+};
+
+const MeshLoader MeshLoaders[6] = {
+    {"star.3ds", "23mview.scx", ModeEnvironment},
+    {"jo2.3ds", "11cont.scx", ModeEnvironment},
+    {"jo6.3ds", "23mview2.scx", ModeEnvironment},
+    {"part5.3ds", "18soh3d.scx", ModeEnvironment},
+    {"new4.3ds", "15mview.scx", ModeEnvironment},
+    {"stucco1.3ds", "14soh.scx", ModeTextured},
+};
+
+// Scenes 11..15: palette colours 0..85 (and the background texture) from the
+// 8emp_g picture or the object's own texture; angleX driven too; last order.
+struct MeshSceneSetup {
+    int loader;
+    bool emp8gBackground;
+    bool turnX;
+    uint8_t limit;
+};
+
+const MeshSceneSetup MeshScenes[5] = {
+    {1, false, false, 34},
+    {2, true, false, 38},
+    {3, false, true, 42},
+    {4, true, false, 46},
+    {5, false, false, 51},
+};
+
+constexpr uint32_t PictureHeaderBytes = 10;
+constexpr uint32_t LowColourBytes = 258;   // palette colours 0..85
+
+int ArchiveRead(void* context, void* dest, uint32_t count)
+{
+    return ZOH_ReadCached(*static_cast<int32_t*>(context), dest, count);
+}
+
+uint32_t ArchiveSeek(void* context, uint32_t offset, int whence)
+{
+    return ZOH_Seek(*static_cast<int32_t*>(context), offset, whence);
+}
+
+}  // namespace
+
+void ReadMeshEntry(int32_t entry)
+{
+    MeshSource source{ArchiveRead, ArchiveSeek, &entry, ZOH_EntrySize(entry)};
+    const char* error = ParseMeshEntry(source);
+    if (!error)
+        return;
+    char line[160];
+    if (error == NotMeshFileReason)
+        snprintf(line, sizeof line, "\376 %s\n", error);
+    else
+        snprintf(line, sizeof line, "\376 Bad 3DS file: %s!\n", error);
+    FailExit(line);
+}
+
+void LoadObjectTexture(MeshObject* object, int32_t entry)
+{
+    AllocateTextureBlock(object);
+    if (ZOH_EntrySize(entry) < PictureHeaderBytes + PaletteBytes + TextureBytes)
+        FailExit("\376 Texturefile is too short!\n");
+    ZOH_Seek(entry, PictureHeaderBytes, 0);
+    if (ZOH_ReadCached(entry, ObjectTexturePalette, PaletteBytes) != 0 ||
+        ZOH_ReadCached(entry, object->texture, TextureBytes) != 0)
+        FailExit("\376 Texturefile could not be read!\n");
+}
+
+void LoadMeshScene(int loader)
+{
+    const MeshLoader& row = MeshLoaders[loader - 1];
+    int32_t meshEntry = ZOH_Open(row.meshEntry, 512);
+    if (meshEntry < 0)
+        FailExit("\376 File not found!\n");
+    ReadMeshEntry(meshEntry);
+    MeshObject* first = ObjectTable[0];
+    first->mode = row.mode;
+    first->target = static_cast<uint8_t*>(EngineAlloc(TargetImageBytes));
+    memset(first->target, 0, TargetImageBytes);
+    int32_t textureEntry = ZOH_Open(row.textureEntry, 512);
+    if (textureEntry < 0)
+        FailExit("\376 Texturefile not found!\n");
+    LoadObjectTexture(first, textureEntry);
+}
+
+void ReleaseMeshScene()
+{
+    FrameBuffer = FrameBlock;
+    ReleaseObjectTable();
+}
+
+void RunMeshScene(int scene, bool play)
+{
+    const MeshSceneSetup& setup = MeshScenes[scene - 11];
+    if (play)
+        NoteScene(scene);
+    LoadMeshScene(setup.loader);
+    MeshObject* first = ObjectTable[0];
+
+    FrameBuffer = first->target;
+    memset(FrameBuffer, 0, ScreenBytes);
+    if (setup.emp8gBackground) {
+        memcpy(CurrentPalette, Emp8gPicture, LowColourBytes);
+        memcpy(CurrentPalette + LowColourBytes, ObjectTexturePalette + LowColourBytes,
+               PaletteBytes - LowColourBytes);
+        memcpy(CurrentTexture, Emp8gPicture + PaletteBytes, TextureBytes);
+    } else {
+        memcpy(CurrentPalette, ObjectTexturePalette, PaletteBytes);
+        memcpy(CurrentTexture, first->texture, TextureBytes);
+    }
+    SetPalette(CurrentPalette);
+
+    first->centreX = 160;
+    first->centreY = 100;
+    first->depthOffset = 300;
+    first->viewDistance = 256;
+    first->clipTop = 0;
+    first->clipBottom = 199;
+    first->clipLeft = 0;
+    first->clipRight = 319;
+    first->angleZ = first->angleY = first->angleX = 0;
+    for (int32_t k = 1; k < ObjectCount; k++)
+        CopyObjectParameters(0, uint8_t(k));
+    TickCounters[0].store(0);
+
+    if (play) {
+        do {
+            memset(FrameBuffer, 0, ScreenBytes);
+            for (int32_t k = 0; k < ObjectCount; k++) {
+                // One read of the clock per object, so a tick between the wrap test
+                // and the use cannot produce angle 360.
+                uint32_t angle = TickCounters[0].load();
+                if (angle >= 360) {
+                    TickCounters[0].store(0);
+                    angle = 0;
+                }
+                MeshObject* object = ObjectTable[k];
+                object->angleZ = object->angleY = int32_t(angle);
+                if (setup.turnX)
+                    object->angleX = int32_t(angle);
+                RenderObject(object);
+            }
+            if (scene == 15) {
+                if (MusicPosition.order == 51)
+                    PaletteFade(ObjectTexturePalette, MusicPosition.row);
+                SetPalette(CurrentPalette);
+            }
+            BackgroundEffect1();
+            FillFromBackground();
+            UpdateMusicPosition();
+            PresentFrame();
+        } while (MusicPosition.order <= setup.limit);
+    }
+    ReleaseMeshScene();
+}
