@@ -28,7 +28,6 @@ uint8_t* GroupsImage = nullptr;
 uint8_t* AngleRadiusMap[7] = {};
 
 int DemoStartScene = 1;
-int DemoSoundOn = 1;
 
 constexpr size_t MemoryProbeBytes = 7200000;
 constexpr size_t ScratchBytes = 100000;
@@ -225,7 +224,7 @@ void RunDemo() {
     const int first = DemoStartScene < 1 ? 1 : DemoStartScene;
     if (first > 1)
         SetMusicStartOrder(SceneLimit(first - 1));
-    StartMusic(StartupOptions.soundOn != 0 && DemoSoundOn != 0 ? 1 : 0);
+    StartMusic(StartupOptions.soundOn != 0 ? 1 : 0);
 
     for (int scene = 1; scene <= 10; ++scene)
         RunTunnelScene(scene, scene >= first);

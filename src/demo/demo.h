@@ -5,11 +5,8 @@
 // palettes and textures carry over; the music starts at the scene's first order.
 extern int DemoStartScene;
 
-// 0 mutes the music (it still plays, so the order advances as with sound). The
-// music is heard only when both this and StartupOptions.soundOn are non-zero.
-extern int DemoSoundOn;   // initial 1
-
-// Runs the whole demo and returns after the closing picture. Start-up failures
+// Runs the whole demo and returns after the closing picture. The music is muted
+// (still advancing) when StartupOptions.soundOn is 0. Start-up failures
 // (memory, missing overlay file or entry) print their line and exit with status 1.
 void RunDemo();
 
