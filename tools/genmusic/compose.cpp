@@ -607,6 +607,32 @@ void ShapeAll(int from, int to, int fromPercent, int toPercent) {
     for (int ch = 0; ch < kSongChannels; ++ch) ShapeVolume(ch, from, to, fromPercent, toPercent);
 }
 
+// Loudness of each order in percent of the mix levels, applied to every note that
+// starts in it: quiet intro and breakdown, full climax and final choruses.
+int Dynamics(int order) {
+    if (order == 1) return 100;
+    if (order <= 3) return 72;
+    if (order <= 5) return 84;
+    if (order >= 38 && order <= 39) return 58;
+    if (order >= 40 && order <= 41) return 68;
+    if (order >= 46 && order <= 49) return 100;
+    if (order >= 59 && order <= 62) return 100;
+    if (order == 63) return 100;
+    return 88;
+}
+
+void ApplyDynamics(int order) {
+    int percent = Dynamics(order);
+    for (int r = order * kS3mRows; r < (order + 1) * kS3mRows; ++r) {
+        for (int ch = 0; ch < kSongChannels; ++ch) {
+            S3mCell& cell = At(r, ch);
+            if (HasNote(cell) && cell.volume != kS3mNoVolume) {
+                cell.volume = static_cast<uint8_t>((cell.volume * percent + 50) / 100);
+            }
+        }
+    }
+}
+
 // ---- Sections written by hand ------------------------------------------------------
 
 // Orders 0 and 1: the pad swells in, a cymbal swell and a snare roll climb to the
@@ -623,11 +649,11 @@ void IntroOrders() {
     for (int r = 32; r < 64; r += 8) Note(r, kChArp, r % 16 == 0 ? 76 : 72, kInsPluck, 10 + (r - 32) / 4);
 
     const int title = 64 + 49;
-    for (int r = title; r < 128; ++r) Clear(r, kChArp);
-    Note(title - 16, kChCymbal, 60, kInsReverseCrash, kVolSwell + 8);
-    for (int r = 64 + 40; r < title; ++r) Note(r, kChSnare, 60, kInsSnare, 14 + (r - 104) * 4);
-    Note(title, kChCymbal, 60, kInsCrash, kVolCrash + 10);
-    Note(title, kChImpact, 60, kInsBoom, kVolBoom + 8);
+    for (int r = 64 + 40; r < 128; ++r) Clear(r, kChArp);
+    Note(title - 16, kChCymbal, 60, kInsReverseCrash, kVolSwell - 8);
+    for (int r = 64 + 40; r < title; ++r) Note(r, kChSnare, 60, kInsSnare, 12 + (r - 104) * 3);
+    Note(title, kChCymbal, 60, kInsCrash, 64);
+    Note(title, kChImpact, 60, kInsBoom, 64);
     Note(title, kChKick, 60, kInsKick, kVolKick);
     Note(title, kChBass, 33, kInsBass, kVolBass);
     Note(title, kChLead, 81, kInsLead, kVolLead);
@@ -714,6 +740,7 @@ S3mModule ComposeSoundtrack() {
     }
     IntroOrders();
     for (int order = 0; order < kSongOrders; ++order) WriteHarmony(order);
+    for (int order = 0; order < kSongOrders; ++order) ApplyDynamics(order);
     FadeOrder();
     FinalHit();
     OutroOrder();
@@ -725,7 +752,7 @@ S3mModule ComposeSoundtrack() {
     module.speed = kSongSpeed;
     module.tempo = kSongTempo;
     module.globalVolume = 64;
-    module.masterVolume = 48;
+    module.masterVolume = 64;
     module.samples = SynthesiseInstruments();
     module.patterns.resize(kSongOrders);
     for (int order = 0; order < kSongOrders; ++order) {
