@@ -44,22 +44,23 @@ std::vector<uint8_t> BuildMap(int width, int height, MapFunction fn) {
 }
 
 // Depth of a tunnel wall seen at radius r: texel rows per unit of 1/r.
-constexpr double TunnelDepth = 5600;
+constexpr double TunnelDepth = 4096;
 
-// 1: round tunnel, two texture wraps around.
+// 1: round tunnel, one texture wrap around; texels come out square at radius 100.
 void RoundTunnel(double dx, double dy, double* m0, double* m1) {
     double r = Sqrt(dx * dx + dy * dy) + 0.5;
-    *m0 = AngleUnits(dy, dx, 2);
+    *m0 = AngleUnits(dy, dx, 1);
     *m1 = TunnelDepth / r;
 }
 
-// 2: flower tunnel, the wall's radius swells with six petals that turn with depth.
+// 2: flower tunnel, the wall's radius swells with six petals; walls and petals
+// turn slowly with depth.
 void FlowerTunnel(double dx, double dy, double* m0, double* m1) {
     double r = Sqrt(dx * dx + dy * dy) + 0.5;
     double a = Atan2(dy, dx);
     double depth = TunnelDepth / r;
     double petal = 1 + 0.28 * Sin(6 * a + depth * (TwoPi / 256));
-    *m0 = AngleUnits(dy, dx, 1);
+    *m0 = AngleUnits(dy, dx, 1) + 0.2 * depth;
     *m1 = depth * petal;
 }
 
@@ -90,8 +91,8 @@ void Lens(double dx, double dy, double* m0, double* m1) {
         double nx = dx / radius, ny = dy / radius, nz = Sqrt(1 - rho2);
         double longitude = Atan2(nx, nz);          // -Pi/2..Pi/2 on the front half
         double latitude = Atan2(ny, Sqrt(nx * nx + nz * nz));
-        *m1 = 128 + longitude * (256 / Pi);
-        *m0 = 100 + latitude * (256 / Pi);
+        *m1 = 128 + longitude * (160 / Pi);
+        *m0 = 100 + latitude * (160 / Pi);
     } else {
         *m1 = (dx + 160) * 0.8;
         *m0 = (dy + 100) * 0.8;
@@ -103,12 +104,12 @@ void Spiral(double dx, double dy, double* m0, double* m1) {
     double r = Sqrt(dx * dx + dy * dy) + 0.5;
     double depth = TunnelDepth / r;
     *m0 = depth;
-    *m1 = AngleUnits(dy, dx, 3) + 0.75 * depth + 24 * Log(r);
+    *m1 = AngleUnits(dy, dx, 2) + 0.75 * depth + 24 * Log(r);
 }
 
 // 6: floor and ceiling planes meeting at a horizon through the centre.
 void Planes(double dx, double dy, double* m0, double* m1) {
-    double ady = (dy < 0 ? -dy : dy) + 2.5;
+    double ady = (dy < 0 ? -dy : dy) + 8;
     double z = 3000 / ady;
     *m1 = z;
     *m0 = dx * z / 190 + (dy < 0 ? 128 : 0);

@@ -231,7 +231,7 @@ void MedianCut(const std::vector<uint32_t>& pixels, uint8_t* palette, std::map<u
 Picture Thanks() {
     std::vector<Rgb> rgb((size_t)W * H);
     const int horizon = 136;
-    const double sunX = 160, sunY = 104, sunR = 46;
+    const double sunX = 160, sunY = 88, sunR = 44;
     auto sky = [&](double x, double y) -> Rgb {
         double t = Clamp01(y / horizon);
         Rgb c = Mix(Rgb{3, 2, 12}, Rgb{22, 7, 30}, Smooth(t * 1.3));
@@ -240,7 +240,9 @@ Picture Thanks() {
         c = Mix(c, Rgb{63, 40, 24}, 0.55 * Exp(-(d * d) / (2 * 70.0 * 70.0)) * Clamp01(t + 0.3));
         if (d < sunR) {
             double s = Clamp01((sunY + sunR - y) / (2 * sunR));
-            bool gap = y > sunY - 4 && (int)(y - sunY + 64) % 9 < (int)(1 + (y - sunY + 4) / 9);
+            // Horizontal gaps across the lower half, wider towards the bottom.
+            int below = (int)(y - sunY);
+            bool gap = below > 0 && below % 9 < 1 + below / 10;
             if (!gap) c = Mix(Rgb{63, 22, 20}, Rgb{63, 58, 24}, s);
         }
         return c;
@@ -251,7 +253,7 @@ Picture Thanks() {
     for (int y = 0; y < H; y++)
         for (int x = 0; x < W; x++) {
             Rgb c;
-            double far = ridge(x, horizon, 38, 131), nearR = ridge(x + 90, horizon, 20, 132);
+            double far = ridge(x, horizon, 26, 131), nearR = ridge(x + 90, horizon, 13, 132);
             if (y < horizon) {
                 c = sky(x, y);
                 if (y > far) c = Mix(Rgb{14, 6, 22}, Rgb{30, 12, 28}, Clamp01((y - far) / 30.0));
@@ -261,7 +263,7 @@ Picture Thanks() {
                 double depth = (y - horizon) / (double)(H - horizon);
                 double shift = 3 * Sin(y * 1.7 + 2 * Sin(x * 0.05)) * depth + 2 * GradNoise(x * 2, y * 6, 16, 133);
                 double my = 2 * horizon - y - 1, mx = x + shift;
-                double mfar = ridge(mx, horizon, 38, 131), mnear = ridge(mx + 90, horizon, 20, 132);
+                double mfar = ridge(mx, horizon, 26, 131), mnear = ridge(mx + 90, horizon, 13, 132);
                 c = sky(mx, my);
                 if (my > mfar) c = Mix(Rgb{14, 6, 22}, Rgb{30, 12, 28}, Clamp01((my - mfar) / 30.0));
                 if (my > mnear) c = Rgb{5, 2, 10};
@@ -276,7 +278,7 @@ Picture Thanks() {
     for (int s = 0; s < 220; s++) {
         int x = (int)(NextU32(&rng) % W), y = (int)(NextU32(&rng) % 100);
         double b = NextUnit(&rng) * (1 - y / 110.0);
-        if (y < ridge(x, horizon, 38, 131)) rgb[y * W + x] = Mix(rgb[y * W + x], Rgb{60, 60, 63}, b);
+        if (y < ridge(x, horizon, 26, 131)) rgb[y * W + x] = Mix(rgb[y * W + x], Rgb{60, 60, 63}, b);
     }
     // The text: a glow, a dark rim and pale letters.
     Mask big = MakeMask(W, H), small = MakeMask(W, H);

@@ -50,12 +50,12 @@ Picture IceVeins() {
             double w = Fbm(x, y, 4, 4, 0.5, 11);
             double stripes = Sin(TwoPi * (2 * x + y) / 256.0 + 5.0 * w);
             double s = 1 - (stripes < 0 ? -stripes : stripes);
-            veins.at(x, y) = Pow(s, 5);
-            height.at(x, y) = Fbm(x, y, 8, 5, 0.55, 12) + 0.6 * veins.get(x, y);
+            veins.at(x, y) = Pow(s, 3);
+            height.at(x, y) = Fbm(x, y, 4, 4, 0.45, 12) + 0.5 * veins.get(x, y);
         }
-    Field light = Light(height, 40, -1, -1, 1.2);
+    Field light = Light(height, 22, -1, -1, 1.2);
     Field out = MakeField();
-    for (int i = 0; i < 65536; i++) out.v[i] = 0.08 + 0.55 * light.v[i] * light.v[i] + 0.5 * veins.v[i];
+    for (int i = 0; i < 65536; i++) out.v[i] = 0.1 + 0.5 * light.v[i] * light.v[i] + 0.45 * veins.v[i];
     for (double& v : out.v) v = Clamp01(v);
     Picture p = FromField(out, 0, 235);
     FillRamp(p.palette, 0, 235, {{0, {0, 1, 5}}, {0.3, {3, 9, 26}}, {0.55, {8, 26, 48}},
@@ -91,12 +91,12 @@ Picture Scales() {
         for (int x = 0; x < 256; x++) {
             double f1, f2;
             uint32_t id;
-            Worley(x, y, 16, 31, &f1, &f2, &id);
-            double edge = Smooth((f2 - f1) * 2.2);
+            Worley(x, y, 8, 31, &f1, &f2, &id);
+            double edge = Smooth((f2 - f1) * 1.8);
             height.at(x, y) = edge * (0.8 + 0.2 * Fbm(x, y, 32, 3, 0.5, 32));
             tone.at(x, y) = 0.7 + 0.3 * ((id & 255) / 255.0);
         }
-    Field light = Light(height, 6, -1, -1, 1.1);
+    Field light = Light(height, 4, -1, -1, 1.1);
     Field out = MakeField();
     for (int i = 0; i < 65536; i++)
         out.v[i] = Clamp01((0.12 + 0.88 * light.v[i]) * tone.v[i] * (0.35 + 0.65 * height.v[i]));
@@ -239,9 +239,9 @@ Picture Stucco() {
         for (int x = 0; x < 256; x++) {
             double f1, f2;
             Worley(x, y, 8, 71, &f1, &f2, nullptr);
-            height.at(x, y) = 0.6 * Fbm(x, y, 16, 5, 0.6, 72) + 0.5 * Smooth(1 - f1);
+            height.at(x, y) = 0.5 * Fbm(x, y, 8, 4, 0.5, 72) + 0.5 * Smooth(1 - f1);
         }
-    Field light = Light(height, 30, -1, -1, 1);
+    Field light = Light(height, 14, -1, -1, 1);
     Field out = MakeField();
     for (int i = 0; i < 65536; i++) out.v[i] = Clamp01(0.1 + 0.9 * light.v[i] * light.v[i]);
     Picture p = FromField(out, 1, 127);
@@ -274,11 +274,11 @@ double Gauss(double dx, double dy, double width) { return Exp(-(dx * dx + dy * d
 // Chrome studio: bright sky over a dark floor, a glowing horizon and a key light.
 double ChromeScene(double nx, double ny, double nz, int x, int y) {
     double v;
-    if (ny < 0) v = 0.5 + 0.32 * (1 + ny) + 0.1 * Fbm(x, y, 8, 4, 0.5, 81);
+    if (ny < 0) v = 0.36 + 0.3 * (1 + ny) + 0.12 * Fbm(x, y, 8, 4, 0.5, 81);
     else v = 0.14 + 0.2 * ny + 0.05 * Fbm(x, y, 16, 3, 0.5, 82);
-    v += 0.45 * Exp(-(ny * ny) / 0.004);
-    v += 0.55 * Gauss(nx + 0.3, ny + 0.42, 0.2);
-    v += 0.25 * nz;
+    v += 0.4 * Exp(-(ny * ny) / 0.004);
+    v += 0.5 * Gauss(nx + 0.3, ny + 0.42, 0.2);
+    v += 0.15 * nz;
     return v;
 }
 
