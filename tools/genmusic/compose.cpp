@@ -58,8 +58,8 @@ constexpr int kVolSwell = 32;
 constexpr int kVolTom = 42;
 constexpr int kVolBoom = 52;
 constexpr int kVolBass = 44;
-constexpr int kVolLead = 38;
-constexpr int kVolEcho = 14;
+constexpr int kVolLead = 44;
+constexpr int kVolEcho = 16;
 constexpr int kVolThird = 22;
 constexpr int kVolArp = 20;
 
@@ -386,7 +386,7 @@ void WriteMelody(int start, const char* text, int instrument, int shift) {
         Note(e.row, kChLead, e.midi + shift, instrument, kVolLead);
         for (int r = e.row + 6; next - e.row >= 12 && r < next; ++r) {
             At(r, kChLead).command = S3mCommand('H');
-            At(r, kChLead).info = 0x42;
+            At(r, kChLead).info = 0x61;
         }
     }
 }
@@ -408,7 +408,7 @@ void WritePad(int order) {
         }
         int tones[3];
         Voicing(c, tones);
-        for (int k = 0; k < 3; ++k) Note(base + row, kChPad1 + k, tones[k], kInsPad, plan.pad);
+        for (int k = 0; k < 3; ++k) Note(base + row, kChPad1 + k, tones[k], kInsPad, plan.pad * 85 / 100);
     }
 }
 
@@ -659,7 +659,7 @@ void IntroOrders() {
     Note(title, kChLead, 81, kInsLead, kVolLead);
     for (int r = title + 6; r < 128; ++r) {
         At(r, kChLead).command = S3mCommand('H');
-        At(r, kChLead).info = 0x42;
+        At(r, kChLead).info = 0x61;
     }
     Voicing(Chord{9, true}, tones);
     for (int k = 0; k < 3; ++k) Note(title, kChPad1 + k, tones[k], kInsPad, 40);
