@@ -71,6 +71,7 @@ static void CloseOverlay()
 
 static bool ReadAt(uint64_t at, void* dest, size_t count)
 {
+    if (count == 0) return true;
     if (fseeko(overlayHandle, off_t(at), SEEK_SET) != 0) return false;
     return fread(dest, 1, count, overlayHandle) == count;
 }
@@ -197,7 +198,7 @@ int ZOH_ReadPacked(int32_t entry, uint8_t* dest, size_t cap)
     if (!overlayHandle) return Fail("ZOH_Read: no overlay file is open");
     const OverlayEntry* e = ZOH_Entry(entry);
     if (!e) return Fail("ZOH_Read: bad entry index %d", entry);
-    if (!dest || e->packedSize > cap)
+    if (e->packedSize > (dest ? cap : 0))
         return Fail("ZOH_Read: entry \"%s\" has %u packed bytes, more than its area of %zu",
                     NameText(*e), e->packedSize, dest ? cap : 0);
     if (!ReadAt(archiveStart + e->offset, dest, e->packedSize))

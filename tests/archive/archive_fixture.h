@@ -26,7 +26,7 @@ inline std::string WriteTemp(const Bytes& data, const std::string& stem = "archi
     FILE* f = fopen(path.c_str(), "wb");
     EXPECT_TRUE(f != nullptr);
     if (f) {
-        fwrite(data.data(), 1, data.size(), f);
+        if (!data.empty()) fwrite(data.data(), 1, data.size(), f);
         fclose(f);
     }
     return path;

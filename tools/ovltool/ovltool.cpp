@@ -87,7 +87,7 @@ static bool WriteFile(const std::string& path, const Bytes& data)
 {
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) return false;
-    bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
+    bool ok = data.empty() || fwrite(data.data(), 1, data.size(), f) == data.size();
     ok = (fclose(f) == 0) && ok;
     return ok;
 }
@@ -128,7 +128,8 @@ static int CmdExtract(const char* file, const char* name, const char* outPath)
     if (!DecodeEntry(i, &data, &why)) return Error(std::string(name) + ": " + why);
     if (outPath) {
         if (!WriteFile(outPath, data)) return Error(std::string("cannot write ") + outPath);
-    } else if (fwrite(data.data(), 1, data.size(), stdout) != data.size() || fflush(stdout) != 0) {
+    } else if ((!data.empty() && fwrite(data.data(), 1, data.size(), stdout) != data.size()) ||
+               fflush(stdout) != 0) {
         return Error("cannot write to standard output");
     }
     return 0;
