@@ -1,4 +1,10 @@
 // Music and timing: the frame timer's tick counters and the music position.
+//
+// Call order, real time: MusicInit; StartFrameTimer; LoadMusic; StartMusic; every
+// frame UpdateMusicPosition; then StopMusic (quit only), FreeMusic, MusicClose,
+// StopFrameTimer (quit only). Capture mode: UseVirtualClock first, the same calls,
+// AdvanceVirtualClock once per presented frame, FinishVirtualClock at the end.
+// All of these are main-thread calls.
 #pragma once
 #include <atomic>
 #include <cstdint>

@@ -87,11 +87,12 @@ void PublishSnapshot(uint64_t frames, uint8_t order, uint8_t row) {
 }
 
 void PublishTiming(uint64_t frames, int64_t nanoseconds) {
+    // Sequence lock: odd while the pair changes. The release stores keep the odd
+    // count visible to any reader that sees one of the new values.
     const uint32_t sequence = Music.timingSequence.load(std::memory_order_relaxed);
     Music.timingSequence.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    Music.timingFrames.store(frames, std::memory_order_relaxed);
-    Music.timingNanoseconds.store(nanoseconds, std::memory_order_relaxed);
+    Music.timingFrames.store(frames, std::memory_order_release);
+    Music.timingNanoseconds.store(nanoseconds, std::memory_order_release);
     Music.timingSequence.store(sequence + 2, std::memory_order_release);
 }
 
@@ -104,9 +105,8 @@ bool ReadTiming(uint64_t* frames, int64_t* nanoseconds) {
             std::this_thread::yield();
             continue;
         }
-        *frames = Music.timingFrames.load(std::memory_order_relaxed);
-        *nanoseconds = Music.timingNanoseconds.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+        *frames = Music.timingFrames.load(std::memory_order_acquire);
+        *nanoseconds = Music.timingNanoseconds.load(std::memory_order_acquire);
         if (Music.timingSequence.load(std::memory_order_relaxed) == before) return true;
     }
 }
@@ -365,9 +365,17 @@ int MusicLatencyFrames() {
 }
 
 void MusicEnterVirtualClock() {
+    // A song already playing carries on under the virtual clock.
+    const bool wasPlaying = Music.playing;
     HaltRenderer();
     CloseDevice();
     Music.virtualClock = true;
+    if (wasPlaying) {
+        Music.output = MusicOutput::Virtual;
+        Music.latencyFrames = 0;
+        Music.elapsedLimitFrames = 0;
+        Music.playing = true;
+    }
 }
 
 void MusicLeaveVirtualClock() {
