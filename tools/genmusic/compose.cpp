@@ -391,6 +391,19 @@ void WriteMelody(int start, const char* text, int instrument, int shift) {
     }
 }
 
+// The MIDI note still sounding on a channel just before `row`, -1 when silent.
+int SoundingNote(int row, int channel) {
+    for (int r = row - 1; r >= 0; --r) {
+        const S3mCell& cell = At(r, channel);
+        if (cell.note == kS3mNoteCut) return -1;
+        if (cell.note != kS3mNoNote) return MidiOf(cell.note);
+    }
+    return -1;
+}
+
+// Pad chords on three channels. A channel whose note belongs to the next chord keeps
+// sounding (common tones are held, not struck again); the other tones go to the
+// remaining channels.
 void WritePad(int order) {
     const OrderPlan& plan = kPlan[order];
     int base = order * kS3mRows;
@@ -401,14 +414,25 @@ void WritePad(int order) {
     int count = static_cast<int>(ParseChords(plan.chords).size());
     for (int seg = 0; seg < count; ++seg) {
         int row = seg * kS3mRows / count;
-        Chord c = ChordAt(order, row);
-        if (seg > 0) {
-            Chord previous = ChordAt(order, row - 1);
-            if (previous.root == c.root && previous.minor == c.minor) continue;
-        }
         int tones[3];
-        Voicing(c, tones);
-        for (int k = 0; k < 3; ++k) Note(base + row, kChPad1 + k, tones[k], kInsPad, plan.pad * 85 / 100);
+        Voicing(ChordAt(order, row), tones);
+        bool placed[3] = {false, false, false};
+        bool kept[3] = {false, false, false};
+        for (int k = 0; k < 3; ++k) {
+            int sounding = SoundingNote(base + row, kChPad1 + k);
+            for (int t = 0; t < 3; ++t) {
+                if (!placed[t] && tones[t] == sounding) placed[t] = kept[k] = true;
+            }
+        }
+        for (int k = 0; k < 3; ++k) {
+            if (kept[k]) continue;
+            for (int t = 0; t < 3; ++t) {
+                if (placed[t]) continue;
+                placed[t] = true;
+                Note(base + row, kChPad1 + k, tones[t], kInsPad, plan.pad * 85 / 100);
+                break;
+            }
+        }
     }
 }
 
