@@ -348,22 +348,26 @@ std::vector<uint8_t> Strip() {
             continue;
         }
         bool heading = line == "greetings";
-        int size = heading ? 46 : 34;
-        while (TextWidth(Condensed, size, line) > 240) size--;
+        int size = heading ? 58 : 44;
+        while (TextWidth(Condensed, size, line) > 244) size--;
         DrawText(&cover, Condensed, size, 160, baseline, 1, line);
     }
-    // Height: the letters plus a soft halo; the value rises smoothly across each edge,
-    // lit from the top left so the strip reads as raised glass.
+    // A strip value is 32 x level + d. The final scene displaces its background by
+    // 8 x value modulo 256, that is by 8 x d alone, so d carries the refraction: it
+    // rises smoothly across each letter edge and is flat inside. The level only picks
+    // the brightness band in which the mesh shows the pixel (halo 0, edge 2, face 3),
+    // and d, lit from the top left, shades within the band.
     Mask soft = Blur(cover, 2);
     std::vector<uint8_t> strip((size_t)W * StripRows, 0);
     for (int y = 0; y < StripRows; y++)
         for (int x = 0; x < W; x++) {
             size_t i = (size_t)y * W + x;
-            double c = cover.a[i], b = soft.a[i];
-            if (c <= 0 && b < 0.03) continue;
+            double c = cover.a[i], h = soft.a[i];
+            if (c <= 0 && h < 0.03) continue;
             double e = soft.get(x - 1, y - 1) - soft.get(x + 1, y + 1);
-            double v = 0.5 * b + 0.45 * c + 0.9 * e * (0.3 + 0.7 * c);
-            strip[i] = (uint8_t)Quantise(1 + 126 * v, 1, 127);
+            int d = Quantise(3 + 14 * h + 12 * e, 1, 31);
+            int level = c >= 0.6 ? 3 : (c >= 0.15 ? 2 : 0);
+            strip[i] = (uint8_t)(32 * level + d);
         }
     return strip;
 }
