@@ -54,6 +54,7 @@ bool UseVirtualClock(const char* wavPath) {
     if (VirtualClock.active) FinishVirtualClock();
     VirtualClock = VirtualClockState{};
     VirtualClock.active = true;
+    StopFrameTimer();   // from now on only AdvanceVirtualClock ticks
     MusicEnterVirtualClock();
     if (wavPath == nullptr) return true;
     VirtualClock.wav = std::fopen(wavPath, "wb");
