@@ -294,6 +294,20 @@ TEST(Pack, MatchesTheExhaustiveOptimumOnSmallInputs)
     }
 }
 
+TEST(Pack, MatchesTheExhaustiveOptimumAcrossTheWindowEdge)
+{
+    // Blocks repeated from 8,100..8,300 bytes back: some reachable, some just out of reach.
+    std::mt19937 rng(2024);
+    Bytes data(12000);
+    for (auto& b : data) b = uint8_t(rng() % 3);
+    for (size_t i = 8300; i + 40 < data.size(); i += 40 + rng() % 60) {
+        size_t from = rng() % 4 == 0 ? i - 8192 : i - 8100 - rng() % 200;
+        for (size_t k = 0; k < 30; k++) data[i + k] = data[from + k];
+    }
+    Bytes s = PackStream(data.data(), data.size());
+    EXPECT_EQ(StreamCost(s), ReferenceCost(data));
+}
+
 TEST(Pack, LongRunsUseFullLengthCopies)
 {
     // One literal, then 1,000,000 / 256 extended tokens: about 26 bits per 256 bytes.
