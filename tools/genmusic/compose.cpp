@@ -7,7 +7,8 @@
 //   orders  0-5   intro: pad swell, roll into a crash at order 1 row 49 (title), soft groove
 //   orders  6-11  credits: three 2-order phrases of the credits melody, full beat
 //   orders 12-15  travelling tunnel: driving 16ths, galloping bass, pluck arpeggios
-//   orders 16-29  four choruses (the sing-along theme) between three instrumentals
+//   orders 16-29  four choruses, each singing its lyric line twice, between three
+//                 instrumentals
 //   orders 30-50  3D part: pulse-lead section, saw-lead section, breakdown, build,
 //                 climax chorus, and a fade-out through all of order 50
 //   orders 51-62  finale in B minor: chorus variations, bridge, final hit at 62 row 32
@@ -101,6 +102,17 @@ const char* const kRiff1 = "A5 - - G5 - - F5 - G5 - - D5 - - B4 -";
 const char* const kRiff2 = "C6 - - B5 - - A5 - B5 - - - G#5 - E5 -";
 const char* const kChorus1 = "E5 - E5 D5 C5 - D5 E5 F5 - E5 - C5 - - .";
 const char* const kChorus2 = "G5 - E5 - C5 - D5 E5 D5 - - C5 B4 - G4 .";
+// The four lyric sections sing their line twice on the chorus contour, one note per
+// syllable: "made of light and numbers", "falling through the night", "every colour
+// in its time", "the music ends, the pattern stays".
+const char* const kLyric1A = "E5 - E5 C5 - - D5 E5 F5 - - - - - . .";
+const char* const kLyric1B = "G5 - E5 C5 - - D5 E5 D5 - - - - - . .";
+const char* const kLyric2A = "E5 - E5 C5 - - D5 - F5 - - - E5 - . .";
+const char* const kLyric2B = "G5 - E5 C5 - - D5 - D5 - - - B4 - . .";
+const char* const kLyric3A = "E5 E5 D5 C5 - D5 E5 - F5 - - - - - . .";
+const char* const kLyric3B = "G5 G5 E5 C5 - D5 E5 - D5 - - - - - . .";
+const char* const kLyric4A = "C5 E5 - D5 C5 - D5 E5 F5 - E5 - - - . .";
+const char* const kLyric4B = "C5 G5 - E5 C5 - D5 E5 D5 - B4 - - - . .";
 const char* const kScene7A = "D5 - F5 - A5 - G5/F5 - G5 - - - B4 - D5 -";
 const char* const kScene7B = "E5 - G5 - C6 - B5/A5 - G#5 - - - - - . .";
 const char* const kPulse1 = "E5 - - - D5 - C5 - D5 - - - B4 - G4 -";
@@ -140,27 +152,27 @@ const OrderPlan kPlan[kSongOrders] = {
     {"Dm E",    Drums::Drive,  Bass::Gallop,  24, Arp::Sixteenths, Voice::None,  nullptr,    0, Harmony::None,  Fill::None,  Accent::None,   false},  // 13
     {"F G",     Drums::Drive,  Bass::Gallop,  24, Arp::Sixteenths, Voice::Pulse, kRiff1,     0, Harmony::Echo,  Fill::None,  Accent::Crash,  false},  // 14
     {"Am E",    Drums::Drive,  Bass::Gallop,  24, Arp::Sixteenths, Voice::Pulse, kRiff2,     0, Harmony::Echo,  Fill::Toms,  Accent::None,   true},   // 15
-    // Scene 4: chorus 1
-    {"Am F",    Drums::Half,   Bass::Pulse8,  30, Arp::None,       Voice::Saw,   kChorus1,   0, Harmony::Echo,  Fill::None,  Accent::Crash,  false},  // 16
-    {"C G",     Drums::Half,   Bass::Pulse8,  30, Arp::None,       Voice::Saw,   kChorus2,   0, Harmony::Echo,  Fill::Snare, Accent::None,   false},  // 17
+    // Scene 4: chorus 1, lyric line 1
+    {"Am F",    Drums::Half,   Bass::Pulse8,  30, Arp::None,       Voice::Saw,   kLyric1A,   0, Harmony::Echo,  Fill::None,  Accent::Crash,  false},  // 16
+    {"C G",     Drums::Half,   Bass::Pulse8,  30, Arp::None,       Voice::Saw,   kLyric1B,   0, Harmony::Echo,  Fill::Snare, Accent::None,   false},  // 17
     // Scene 5: instrumental
     {"F G",     Drums::Half,   Bass::Sync,    26, Arp::Sixteenths, Voice::None,  nullptr,    0, Harmony::None,  Fill::None,  Accent::Crash,  false},  // 18
     {"Em Am",   Drums::Half,   Bass::Sync,    26, Arp::Sixteenths, Voice::None,  nullptr,    0, Harmony::None,  Fill::Stop,  Accent::None,   true},   // 19
-    // Scene 6: chorus 2
-    {"Am F",    Drums::Four,   Bass::Octave,  30, Arp::Eighths,    Voice::Saw,   kChorus1,   0, Harmony::Echo,  Fill::None,  Accent::Impact, false},  // 20
-    {"C G",     Drums::Four,   Bass::Octave,  30, Arp::Eighths,    Voice::Saw,   kChorus2,   0, Harmony::Echo,  Fill::Snare, Accent::None,   false},  // 21
+    // Scene 6: chorus 2, lyric line 2
+    {"Am F",    Drums::Four,   Bass::Octave,  30, Arp::Eighths,    Voice::Saw,   kLyric2A,   0, Harmony::Echo,  Fill::None,  Accent::Impact, false},  // 20
+    {"C G",     Drums::Four,   Bass::Octave,  30, Arp::Eighths,    Voice::Saw,   kLyric2B,   0, Harmony::Echo,  Fill::Snare, Accent::None,   false},  // 21
     // Scene 7: instrumental with the pulse lead
     {"Dm G",    Drums::Break,  Bass::Sync,    26, Arp::Sixteenths, Voice::Pulse, kScene7A,   0, Harmony::Echo,  Fill::None,  Accent::Crash,  false},  // 22
     {"C E",     Drums::Break,  Bass::Sync,    26, Arp::Sixteenths, Voice::Pulse, kScene7B,   0, Harmony::Echo,  Fill::Toms,  Accent::None,   true},   // 23
-    // Scene 8: chorus 3, in thirds
-    {"Am F",    Drums::Break,  Bass::Octave,  30, Arp::Eighths,    Voice::Saw,   kChorus1,   0, Harmony::Third, Fill::None,  Accent::Impact, false},  // 24
-    {"C G",     Drums::Break,  Bass::Octave,  30, Arp::Eighths,    Voice::Saw,   kChorus2,   0, Harmony::Third, Fill::Snare, Accent::None,   false},  // 25
+    // Scene 8: chorus 3 in thirds, lyric line 3
+    {"Am F",    Drums::Break,  Bass::Octave,  30, Arp::Eighths,    Voice::Saw,   kLyric3A,   0, Harmony::Third, Fill::None,  Accent::Impact, false},  // 24
+    {"C G",     Drums::Break,  Bass::Octave,  30, Arp::Eighths,    Voice::Saw,   kLyric3B,   0, Harmony::Third, Fill::Snare, Accent::None,   false},  // 25
     // Scene 9: instrumental, driving
     {"F Dm",    Drums::Drive,  Bass::Gallop,  26, Arp::Sixteenths, Voice::None,  nullptr,    0, Harmony::None,  Fill::None,  Accent::Crash,  false},  // 26
     {"E E",     Drums::Drive,  Bass::Gallop,  26, Arp::Sixteenths, Voice::None,  nullptr,    0, Harmony::None,  Fill::Roll,  Accent::None,   true},   // 27
-    // Scene 10: chorus 4, an octave up in thirds
-    {"Am F",    Drums::Drive,  Bass::Octave,  30, Arp::Sixteenths, Voice::Saw,   kChorus1,  12, Harmony::Third, Fill::None,  Accent::Impact, false},  // 28
-    {"C G",     Drums::Drive,  Bass::Octave,  30, Arp::Sixteenths, Voice::Saw,   kChorus2,  12, Harmony::Third, Fill::Toms,  Accent::None,   true},   // 29
+    // Scene 10: chorus 4 an octave up in thirds, lyric line 4
+    {"Am F",    Drums::Drive,  Bass::Octave,  30, Arp::Sixteenths, Voice::Saw,   kLyric4A,  12, Harmony::Third, Fill::None,  Accent::Impact, false},  // 28
+    {"C G",     Drums::Drive,  Bass::Octave,  30, Arp::Sixteenths, Voice::Saw,   kLyric4B,  12, Harmony::Third, Fill::Toms,  Accent::None,   true},   // 29
     // Scene 11: 3D part, descending progression with the pulse lead
     {"Am G",    Drums::Four,   Bass::Octave,  26, Arp::None,       Voice::Pulse, kPulse1,    0, Harmony::Echo,  Fill::None,  Accent::Impact, false},  // 30
     {"F E",     Drums::Four,   Bass::Octave,  26, Arp::None,       Voice::Pulse, kPulse2,    0, Harmony::Echo,  Fill::None,  Accent::None,   false},  // 31
