@@ -246,6 +246,8 @@ void ZOH_SetLoadingAreas(uint8_t* packed, size_t packedSize, uint8_t* unpacked, 
 
 void ZOH_SetScratch(uint8_t* packed, uint8_t* unpacked)
 {
+    // The loading packed area is released once the scratch areas take over.
+    ZOH_SetLoadingAreas(nullptr, 0, nullptr, 0);
     scratchPacked = packed;
     scratchUnpacked = unpacked;
     cachedEntry = -1;

@@ -53,7 +53,8 @@ uint32_t ZOH_Seek(int32_t entry, uint32_t offset, int whence);
 // Areas for ZOH_Read (the demo passes MusicBuffer and GroupsImage).
 void ZOH_SetLoadingAreas(uint8_t* packed, size_t packedSize, uint8_t* unpacked, size_t unpackedSize);
 
-// Areas for ZOH_ReadCached, 100,000 bytes each. Forgets the cached entry.
+// Areas for ZOH_ReadCached, 100,000 bytes each. Forgets the cached entry and the
+// loading areas (the demo releases MusicBuffer at this point): a later ZOH_Read fails.
 void ZOH_SetScratch(uint8_t* packed, uint8_t* unpacked);
 
 // Number of directory entries; name, sizes of entry i (for tools and checks).
