@@ -159,6 +159,26 @@ TEST_F(Content, LyricsFillFourBandsOfThirtyRowsAndNothingElse) {
     for (int b = 0; b < 4; b++) EXPECT_GT(perBand[b], 400) << "band " << b;
 }
 
+// Bright letter pixels always sit inside a non-transparent rim, so the text stays
+// readable over any part of the moving tunnel behind it.
+TEST_F(Content, BrightOverlayPixelsNeverTouchTransparency) {
+    struct Case {
+        const char* name;
+        std::set<int> bright;
+    } cases[] = {{"tivrel.scx", {6, 7, 8, 13, 14, 15}}, {"name1.scx", {6, 7, 8, 13, 14, 15}},
+                 {"name2.scx", {6, 7, 8, 13, 14, 15}}, {"name3.scx", {6, 7, 8, 13, 14, 15}},
+                 {"lyrics.scx", {6, 7, 8}}};
+    for (const Case& c : cases) {
+        const uint8_t* p = Pixels(c.name);
+        for (int y = 1; y < 199; y++)
+            for (int x = 1; x < 319; x++) {
+                if (!c.bright.count(p[y * 320 + x])) continue;
+                bool open = !p[y * 320 + x - 1] || !p[y * 320 + x + 1] || !p[(y - 1) * 320 + x] || !p[(y + 1) * 320 + x];
+                ASSERT_FALSE(open) << c.name << " at " << x << "," << y;
+            }
+    }
+}
+
 TEST_F(Content, ClosingPictureIsAFullColourPicture) {
     std::set<int> used(Pixels("thx.scx"), Pixels("thx.scx") + 64000);
     EXPECT_GE(used.size(), 200u);
@@ -207,6 +227,22 @@ TEST_F(Content, StripColoursRiseWithTheStripValue) {
         double l = 0.3 * pal[i * 3] + 0.59 * pal[i * 3 + 1] + 0.11 * pal[i * 3 + 2];
         EXPECT_GE(l, previous) << "entry " << i;
         previous = l;
+    }
+}
+
+// Colours of neighbouring indices are close, so tunnels shade without visible steps.
+// Textures built from two ramps are allowed one break between them.
+TEST_F(Content, TexturePalettesAreSmoothRampsOverTheirUsedIndices) {
+    std::map<std::string, int> breakAfter = {{"18soh.scx", 119}};
+    for (const char* name : Textures) {
+        const uint8_t* p = Pixels(name);
+        int lo = *std::min_element(p, p + 65536), hi = *std::max_element(p, p + 65536);
+        const uint8_t* pal = Palette(name);
+        for (int i = lo; i < hi; i++) {
+            if (breakAfter.count(name) && breakAfter[name] == i) continue;
+            for (int k = 0; k < 3; k++)
+                ASSERT_LE(std::abs(pal[i * 3 + k] - pal[(i + 1) * 3 + k]), 3) << name << " entry " << i;
+        }
     }
 }
 
@@ -304,6 +340,12 @@ TEST_F(Content, MovementPathIsAClosedSmoothLoopInsideTheBigMap) {
         EXPECT_EQ(field(n, 0), field(n - 809, 0));
         EXPECT_EQ(field(n, 4), field(n - 809, 4));
     }
+    // The big map's tunnel centre (320, 200) stays inside every window.
+    for (int n = 0; n < 896; n++) {
+        EXPECT_LT(320 - field(n, 0), 320) << "record " << n;
+        EXPECT_GE(320 - field(n, 0), 0) << "record " << n;
+        EXPECT_LT(200 - field(n, 4), 200) << "record " << n;
+    }
     EXPECT_GT(maxX - minX, 200);
     EXPECT_GT(maxY - minY, 120);
 }
@@ -322,6 +364,20 @@ TEST_F(Content, StripKeepsTextScrollingToItsEnd) {
         EXPECT_GT(inside, 300) << "rows " << top;
         EXPECT_EQ(outside, 0) << "rows " << top;
     }
+}
+
+// The background moves by 8 x value modulo 256, i.e. by the value's low five bits:
+// those must change gently between neighbours for a refraction rather than noise.
+TEST_F(Content, StripRefractionChangesGentlyBetweenNeighbours) {
+    const std::vector<uint8_t>& s = File("groups.dat");
+    auto shift = [&](int x, int y) { return s[(size_t)y * 320 + x] & 31; };
+    int worst = 0;
+    for (int y = 0; y + 1 < 9200; y++)
+        for (int x = 0; x + 1 < 320; x++) {
+            worst = std::max(worst, std::abs(shift(x, y) - shift(x + 1, y)));
+            worst = std::max(worst, std::abs(shift(x, y) - shift(x, y + 1)));
+        }
+    EXPECT_LE(worst, 8);
 }
 
 // ---- packing and reproducibility -------------------------------------------------------

@@ -111,6 +111,8 @@ bool DrawText(Mask* mask, const char* font, int pixelSize, double x, int y, int 
 Mask Dilate(const Mask& m, int radius);   // round structuring element
 Mask Blur(const Mask& m, int radius);     // three box passes, edges read as 0
 void ShutdownText();
+// True once a font or FreeType itself failed to load (the masks are then incomplete).
+bool TextFailed();
 
 // ---- the generators ---------------------------------------------------------------------
 // Each writes its entries into dir and returns false (after a one-line message on

@@ -219,7 +219,7 @@ std::vector<Mesh> RingMeshes()
 // bottom face (vertices 0, 1, 4, 5).
 Mesh SlabMesh()
 {
-    const double halfWidth = 110, halfDepth = 220, halfHeight = 26;
+    const double halfWidth = 140, halfDepth = 280, halfHeight = 30;
     Mesh mesh{"slab", {}, {}, {}, {}};
     for (int k = 0; k < 8; k++) {
         int xBit = k & 1, topBit = (k >> 1) & 1, depthBit = (k >> 2) & 1;

@@ -387,5 +387,6 @@ bool WritePictures(const std::string& dir) {
         return false;
     if (!WriteScx(dir + "/lyrics.scx", Lyrics())) return false;
     if (!WriteScx(dir + "/thx.scx", Thanks())) return false;
-    return WriteBytes(dir + "/groups.dat", Strip());
+    if (!WriteBytes(dir + "/groups.dat", Strip())) return false;
+    return !TextFailed();
 }

@@ -12,18 +12,23 @@
 static const char* const FontDir = "/usr/share/fonts/truetype/dejavu/";
 static FT_Library Library = nullptr;
 static std::map<std::string, FT_Face> Faces;
+static bool Failed = false;
+
+bool TextFailed() { return Failed; }
 
 static FT_Face GetFace(const char* font) {
     auto found = Faces.find(font);
     if (found != Faces.end()) return found->second;
     if (!Library && FT_Init_FreeType(&Library) != 0) {
         std::fprintf(stderr, "gencontent: cannot start FreeType\n");
+        Failed = true;
         return nullptr;
     }
     FT_Face face = nullptr;
     std::string path = std::string(FontDir) + font;
     if (FT_New_Face(Library, path.c_str(), 0, &face) != 0) {
         std::fprintf(stderr, "gencontent: cannot load font %s\n", path.c_str());
+        Failed = true;
         return nullptr;
     }
     Faces[font] = face;

@@ -289,9 +289,10 @@ double SunsetScene(double nx, double ny, double nz, int x, int y) {
     if (ny < 0) {
         v = 0.65 - 0.35 * (-ny) + 0.08 * Fbm(x, y, 8, 4, 0.5, 91);
     } else {
-        double waves = 0.5 + 0.5 * Sin(TwoPi * 12 * y / 256.0 + 3 * Fbm(x, y, 8, 3, 0.5, 92));
+        // Streaks of light on the waves: noise stretched along the horizon.
+        double waves = Pow(Clamp01(0.5 + 0.8 * GradNoise(x * 0.25, y * 3.0, 16, 92)), 2);
         double path = Exp(-(nx * nx) / 0.02);
-        v = 0.22 + 0.1 * (1 - ny) + 0.45 * path * waves * (1 - ny);
+        v = 0.22 + 0.1 * (1 - ny) + 0.7 * path * waves * (1 - ny);
     }
     v += 0.5 * Exp(-(ny * ny) / 0.003);
     v += 0.8 * sun;
