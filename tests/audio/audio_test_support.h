@@ -5,8 +5,10 @@
 #include "mini_s3m.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -51,8 +53,9 @@ inline std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+// Unique per process: CTest may run several of these tests at once.
 inline std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + "tivrel_audio_" + name;
+    return ::testing::TempDir() + "tivrel_audio_" + std::to_string(getpid()) + "_" + name;
 }
 
 struct CaptureRun {
@@ -84,6 +87,7 @@ inline CaptureRun RunCapture(const MiniS3mOptions& module, const CaptureSettings
     EXPECT_TRUE(FinishVirtualClock());
     FreeMusic();
     run.wav = ReadFileBytes(path);
+    std::remove(path.c_str());
     return run;
 }
 
