@@ -1,0 +1,200 @@
+// The generated default meshes: they read back, fit the archive's scratch areas,
+// are closed and wound outward, stay in front of the eye, and the final scene's
+// slab has the vertex layout that scene relies on.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "archive/pack.h"
+#include "engine3d/mesh.h"
+#include "engine3d/render.h"
+
+// The mesh writer of the content generator, compiled into this test.
+#include "../../tools/gencontent/meshes.cpp"
+
+namespace {
+
+struct Expected {
+    const char* name;
+    int objects;
+    int genus;   // 0: sphere-like, 1: torus-like
+};
+const Expected Files[6] = {{"star.3ds", 1, 0}, {"jo2.3ds", 1, 1},  {"jo6.3ds", 1, 1},
+                           {"part5.3ds", 1, 0}, {"new4.3ds", 3, 1}, {"stucco1.3ds", 1, 0}};
+
+class DefaultMeshes : public testing::TestWithParam<Expected> {
+protected:
+    void SetUp() override
+    {
+        bytes = BuildMeshFile(GetParam().name);
+        input = MemoryMeshInput{bytes.data(), uint32_t(bytes.size()), 0};
+        const char* error = ParseMeshEntry(MemoryMeshSource(&input));
+        ASSERT_EQ(error, nullptr) << error;
+    }
+    void TearDown() override { ReleaseObjectTable(); }
+    std::vector<uint8_t> bytes;
+    MemoryMeshInput input;
+};
+
+TEST_P(DefaultMeshes, FitTheScratchAreasRawAndPacked)
+{
+    EXPECT_LE(bytes.size(), 100000u);
+    EXPECT_LE(PackStream(bytes.data(), bytes.size()).size(), 100000u);
+    EXPECT_EQ(ObjectCount, GetParam().objects);
+}
+
+TEST_P(DefaultMeshes, AreClosedAndConsistentlyWound)
+{
+    for (int32_t k = 0; k < ObjectCount; k++) {
+        const MeshObject* o = ObjectTable[k];
+        // Every directed edge once, and its reverse once: a closed, oriented surface.
+        std::map<std::pair<int, int>, int> edges;
+        for (uint32_t f = 0; f < o->faces->count; f++) {
+            const Face& t = o->faces->entry[f];
+            edges[{t.a, t.b}]++;
+            edges[{t.b, t.c}]++;
+            edges[{t.c, t.a}]++;
+        }
+        for (const auto& [edge, uses] : edges) {
+            ASSERT_EQ(uses, 1) << "object " << k << " edge " << edge.first << "-" << edge.second;
+            ASSERT_EQ(edges.count({edge.second, edge.first}), 1u) << "object " << k << " open edge";
+        }
+        // Euler characteristic of a closed triangle mesh of the expected genus.
+        EXPECT_EQ(int(o->faces->count), 2 * int(o->vertices->count) - 4 + 4 * GetParam().genus) << "object " << k;
+    }
+}
+
+TEST_P(DefaultMeshes, FacesPointOutward)
+{
+    for (int32_t k = 0; k < ObjectCount; k++) {
+        const MeshObject* o = ObjectTable[k];
+        // Signed volume in model units (the axis swap is a rotation, so the sign holds).
+        double volume = 0;
+        for (uint32_t f = 0; f < o->faces->count; f++) {
+            const Face& t = o->faces->entry[f];
+            const Point4 &a = o->vertices->entry[t.a], &b = o->vertices->entry[t.b], &c = o->vertices->entry[t.c];
+            double ax = a.x / 65536.0, ay = a.y / 65536.0, az = a.z / 65536.0;
+            double bx = b.x / 65536.0, by = b.y / 65536.0, bz = b.z / 65536.0;
+            double cx = c.x / 65536.0, cy = c.y / 65536.0, cz = c.z / 65536.0;
+            volume += ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx);
+        }
+        EXPECT_GT(volume, 0) << "object " << k;
+    }
+}
+
+TEST_P(DefaultMeshes, TheRendererDrawsTheFacesThatFaceTheEye)
+{
+    // In flat mode the colour is -z of the rotated face normal: 1..63 for faces
+    // turned to the viewer, 193..255 for faces turned away.
+    bool finalMesh = std::string(GetParam().name) == "stucco1.3ds";
+    std::vector<uint8_t> target(TargetImageBytes);
+    for (int angle : {0, 40, 130, 220, 300}) {
+        std::fill(target.begin(), target.end(), 0);
+        for (int32_t k = 0; k < ObjectCount; k++) {
+            MeshObject* o = ObjectTable[k];
+            o->target = target.data();
+            o->mode = ModeFlat;
+            o->clipTop = 0, o->clipBottom = 199, o->clipLeft = 0, o->clipRight = 319;
+            o->viewDistance = 256, o->centreX = 160, o->centreY = 100;
+            o->depthOffset = finalMesh ? 1000 : 300;
+            o->angleZ = angle, o->angleY = (angle * 7) % 360, o->angleX = (angle * 3) % 360;
+            RenderObject(o);
+        }
+        int toward = 0, away = 0;
+        for (int p = 0; p < 64000; p++) {
+            toward += target[p] >= 1 && target[p] <= 63;
+            away += target[p] >= 193;
+        }
+        EXPECT_GT(toward, finalMesh ? 500 : 2000) << "angle " << angle;
+        EXPECT_LT(away, toward / 100 + 1) << "angle " << angle;
+        for (int32_t k = 0; k < ObjectCount; k++)
+            ObjectTable[k]->target = nullptr;
+    }
+}
+
+TEST_P(DefaultMeshes, StayInFrontOfTheEyeAtAnyAngle)
+{
+    // The scenes' eye is 556 units in front of the origin (1,256 for the final scene);
+    // with projected sizes in mind the meshes stay far closer.
+    double limit = std::string(GetParam().name) == "stucco1.3ds" ? 500 : 200;
+    for (int32_t k = 0; k < ObjectCount; k++) {
+        const MeshObject* o = ObjectTable[k];
+        for (uint32_t i = 0; i < o->vertices->count; i++) {
+            const Point4& v = o->vertices->entry[i];
+            double r = std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z) / 65536;
+            ASSERT_LT(r, limit) << "object " << k << " vertex " << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DefaultMeshes, testing::ValuesIn(Files),
+                         [](const testing::TestParamInfo<Expected>& info) {
+                             std::string name = info.param.name;
+                             return name.substr(0, name.find('.'));
+                         });
+
+TEST(FinalSceneSlab, BottomFaceIsVertices0154AndTopIs2367)
+{
+    std::vector<uint8_t> bytes = BuildMeshFile("stucco1.3ds");
+    MemoryMeshInput input{bytes.data(), uint32_t(bytes.size()), 0};
+    ASSERT_EQ(ParseMeshEntry(MemoryMeshSource(&input)), nullptr);
+    const MeshObject* o = ObjectTable[0];
+    ASSERT_EQ(o->vertices->count, 8u);
+    ASSERT_NE(o->mapping, nullptr);
+    const Point4* v = o->vertices->entry;
+    // Model y grows downwards: the bottom has the larger y.
+    for (int i : {1, 4, 5})
+        EXPECT_EQ(v[i].y, v[0].y);
+    for (int i : {3, 6, 7})
+        EXPECT_EQ(v[i].y, v[2].y);
+    EXPECT_GT(v[0].y, v[2].y);
+    // The bottom quad is two faces using only 0, 1, 4, 5.
+    int bottomFaces = 0;
+    std::set<int> bottom = {0, 1, 4, 5};
+    for (uint32_t f = 0; f < o->faces->count; f++) {
+        const Face& t = o->faces->entry[f];
+        bottomFaces += bottom.count(t.a) && bottom.count(t.b) && bottom.count(t.c);
+    }
+    EXPECT_EQ(bottomFaces, 2);
+    // The strip window (256 x 128 texels) maps 0 -> 4 along u and 0 -> 1 along v:
+    // the slab is twice as long from 0 to 4 as from 0 to 1.
+    double along = std::abs(double(v[4].z - v[0].z)), across = std::abs(double(v[1].x - v[0].x));
+    EXPECT_NEAR(along / across, 2.0, 0.01);
+    ReleaseObjectTable();
+}
+
+TEST(DefaultMeshFiles, CarryChunksAReaderMustSkip)
+{
+    // Walk the tree of one file and collect every chunk id.
+    std::vector<uint8_t> bytes = BuildMeshFile("new4.3ds");
+    std::set<int> ids;
+    auto walk = [&](auto&& self, size_t start, size_t end) -> void {
+        while (start + 6 <= end) {
+            int id = bytes[start] | bytes[start + 1] << 8;
+            uint32_t length;
+            memcpy(&length, &bytes[start + 2], 4);
+            ids.insert(id);
+            size_t data = start + 6;
+            if (id == 0x4000)
+                while (bytes[data++] != 0) {
+                }
+            if (id == 0x4D4D || id == 0x3D3D || id == 0x4000 || id == 0x4100 || id == 0xAFFF || id == 0xB000)
+                self(self, data, start + length);
+            if (id == 0x4120) {
+                uint16_t faces = uint16_t(bytes[data] | bytes[data + 1] << 8);
+                self(self, data + 2 + 8 * size_t(faces), start + length);
+            }
+            start += length;
+        }
+    };
+    walk(walk, 0, bytes.size());
+    for (int id : {0x4D4D, 0x3D3D, 0x4000, 0x4100, 0x4110, 0x4140, 0x4120, 0xAFFF, 0xA000, 0x4600, 0x4700, 0xB000,
+                   0x4130, 0x4150, 0x4160})
+        EXPECT_EQ(ids.count(id), 1u) << std::hex << id;
+}
+
+}  // namespace
