@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -205,6 +206,30 @@ TEST_F(Soundtrack, LayoutIsAValidScreamTracker3Module) {
     }
 }
 
+// A looped sample is heard as data[loopStart..loopEnd) over and over; the step from
+// the last sample back to the first must look like the steps on either side of it,
+// or every pass clicks.
+TEST_F(Soundtrack, SampleLoopsJoinWithoutAStep) {
+    const std::vector<uint8_t>& b = *bytes_;
+    const unsigned orders = Le16(b, 0x20), instruments = Le16(b, 0x22);
+    int looped = 0;
+    for (unsigned i = 0; i < instruments; ++i) {
+        size_t header = Le16(b, 0x60 + orders + 2 * i) * 16;
+        if (!(b[header + 0x1F] & 1)) continue;
+        ASSERT_TRUE(b[header + 0x1F] & 4) << "16-bit data expected";
+        ++looped;
+        size_t data = ((b[header + 0x0D] << 16) | Le16(b, header + 0x0E)) * 16;
+        unsigned start = Le32(b, header + 0x14), end = Le32(b, header + 0x18);
+        ASSERT_GE(end - start, 3u);
+        auto at = [&](unsigned k) { return static_cast<int>(Le16(b, data + 2 * k)) - 32768; };
+        int before = std::abs(at(end - 1) - at(end - 2));
+        int after = std::abs(at(start + 1) - at(start));
+        int join = std::abs(at(start) - at(end - 1));
+        EXPECT_LE(join, 2 * std::max(before, after) + 32) << "instrument " << i + 1;
+    }
+    EXPECT_GE(looped, 4) << "bass, pad and leads are sustained";
+}
+
 // ---- Loading and timing --------------------------------------------------------------
 
 TEST_F(Soundtrack, LoadsFromTheZeroPaddedMusicBuffer) {
@@ -278,6 +303,31 @@ TEST_F(Soundtrack, SectionsHaveTheirOwnDynamics) {
     EXPECT_GT(Decibels(credits / intro), 6.0);
     EXPECT_GT(Decibels(climax / breakdown), 3.0);
     EXPECT_GT(Decibels(finale / breakdown), 3.0);
+}
+
+// Energy of one frequency over a stretch of the signal (Goertzel).
+double ToneEnergy(const std::vector<double>& s, double fromSeconds, double toSeconds, double hz) {
+    size_t from = static_cast<size_t>(fromSeconds * kRate), to = static_cast<size_t>(toSeconds * kRate);
+    double coefficient = 2.0 * std::cos(2.0 * M_PI * hz / kRate);
+    double s1 = 0.0, s2 = 0.0;
+    for (size_t i = from; i < to; ++i) {
+        double s0 = s[i] + coefficient * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return s1 * s1 + s2 * s2 - coefficient * s1 * s2;
+}
+
+// The opening bars hold an A minor pad (A3, C4, E4) alone; each chord tone must
+// stand well above its neighbouring semitones, which fails if the sample rates
+// that tune the instruments are off.
+TEST_F(Soundtrack, OpeningChordIsInTune) {
+    const double from = OrderTime(0, 16), to = OrderTime(0, 32);
+    for (double hz : {220.0, 261.63, 329.63}) {
+        double tone = ToneEnergy(*signal_, from, to, hz);
+        EXPECT_GT(tone, 8.0 * ToneEnergy(*signal_, from, to, hz * 1.05946)) << hz << " Hz";
+        EXPECT_GT(tone, 8.0 * ToneEnergy(*signal_, from, to, hz / 1.05946)) << hz << " Hz";
+    }
 }
 
 TEST_F(Soundtrack, TitleEntryIsHeard) {
