@@ -513,14 +513,17 @@ void WriteDrums(int order) {
     const OrderPlan& plan = kPlan[order];
     int base = order * kS3mRows;
     DrumBar bar = DrumPattern(plan.drums);
+    NoiseSource hatJitter{0x85EBCA6Bu + static_cast<uint32_t>(order)};
     for (int row = 0; row < kS3mRows; row += 2) {
         int slot = (row % 32) / 2;
         int at = base + row;
         if (bar.kick[slot] == 'x') Note(at, kChKick, 60, kInsKick, kVolKick);
         if (bar.snare[slot] == 'x') Note(at, kChSnare, 60, kInsSnare, kVolSnare);
         if (bar.snare[slot] == 'o') Note(at, kChSnare, 60, kInsSnare, kVolGhost);
-        if (bar.hat[slot] == 'x') Note(at, kChHat, 60, kInsClosedHat, kVolHat);
-        if (bar.hat[slot] == 'o') Note(at, kChHat, 60, kInsClosedHat, kVolHatSoft);
+        // Closed hats vary by up to ±3 in volume, the same on every run.
+        int jitter = static_cast<int>(std::floor(hatJitter.Next() * 3.0 + 0.5));
+        if (bar.hat[slot] == 'x') Note(at, kChHat, 60, kInsClosedHat, kVolHat + jitter);
+        if (bar.hat[slot] == 'o') Note(at, kChHat, 60, kInsClosedHat, kVolHatSoft + jitter);
         if (bar.hat[slot] == 'O') Note(at, kChHat, 60, kInsOpenHat, kVolOpenHat);
     }
     auto clearDrums = [&](int from, int to) {
