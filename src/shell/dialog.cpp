@@ -74,8 +74,8 @@ static void Style()
     c[ImGuiCol_ButtonHovered] = ImVec4(0.93f, 0.92f, 0.90f, 1);
     c[ImGuiCol_ButtonActive] = ImVec4(0.70f, 0.70f, 0.68f, 1);
     c[ImGuiCol_FrameBg] = ImVec4(1, 1, 1, 1);
-    c[ImGuiCol_TitleBgActive] = ImVec4(0.04f, 0.14f, 0.42f, 1);
-    c[ImGuiCol_TitleBg] = ImVec4(0.04f, 0.14f, 0.42f, 1);
+    c[ImGuiCol_TitleBgActive] = ImVec4(0.62f, 0.70f, 0.86f, 1);
+    c[ImGuiCol_TitleBg] = ImVec4(0.62f, 0.70f, 0.86f, 1);
     c[ImGuiCol_Border] = ImVec4(0.45f, 0.45f, 0.45f, 1);
     c[ImGuiCol_ModalWindowDimBg] = ImVec4(0, 0, 0, 0.15f);
 }
@@ -226,7 +226,7 @@ int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
             float top = ImGui::GetFrameHeight() / UnitY;   // title bar, in dialog units
             GroupBox(4, top + 6, 162, 60, "");
             CentredText(7, top + 14, 152, "Zerith - Tivrel");
-            CentredText(6, top + 24, 157, "Code, graphics and music: the demo's crew");
+            CentredText(6, top + 24, 157, "Code, graphics and music: the group");
             CentredText(6, top + 34, 156, "A demo party competition entry");
             CentredText(7, top + 50, 156, "Linux version: the porting team");
             ImGui::SetCursorPos(Units(60, top + 77));

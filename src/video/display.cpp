@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "audio/audio.h"
 #include "video/display.h"
@@ -63,6 +64,16 @@ int DiscoverModes()
     DisplayModeCount = 0;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "DDRAW ERROR: DirectDrawCreate error (no video: %s)\n", SDL_GetError());
+        return 0;
+    }
+    // Without a display SDL falls back to drivers that show nothing; only accept
+    // them when asked for by name (SDL_VIDEODRIVER), as tests do.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if ((asked == nullptr || asked[0] == '\0') && driver != nullptr &&
+        (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+        std::fprintf(stderr, "DDRAW ERROR: DirectDrawCreate error (no display)\n");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return 0;
     }
     SDL_DisplayMode desktopMode;
