@@ -397,8 +397,8 @@ void WriteMelody(int start, const char* text, int instrument, int shift) {
         }
         Note(e.row, kChLead, e.midi + shift, instrument, kVolLead);
         for (int r = e.row + 6; next - e.row >= 12 && r < next; ++r) {
-            At(r, kChLead).command = S3mCommand('H');
-            At(r, kChLead).info = 0x61;
+            At(r, kChLead).command = S3mCommand('U');
+            At(r, kChLead).info = 0x63;
         }
     }
 }
@@ -697,8 +697,8 @@ void IntroOrders() {
     Note(title, kChBass, 33, kInsBass, kVolBass);
     Note(title, kChLead, 81, kInsLead, kVolLead);
     for (int r = title + 6; r < 128; ++r) {
-        At(r, kChLead).command = S3mCommand('H');
-        At(r, kChLead).info = 0x61;
+        At(r, kChLead).command = S3mCommand('U');
+        At(r, kChLead).info = 0x63;
     }
     Voicing(Chord{9, true}, tones);
     for (int k = 0; k < 3; ++k) Note(title, kChPad1 + k, tones[k], kInsPad, 40);
