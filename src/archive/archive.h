@@ -10,11 +10,10 @@
 // Two pairs of areas: the loading areas (ZOH_SetLoadingAreas, used by ZOH_Read) and
 // the scratch areas (ZOH_SetScratch, 100,000 bytes each, used by ZOH_ReadCached).
 //
-// Unlike the program this reader is modelled on, every operation checks its input:
-// a file that lies about sizes or offsets, a stream that would overrun an area or
-// reach before the start of its output, or a read past the end of an area fails with
-// a non-zero result and a one-line reason in ZOH_Error(); nothing is ever read or
-// written outside the areas. Reads past an entry's unpackedSize but inside the area
+// Every operation checks its input: a file that lies about sizes or offsets, a stream
+// that would overrun an area or reach before the start of its output, or a read past
+// the end of an area fails with a non-zero result and a one-line reason (no line feed)
+// in ZOH_Error(); nothing is ever read or written outside the areas. Reads past an entry's unpackedSize but inside the area
 // are allowed and copy whatever the area holds (the music read relies on it).
 #pragma once
 #include <cstddef>
