@@ -2,6 +2,9 @@
 // scene relies on, seams, map continuity, the movement path, the strip, packing
 // limits and byte-for-byte reproducibility.
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,13 +45,29 @@ protected:
     static bool generated;
     static std::map<std::string, std::vector<uint8_t>> files;
 
+    // CTest runs every case in its own process: the output is generated once per
+    // gencontent build into the build folder, under a lock, and shared.
     static void SetUpTestSuite() {
-        dir = fs::temp_directory_path() / ("tivrel_content_" + std::to_string(::getpid()));
-        generated = Generate(dir);
-        if (!generated) return;
-        for (const auto& e : fs::directory_iterator(dir)) files[e.path().filename().string()] = ReadFile(e.path());
+        dir = fs::path(TIVREL_BUILD_DIR) / "content_test_data";
+        std::string lockPath = std::string(TIVREL_BUILD_DIR) + "/content_test.lock";
+        int lock = ::open(lockPath.c_str(), O_CREAT | O_RDWR, 0644);
+        if (lock >= 0) ::flock(lock, LOCK_EX);
+        struct stat tool;
+        std::string stamp = "missing";
+        if (::stat(TIVREL_BUILD_DIR "/gencontent", &tool) == 0)
+            stamp = std::to_string(tool.st_size) + " " + std::to_string(tool.st_mtim.tv_sec) + " " +
+                    std::to_string(tool.st_mtim.tv_nsec);
+        std::vector<uint8_t> old = ReadFile(dir / "stamp");
+        generated = std::string(old.begin(), old.end()) == stamp;
+        if (!generated) {
+            generated = Generate(dir);
+            if (generated) std::ofstream(dir / "stamp") << stamp;
+        }
+        if (generated)
+            for (const auto& e : fs::directory_iterator(dir))
+                if (e.path().filename() != "stamp") files[e.path().filename().string()] = ReadFile(e.path());
+        if (lock >= 0) ::close(lock);
     }
-    static void TearDownTestSuite() { fs::remove_all(dir); }
     void SetUp() override { ASSERT_TRUE(generated) << "gencontent failed"; }
 
     static const std::vector<uint8_t>& File(const std::string& name) { return files[name]; }
@@ -396,7 +415,7 @@ TEST_F(Content, LateEntriesPackUnderTheScratchSize) {
 }
 
 TEST_F(Content, TwoRunsWriteIdenticalBytes) {
-    fs::path second = dir.string() + "_again";
+    fs::path second = fs::temp_directory_path() / ("tivrel_content_again_" + std::to_string(::getpid()));
     ASSERT_TRUE(Generate(second));
     size_t compared = 0;
     for (const auto& [name, bytes] : files) {
