@@ -60,8 +60,9 @@ bool FreeMusic();
 void MusicClose();
 // True while an SDL sound device plays the music (false: silent sink or virtual clock).
 bool MusicHasDevice();
-// Frames subtracted from the render position, right after an output buffer was
-// filled, to get the heard position (two device buffers; one block for the sink).
+// Frames subtracted from the render position, right after a device buffer was
+// filled, to get the heard position: two device buffers; 0 for the silent sink
+// (it follows the clock) and the virtual clock.
 int MusicLatencyFrames();
 
 // Capture mode: a virtual clock instead of the timer thread and the sound device.

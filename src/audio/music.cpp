@@ -7,10 +7,19 @@
 // The renderer publishes what the main thread needs through atomics:
 //  - a ring of position snapshots, one per rendered slice of at most 256 frames:
 //    (frames rendered so far, order byte, row byte) packed in 64 bits;
-//  - the output timing of the latest buffer: (frames rendered, steady-clock time),
-//    under a sequence counter so the two are read as a pair.
+//  - the output timing: (frames rendered, steady-clock time) under a sequence counter
+//    so the two are read as a pair. The device publishes the time of its latest
+//    callback; the sink, the time its song started.
 // UpdateMusicPosition estimates the frame being heard from the timing and takes the
 // latest snapshot at or before that frame.
+//
+// Heard frame, device: a callback fills the buffer that plays after the one now
+// playing, so right after it the heard frame is the rendered count minus two
+// buffers, and it then advances with the clock for at most one buffer until the
+// next callback. This never moves backwards. Sink: the song plays on the clock from
+// its start, up to what has been rendered; the sink renders 20 ms ahead so a late
+// wake-up does not hold the position back. Virtual clock: exactly what has been
+// rendered.
 #include "audio/audio.h"
 #include "audio/music_internal.h"
 
@@ -30,6 +39,7 @@ namespace {
 constexpr size_t SliceFrames = 256;          // position resolution: 5.8 ms
 constexpr size_t SnapshotCount = 1024;       // 1024 slices: about 6 s of history
 constexpr size_t SinkBlockFrames = 441;      // 10 ms
+constexpr uint64_t SinkLeadBlocks = 2;       // rendered this far ahead of the clock
 constexpr int DeviceBufferRequest = 1024;    // frames per SDL callback
 
 enum class MusicOutput { None, Device, Sink, Virtual };
@@ -46,8 +56,6 @@ struct MusicState {
     SDL_AudioDeviceID device = 0;
     int deviceBufferFrames = 0;
     MusicOutput output = MusicOutput::None;   // the renderer of the playing song
-    int64_t latencyFrames = 0;    // heard = rendered - latencyFrames + elapsed ...
-    int64_t elapsedLimitFrames = 0;   // ... with elapsed clamped to this
     std::thread sinkThread;
     std::atomic<bool> sinkStop{false};
 
@@ -130,15 +138,17 @@ bool FindSnapshot(uint64_t frame, uint8_t* order, uint8_t* row) {
     return true;
 }
 
-// The frame of the song being heard now, from the latest output buffer's timing.
+// The frame of the song being heard now (see the top of this file).
 uint64_t HeardFrame() {
     if (Music.output == MusicOutput::Virtual) return UINT64_MAX;
     uint64_t frames = 0;
     int64_t nanoseconds = 0;
     if (!ReadTiming(&frames, &nanoseconds)) return 0;
-    int64_t elapsed = (NowNanoseconds() - nanoseconds) * MusicSampleRate / 1000000000;
-    elapsed = std::clamp<int64_t>(elapsed, 0, Music.elapsedLimitFrames);
-    const int64_t heard = int64_t(frames) - Music.latencyFrames + elapsed;
+    const int64_t elapsed =
+        std::max<int64_t>(NowNanoseconds() - nanoseconds, 0) * MusicSampleRate / 1000000000;
+    if (Music.output == MusicOutput::Sink) return std::min<uint64_t>(frames, uint64_t(elapsed));
+    const int64_t buffer = Music.deviceBufferFrames;
+    const int64_t heard = int64_t(frames) - 2 * buffer + std::min(elapsed, buffer);
     return heard > 0 ? uint64_t(heard) : 0;
 }
 
@@ -176,20 +186,22 @@ void AudioCallback(void*, Uint8* stream, int length) {
     PublishTiming(Music.framesRendered, NowNanoseconds());
 }
 
-// Plays the song in real time into nothing: one 10 ms block per deadline, catching
-// up block by block when the thread was held up.
+// Plays the song in real time into nothing: block k (10 ms) plays from start +
+// k x 10 ms and is rendered SinkLeadBlocks earlier; a thread held up catches up
+// block by block.
 void SinkLoop() {
     int16_t block[SinkBlockFrames * 2];
     const auto start = std::chrono::steady_clock::now();
+    const int64_t startNanoseconds =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(start.time_since_epoch()).count();
     for (uint64_t blocks = 0; !Music.sinkStop.load(std::memory_order_relaxed); blocks++) {
-        const auto deadline = start + std::chrono::microseconds(blocks * 10000);
-        std::this_thread::sleep_until(deadline);
-        if (Music.sinkStop.load(std::memory_order_relaxed)) break;
+        if (blocks >= SinkLeadBlocks) {
+            const uint64_t due = blocks - SinkLeadBlocks;
+            std::this_thread::sleep_until(start + std::chrono::microseconds(due * 10000));
+            if (Music.sinkStop.load(std::memory_order_relaxed)) break;
+        }
         RenderSong(block, SinkBlockFrames);
-        PublishTiming(Music.framesRendered,
-                      std::chrono::duration_cast<std::chrono::nanoseconds>(
-                          deadline.time_since_epoch())
-                          .count());
+        PublishTiming(Music.framesRendered, startNanoseconds);
     }
 }
 
@@ -311,18 +323,11 @@ void StartMusic(int soundOn) {
 
     if (Music.virtualClock) {
         Music.output = MusicOutput::Virtual;
-        Music.latencyFrames = 0;
-        Music.elapsedLimitFrames = 0;
     } else if (Music.device != 0) {
         Music.output = MusicOutput::Device;
-        // Right after a callback the buffer it filled waits behind the one playing.
-        Music.latencyFrames = 2 * int64_t(Music.deviceBufferFrames);
-        Music.elapsedLimitFrames = Music.deviceBufferFrames;
         SDL_PauseAudioDevice(Music.device, 0);
     } else {
         Music.output = MusicOutput::Sink;
-        Music.latencyFrames = SinkBlockFrames;
-        Music.elapsedLimitFrames = SinkBlockFrames;
         Music.sinkStop.store(false);
         Music.sinkThread = std::thread(SinkLoop);
     }
@@ -361,7 +366,7 @@ bool MusicHasDevice() {
 
 int MusicLatencyFrames() {
     if (Music.virtualClock) return 0;
-    return Music.device != 0 ? 2 * Music.deviceBufferFrames : int(SinkBlockFrames);
+    return Music.device != 0 ? 2 * Music.deviceBufferFrames : 0;
 }
 
 void MusicEnterVirtualClock() {
@@ -372,8 +377,6 @@ void MusicEnterVirtualClock() {
     Music.virtualClock = true;
     if (wasPlaying) {
         Music.output = MusicOutput::Virtual;
-        Music.latencyFrames = 0;
-        Music.elapsedLimitFrames = 0;
         Music.playing = true;
     }
 }
