@@ -11,6 +11,8 @@
 #include "archive/pack.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "archive/archive_format.h"
 
@@ -23,6 +25,22 @@ constexpr uint32_t TreeSlots = 16384;            // power of two > StreamWindow
 constexpr uint32_t NearSlots = 512;              // power of two > StreamShortWindow
 constexpr uint32_t RangeLevels = 9;              // 2^8 = 256 >= longest extended range
 constexpr uint32_t RangeSlots = 512;
+
+// Number of equal bytes at a and b, from `len` up to `limit`.
+inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t len, uint32_t limit)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        while (limit - len >= 8) {
+            uint64_t x, y;
+            memcpy(&x, a + len, 8);
+            memcpy(&y, b + len, 8);
+            if (x != y) return len + uint32_t(__builtin_ctzll(x ^ y)) / 8;
+            len += 8;
+        }
+    }
+    while (len < limit && a[len] == b[len]) len++;
+    return len;
+}
 
 struct MatchInfo {
     uint8_t nearLength;    // 0 or 2..5
@@ -74,8 +92,7 @@ void FindMatches(const uint8_t* d, uint32_t n, MatchInfo* info)
                 break;
             }
             uint32_t* pair = &son[2 * (cand & (TreeSlots - 1))];
-            uint32_t len = std::min(lenSmaller, lenLarger);
-            while (len < limit && d[cand + len] == d[cur + len]) len++;
+            uint32_t len = MatchLength(d + cand, d + cur, std::min(lenSmaller, lenLarger), limit);
             if (len > m.farLength) {
                 m.farLength = uint16_t(len);
                 m.farDistance = uint16_t(cur - cand);
