@@ -238,12 +238,13 @@ Picture Thanks() {
         c = Mix(c, Rgb{60, 26, 18}, Smooth((t - 0.55) / 0.45));
         double dx = x - sunX, dy = y - sunY, d = Sqrt(dx * dx + dy * dy);
         c = Mix(c, Rgb{63, 40, 24}, 0.55 * Exp(-(d * d) / (2 * 70.0 * 70.0)) * Clamp01(t + 0.3));
-        if (d < sunR) {
+        double disc = Clamp01(sunR - d + 0.5);   // anti-aliased rim
+        if (disc > 0) {
             double s = Clamp01((sunY + sunR - y) / (2 * sunR));
             // Horizontal gaps across the lower half, wider towards the bottom.
             int below = (int)(y - sunY);
             bool gap = below > 0 && below % 9 < 1 + below / 10;
-            if (!gap) c = Mix(Rgb{63, 22, 20}, Rgb{63, 58, 24}, s);
+            if (!gap) c = Mix(c, Mix(Rgb{63, 22, 20}, Rgb{63, 58, 24}, s), disc);
         }
         return c;
     };
@@ -256,8 +257,8 @@ Picture Thanks() {
             double far = ridge(x, horizon, 26, 131), nearR = ridge(x + 90, horizon, 13, 132);
             if (y < horizon) {
                 c = sky(x, y);
-                if (y > far) c = Mix(Rgb{14, 6, 22}, Rgb{30, 12, 28}, Clamp01((y - far) / 30.0));
-                if (y > nearR) c = Rgb{5, 2, 10};
+                c = Mix(c, Mix(Rgb{14, 6, 22}, Rgb{30, 12, 28}, Clamp01((y - far) / 30.0)), Clamp01(y - far + 0.5));
+                c = Mix(c, Rgb{5, 2, 10}, Clamp01(y - nearR + 0.5));
             } else {
                 // Water: the mirrored scene, shifted by ripples and darkened with depth.
                 double depth = (y - horizon) / (double)(H - horizon);

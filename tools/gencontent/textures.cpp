@@ -113,8 +113,8 @@ Picture Circuit() {
     // Trace mask on a grid of 8-texel cells; traces step straight or diagonally.
     Mask copper = MakeMask(256, 256);
     auto plot = [&](double cx, double cy, double radius) {
-        for (int j = -5; j <= 5; j++)
-            for (int i = -5; i <= 5; i++) {
+        for (int j = -6; j <= 6; j++)
+            for (int i = -6; i <= 6; i++) {
                 int px = (int)RoundHalfUp(cx) + i, py = (int)RoundHalfUp(cy) + j;
                 double d = Sqrt((px - cx) * (px - cx) + (py - cy) * (py - cy));
                 double v = Clamp01(radius + 0.5 - d);
@@ -124,21 +124,20 @@ Picture Circuit() {
     };
     Rng rng = MakeRng(41);
     const int dirs[8][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
-    for (int t = 0; t < 46; t++) {
-        double x = (NextU32(&rng) % 32) * 8 + 4, y = (NextU32(&rng) % 32) * 8 + 4;
+    for (int t = 0; t < 40; t++) {
+        double x = (NextU32(&rng) % 16) * 16 + 8, y = (NextU32(&rng) % 16) * 16 + 8;
         int d = (int)(NextU32(&rng) % 4) * 2;
-        int steps = 4 + (int)(NextU32(&rng) % 14);
-        plot(x, y, 2.6);
+        int steps = 3 + (int)(NextU32(&rng) % 9);
+        plot(x, y, 4.5);
         for (int s = 0; s < steps; s++) {
-            for (int k = 0; k < 8; k++) plot(x + dirs[d][0] * k, y + dirs[d][1] * k, 1.1);
-            x += dirs[d][0] * 8;
-            y += dirs[d][1] * 8;
-            uint32_t turn = NextU32(&rng) % 8;
+            for (int k = 0; k < 16; k++) plot(x + dirs[d][0] * k, y + dirs[d][1] * k, 2.0);
+            x += dirs[d][0] * 16;
+            y += dirs[d][1] * 16;
+            uint32_t turn = NextU32(&rng) % 6;
             if (turn == 0) d = (d + 1) & 7;
             if (turn == 1) d = (d + 7) & 7;
         }
-        plot(x, y, 2.6);
-        plot(x, y, 2.6);
+        plot(x, y, 4.5);
     }
     // Chips: dark raised blocks with rows of pins.
     Field chip = MakeField();
@@ -165,10 +164,10 @@ Picture Circuit() {
                 double v = light.v[i] * (0.75 + 0.25 * grain);
                 p.pixels[i] = (uint8_t)Quantise(120 + v * 125, 120, 245);
             } else {
-                double board = 0.32 + 0.1 * grain + 0.12 * ((x & 7) == 0 || (y & 7) == 0 ? 0 : 1);
+                double board = 0.34 + 0.12 * grain + 0.12 * ((x & 15) == 0 || (y & 15) == 0 ? 0 : 1);
                 if (chip.v[i] > 0) board = 0.05 + 0.1 * light.v[i] + 0.03 * grain;
                 board *= 0.55 + 0.6 * light.v[i];
-                board += 0.35 * copper.a[i];   // glow at the edges of the traces
+                board += 0.5 * copper.a[i];    // glow at the edges of the traces
                 p.pixels[i] = (uint8_t)Quantise(board * 119, 0, 119);
             }
         }
