@@ -21,7 +21,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -211,7 +210,7 @@ const OrderPlan kPlan[kSongOrders] = {
     {"Am F",    Drums::Drive,  Bass::Gallop,  32, Arp::Sixteenths, Voice::Saw,   kChorus1,  12, Harmony::Third, Fill::None,  Accent::Impact, false},  // 59
     {"C G",     Drums::Drive,  Bass::Gallop,  32, Arp::Sixteenths, Voice::Saw,   kChorus2,  12, Harmony::Third, Fill::Snare, Accent::None,   false},  // 60
     {"F G",     Drums::Drive,  Bass::Gallop,  32, Arp::Sixteenths, Voice::Saw,   kFinaleRise, 0, Harmony::Third, Fill::Roll, Accent::Crash,  true},   // 61
-    {"E Am",    Drums::Four,   Bass::Octave,  32, Arp::Sixteenths, Voice::Saw,   kCadence,   0, Harmony::Third, Fill::None,  Accent::Impact, false},  // 62
+    {"E Am",    Drums::Four,   Bass::Octave,  32, Arp::Sixteenths, Voice::Saw,   kCadence,   0, Harmony::Third, Fill::None,  Accent::Crash,  false},  // 62
     // Scene 17: outro (finished by OutroOrder); order 64 is silence
     {"Am Am",   Drums::None,   Bass::None,    30, Arp::Quarters,   Voice::None,  nullptr,    0, Harmony::None,  Fill::None,  Accent::None,   false},  // 63
     {"Am Am",   Drums::None,   Bass::None,    0,  Arp::None,       Voice::None,  nullptr,    0, Harmony::None,  Fill::None,  Accent::None,   false},  // 64
