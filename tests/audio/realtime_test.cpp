@@ -17,17 +17,26 @@ MiniS3mOptions SecondLongModule() {
 }
 
 // Polls the position until the song ends (or 10 s pass); returns what was seen.
+// The position heard can never be ahead of the time since StartMusic: row r of the
+// song starts r x 20 ms in, so seeing it earlier means the output's latency was
+// not taken off (a device renders well ahead of what it plays).
 std::vector<Position> PlayToTheEnd(int soundOn) {
     std::vector<uint8_t> buffer = PaddedModule(SecondLongModule());
     EXPECT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
     std::fill(buffer.begin(), buffer.end(), 0);
+    const auto start = Clock::now();
     StartMusic(soundOn);
     std::vector<Position> seen;
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (Clock::now() < deadline) {
+    while (Clock::now() < start + std::chrono::seconds(10)) {
         UpdateMusicPosition();
-        if (seen.empty() || seen.back() != CurrentPosition()) seen.push_back(CurrentPosition());
-        if (MusicPosition.order == MusicEndOrder) break;
+        const auto elapsed = Clock::now() - start;
+        if (seen.empty() || seen.back() != CurrentPosition()) {
+            seen.push_back(CurrentPosition());
+            if (MusicPosition.order == MusicEndOrder) break;
+            const int rowIndex = (MusicPosition.order - 1) * 12 + MusicPosition.row;
+            EXPECT_LE(std::chrono::milliseconds(20 * rowIndex), elapsed)
+                << "order " << int(MusicPosition.order) << " row " << int(MusicPosition.row);
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return seen;
