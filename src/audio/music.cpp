@@ -144,8 +144,8 @@ uint64_t HeardFrame() {
     uint64_t frames = 0;
     int64_t nanoseconds = 0;
     if (!ReadTiming(&frames, &nanoseconds)) return 0;
-    const int64_t elapsed =
-        std::max<int64_t>(NowNanoseconds() - nanoseconds, 0) * MusicSampleRate / 1000000000;
+    const int64_t elapsedMicroseconds = std::max<int64_t>(NowNanoseconds() - nanoseconds, 0) / 1000;
+    const int64_t elapsed = elapsedMicroseconds * MusicSampleRate / 1000000;
     if (Music.output == MusicOutput::Sink) return std::min<uint64_t>(frames, uint64_t(elapsed));
     const int64_t buffer = Music.deviceBufferFrames;
     const int64_t heard = int64_t(frames) - 2 * buffer + std::min(elapsed, buffer);
