@@ -20,8 +20,8 @@ bool BuildOverlay(const std::vector<OverlayInput>& entries, std::vector<uint8_t>
             *error = "bad entry name \"" + e.name + "\" (1 to 12 bytes, no zero byte)";
             return false;
         }
-        if (e.data.size() >= UINT32_MAX) {
-            *error = "entry \"" + e.name + "\" is too large";
+        if (e.data.size() > (size_t(256) << 20)) {
+            *error = "entry \"" + e.name + "\" is over 256 MiB";
             return false;
         }
     }

@@ -13,6 +13,6 @@ struct OverlayInput {
 // (bytes 0..14 zero, byte 15 = count), directory in the given order, streams in the
 // same order, and the trailer. Returns false with a one-line reason in *error when a
 // name is empty or longer than 12 bytes, there are more than 255 entries, or the file
-// would not fit 32-bit offsets.
+// would not fit 32-bit offsets, or an entry is over 256 MiB.
 bool BuildOverlay(const std::vector<OverlayInput>& entries, std::vector<uint8_t>* file,
                   std::string* error, unsigned threads = 2);

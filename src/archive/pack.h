@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-// Packs `size` bytes (size < 4 GiB) into one stream ending with the end token. The
+// Packs `size` bytes (at most 256 MiB) into one stream ending with the end token. The
 // parse is optimal for the format's costs: control bits plus data bytes, 9 bits per
 // literal, 12 per short match (2..5 bytes, distance 1..256), 18 per long match
 // (3..9 bytes, distance 1..8,192), 26 per extended match (10..256 bytes). The result

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 // Largest entry the tool decodes (the demo's largest is 2,944,000 bytes).
-constexpr uint32_t MaxEntryBytes = 512u << 20;
+constexpr uint32_t MaxEntryBytes = 256u << 20;
 // A stream cannot expand by more than 256 bytes per 26 bits (an extended match).
 constexpr uint64_t MaxExpansion = 79;
 
@@ -175,7 +175,7 @@ static int CmdPack(const char* dir, const char* outPath)
             return Error(std::string("more than 255 files in ") + dir);
         OverlayInput entry{name, {}};
         if (!ReadFile(it->path(), &entry.data))
-            return Error("cannot read " + it->path().string() + " (or it is over 512 MiB)");
+            return Error("cannot read " + it->path().string() + " (or it is over 256 MiB)");
         entries.push_back(std::move(entry));
     }
     if (ec) return Error(std::string("cannot list ") + dir + ": " + ec.message());
