@@ -138,13 +138,6 @@ TEST_F(TunnelScenes, Scene1DrawsOneMorphStepAndTheTitle) {
     EXPECT_EQ(frame, expect);
 }
 
-TEST_F(TunnelScenes, Scene1SetUpStartsTheMorphFromWaveA) {
-    SetWaveMorphB();
-    RunTunnelScene(1, false);
-    EXPECT_EQ(0, std::memcmp(WorkingWave, WaveA, 256));
-    EXPECT_EQ(frame, std::vector<uint8_t>(64000, 0));   // set-up alone draws nothing
-}
-
 TEST_F(TunnelScenes, Scene2ShowsTheLastNameOverTheTunnel) {
     TickCounters[2].store(7);
     RunTunnelScene(2, true);
@@ -171,69 +164,51 @@ TEST_F(TunnelScenes, Scene3StartsAtRecord736) {
     EXPECT_EQ(frame, expect);
 }
 
-TEST_F(TunnelScenes, Scenes4To10SetUpMapTextureAndColours) {
-    struct Expect {
-        int scene, map;
-        const std::vector<uint8_t>* texture;
-        bool lyricsColours;
-        int lyricsRow;   // -1: no overlay
-    };
-    const Expect expects[] = {
-        {4, 1, &euf0011, true, 0},   {5, 3, &euf0009, false, -1}, {6, 4, &euf0009, true, 55},
-        {7, 5, &soh18, false, -1},   {8, 5, &soh18, true, 109},   {9, 7, &euf0010, false, -1},
-        {10, 1, &euf0011, true, 162},
-    };
-    const uint8_t lyricsWhite[3] = {63, 63, 63};
-    for (const Expect& e : expects) {
-        TickCounters[2].store(uint32_t(e.scene * 37));
-        RunTunnelScene(e.scene, true);
-        EXPECT_EQ(map, maps[e.map - 1]) << e.scene;
-        EXPECT_EQ(texture, Pixels(*e.texture)) << e.scene;
-        EXPECT_EQ(0, std::memcmp(palette.data(), e.texture->data(), 738)) << e.scene;
-        if (e.lyricsColours)
-            EXPECT_EQ(0, std::memcmp(&palette[3 * 254], lyricsWhite, 3)) << e.scene;
-        else
-            EXPECT_EQ(0, std::memcmp(&palette[738], e.texture->data() + 738, 30)) << e.scene;
-        if (e.lyricsRow >= 0) {
-            // Rows 170..199 carry the band; every band pixel is 246 + value.
-            for (int p = 0; p < 30 * 320; ++p) {
-                uint8_t v = lyrics[320 * e.lyricsRow + p];
-                if (v != 0) ASSERT_EQ(frame[54400 + p], uint8_t(246 + v)) << e.scene << " " << p;
-            }
-        }
-    }
-}
-
-TEST_F(TunnelScenes, KernelPerScene) {
-    struct Case {
-        int scene;
-        void (*kernel)(const std::vector<uint8_t>& map, const std::vector<uint8_t>& tex,
-                       std::vector<uint8_t>& out, uint8_t f);
-    };
+TEST_F(TunnelScenes, Scenes4To10SetUpAndKernel) {
     static uint8_t a[256], b[256];
     static const uint8_t bump[16] = {1, 1, 1, 1, 1, 2, 2, 3, 4, 4, 5, 6, 7, 8, 9, 10};
     BuildWaveA(a);
     BuildWaveB(b);
-    const Case cases[] = {
-        {5, [](auto& m, auto& t, auto& o, uint8_t f) { RippleKernel(m.data(), t.data(), b, o.data(), f); }},
-        {7, [](auto& m, auto& t, auto& o, uint8_t f) { SwappedRippleKernel(m.data(), t.data(), b, o.data(), f); }},
-        {9, [](auto& m, auto& t, auto& o, uint8_t f) { SwappedRippleKernel(m.data(), t.data(), b, o.data(), f); }},
-        {4, [](auto& m, auto& t, auto& o, uint8_t f) { MapEffect3Kernel(m.data(), t.data(), a, bump, o.data(), f); }},
-        {6, [](auto& m, auto& t, auto& o, uint8_t f) { NegatedRippleKernel(m.data(), t.data(), a, o.data(), f); }},
-        {8, [](auto& m, auto& t, auto& o, uint8_t f) { RippleKernel(m.data(), t.data(), a, o.data(), f); }},
-        {10, [](auto& m, auto& t, auto& o, uint8_t f) { MapEffect8Kernel(m.data(), t.data(), a, bump, o.data(), f); }},
+    using Kernel = void (*)(const uint8_t* map, const uint8_t* tex, uint8_t* out, uint8_t f);
+    struct Expect {
+        int scene, map;
+        const std::vector<uint8_t>* texture;
+        int lyricsRow;   // -1: neither lyrics colours nor overlay
+        Kernel kernel;
     };
-    for (const Case& c : cases) {
-        TickCounters[2].store(uint32_t(1000 + c.scene));
-        RunTunnelScene(c.scene, true);
+    const Expect expects[] = {
+        {4, 1, &euf0011, 0, [](auto m, auto t, auto o, uint8_t f) { MapEffect3Kernel(m, t, a, bump, o, f); }},
+        {5, 3, &euf0009, -1, [](auto m, auto t, auto o, uint8_t f) { RippleKernel(m, t, b, o, f); }},
+        {6, 4, &euf0009, 55, [](auto m, auto t, auto o, uint8_t f) { NegatedRippleKernel(m, t, a, o, f); }},
+        {7, 5, &soh18, -1, [](auto m, auto t, auto o, uint8_t f) { SwappedRippleKernel(m, t, b, o, f); }},
+        {8, 5, &soh18, 109, [](auto m, auto t, auto o, uint8_t f) { RippleKernel(m, t, a, o, f); }},
+        {9, 7, &euf0010, -1, [](auto m, auto t, auto o, uint8_t f) { SwappedRippleKernel(m, t, b, o, f); }},
+        {10, 1, &euf0011, 162, [](auto m, auto t, auto o, uint8_t f) { MapEffect8Kernel(m, t, a, bump, o, f); }},
+    };
+    const uint8_t lyricsWhite[3] = {63, 63, 63};
+    for (const Expect& e : expects) {
+        const uint8_t f = uint8_t(e.scene * 37);
+        TickCounters[2].store(f);
+        RunTunnelScene(e.scene, true);
+        // Scenes 6 and 8 keep the texture (and palette) of the scene before.
+        EXPECT_EQ(map, maps[e.map - 1]) << e.scene;
+        EXPECT_EQ(texture, Pixels(*e.texture)) << e.scene;
+        EXPECT_EQ(0, std::memcmp(palette.data(), e.texture->data(), 738)) << e.scene;
         std::vector<uint8_t> expect(64000);
-        c.kernel(map, texture, expect, uint8_t(1000 + c.scene));
-        // Compare above the lyrics band, which the overlay scenes cover.
-        EXPECT_EQ(0, std::memcmp(frame.data(), expect.data(), 54400)) << c.scene;
+        e.kernel(map.data(), texture.data(), expect.data(), f);
+        if (e.lyricsRow >= 0) {
+            EXPECT_EQ(0, std::memcmp(&palette[3 * 254], lyricsWhite, 3)) << e.scene;
+            Overlay(expect, lyrics, e.lyricsRow, 170, 30, 246);
+        } else {
+            EXPECT_EQ(0, std::memcmp(&palette[738], e.texture->data() + 738, 30)) << e.scene;
+        }
+        EXPECT_EQ(frame, expect) << e.scene;
     }
 }
 
 TEST_F(TunnelScenes, SetUpWithoutPlayDrawsNoFrame) {
+    RunTunnelScene(1, false);
+    EXPECT_EQ(0, std::memcmp(WorkingWave, WaveA, 256));
     std::fill(frame.begin(), frame.end(), 9);
     RunTunnelScene(6, false);   // scene 6 does not clear
     EXPECT_EQ(frame, std::vector<uint8_t>(64000, 9));
