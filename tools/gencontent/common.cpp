@@ -1,5 +1,5 @@
 // Deterministic math, random numbers, periodic noise, palettes and file output.
-#include "gencontent/content.h"
+#include "content.h"
 
 #include <cmath>
 #include <cstdio>
