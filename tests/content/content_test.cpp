@@ -175,7 +175,14 @@ TEST_F(Content, LyricsFillFourBandsOfThirtyRowsAndNothingElse) {
             ASSERT_GE(band, 0) << "lyrics pixel outside the bands at row " << y;
             perBand[band]++;
         }
-    for (int b = 0; b < 4; b++) EXPECT_GT(perBand[b], 400) << "band " << b;
+    for (int b = 0; b < 4; b++) {
+        EXPECT_GT(perBand[b], 400) << "band " << b;
+        // The line fits inside its band with room to spare: nothing was cut at the edges.
+        for (int x = 0; x < 320; x++) {
+            EXPECT_EQ(Pixels("lyrics.scx")[bands[b] * 320 + x], 0) << "band " << b;
+            EXPECT_EQ(Pixels("lyrics.scx")[(bands[b] + 29) * 320 + x], 0) << "band " << b;
+        }
+    }
 }
 
 // Bright letter pixels always sit inside a non-transparent rim, so the text stays
