@@ -93,7 +93,8 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool ReadBytes(const std::string& path, std::vector<uint8_t>* bytes);
 
 // ---- text (FreeType, DejaVu faces) ----------------------------------------------------
-// A coverage mask 0..1 of the canvas size. Fonts: "DejaVuSans-Bold.ttf" etc.
+// A coverage mask 0..1 of the canvas size. Fonts: a file of fonts-dejavu-core
+// ("DejaVuSans-Bold.ttf"), optionally with "+oblique" and/or "+condensed".
 struct Mask {
     int width = 0, height = 0;
     std::vector<double> a;

@@ -17,8 +17,8 @@ namespace {
 constexpr int W = 320, H = 200;
 const char* const Bold = "DejaVuSans-Bold.ttf";
 const char* const Sans = "DejaVuSans.ttf";
-const char* const SerifItalic = "DejaVuSerif-Italic.ttf";
-const char* const Condensed = "DejaVuSansCondensed-Bold.ttf";
+const char* const SerifOblique = "DejaVuSerif.ttf+oblique";
+const char* const Condensed = "DejaVuSans-Bold.ttf+condensed";
 
 Rgb Overlay(int value) {
     return {(double)OverlayColourTable[value][0], (double)OverlayColourTable[value][1],
@@ -117,7 +117,7 @@ Picture Credit(const std::string& role, const std::string& who, const std::strin
         double t = Clamp01((y - (baseline - 22)) / 24.0);
         return Mix(Overlay(8), Overlay(5), t);
     });
-    OutlinedText(&img, SerifItalic, 12, x, baseline + 20, align, note, 1, Overlay(16), 0,
+    OutlinedText(&img, SerifOblique, 12, x, baseline + 20, align, note, 1, Overlay(16), 0,
                  [](int, int) { return Overlay(7); });
     return OverlayPicture(ToOverlay(img, 1, 16));
 }
@@ -133,8 +133,8 @@ Picture Lyrics() {
     Layered img = MakeLayered(W, H);
     for (int b = 0; b < 4; b++) {
         int size = 19;
-        while (TextWidth(SerifItalic, size, lines[b]) > 296) size--;
-        OutlinedText(&img, SerifItalic, size, 160, bandTop[b] + 20, 1, lines[b], 2, Overlay(1), 1,
+        while (TextWidth(SerifOblique, size, lines[b]) > 296) size--;
+        OutlinedText(&img, SerifOblique, size, 160, bandTop[b] + 20, 1, lines[b], 2, Overlay(1), 1,
                      [&](int, int y) {
                          double t = Clamp01((y - (bandTop[b] + 6)) / 18.0);
                          return Mix(Overlay(8), Overlay(6), t);
