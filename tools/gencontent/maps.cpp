@@ -46,9 +46,13 @@ std::vector<uint8_t> BuildMap(int width, int height, MapFunction fn) {
 // Depth of a tunnel wall seen at radius r: texel rows per unit of 1/r.
 constexpr double TunnelDepth = 4096;
 
+// Radius softened near the centre, so the far end of a tunnel settles into a calm
+// disc instead of a storm of single texels.
+double SoftRadius(double dx, double dy) { return Sqrt(dx * dx + dy * dy + 64); }
+
 // 1: round tunnel, one texture wrap around; texels come out square at radius 100.
 void RoundTunnel(double dx, double dy, double* m0, double* m1) {
-    double r = Sqrt(dx * dx + dy * dy) + 0.5;
+    double r = SoftRadius(dx, dy);
     *m0 = AngleUnits(dy, dx, 1);
     *m1 = TunnelDepth / r;
 }
@@ -56,7 +60,7 @@ void RoundTunnel(double dx, double dy, double* m0, double* m1) {
 // 2: flower tunnel, the wall's radius swells with six petals; walls and petals
 // turn slowly with depth.
 void FlowerTunnel(double dx, double dy, double* m0, double* m1) {
-    double r = Sqrt(dx * dx + dy * dy) + 0.5;
+    double r = SoftRadius(dx, dy);
     double a = Atan2(dy, dx);
     double depth = TunnelDepth / r;
     double petal = 1 + 0.28 * Sin(6 * a + depth * (TwoPi / 256));
@@ -70,16 +74,15 @@ void Corridor(double dx, double dy, double* m0, double* m1) {
     double ax = dx / 1.6, q = ax < 0 ? -ax : ax, ay = dy < 0 ? -dy : dy;
     double perimeter;   // 0..4 round the cross-section
     if (q >= ay) {
-        q += 0.5;
-        double s = dy / q;   // -1..1 along the side wall
+        double s = dy / (q + 1e-9);   // -1..1 along the side wall
         perimeter = dx > 0 ? 0 + (s + 1) / 2 : 2 + (1 - s) / 2;
     } else {
-        q = ay + 0.5;
-        double s = ax / q;
+        double s = ax / ay;
         perimeter = dy > 0 ? 1 + (1 - s) / 2 : 3 + (s + 1) / 2;
+        q = ay;
     }
     *m0 = perimeter * 128;
-    *m1 = 4200 / q;
+    *m1 = 4200 / Sqrt(q * q + 36);
 }
 
 // 4: a glass ball over a flat plane: the plane is the texture at 4/5 scale (exactly
@@ -101,7 +104,7 @@ void Lens(double dx, double dy, double* m0, double* m1) {
 
 // 5: spiral tunnel: the angle turns with the depth, so the walls twist into arms.
 void Spiral(double dx, double dy, double* m0, double* m1) {
-    double r = Sqrt(dx * dx + dy * dy) + 0.5;
+    double r = SoftRadius(dx, dy);
     double depth = TunnelDepth / r;
     *m0 = depth;
     *m1 = AngleUnits(dy, dx, 2) + 0.75 * depth + 24 * Log(r);
@@ -120,7 +123,7 @@ void Planes(double dx, double dy, double* m0, double* m1) {
 void Dipole(double dx, double dy, double* m0, double* m1) {
     const double a = 96;
     double ux = dx - a, vx = dx + a;   // z - a, z + a
-    double r1 = Sqrt(ux * ux + dy * dy) + 0.5, r2 = Sqrt(vx * vx + dy * dy) + 0.5;
+    double r1 = Sqrt(ux * ux + dy * dy + 36), r2 = Sqrt(vx * vx + dy * dy + 36);
     double tau = Log(r2 / r1);
     double sigma = Atan2(dy, ux) - Atan2(dy, vx);   // difference of the two angles
     *m0 = tau * 56;
