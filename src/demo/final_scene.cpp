@@ -187,7 +187,7 @@ void RunFinalScene(bool play)
     }
     first->texture = SavedTexture;
     first->target = SavedTarget;
-    ReleaseMeshScene();
+    ReleaseMeshScene(FrameBlock);
 }
 
 void RunClosingPicture(bool play)

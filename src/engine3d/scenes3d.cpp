@@ -6,7 +6,7 @@
 
 #include "archive/archive.h"
 #include "audio/audio.h"
-#include "demo/buffers.h"
+#include "demo/buffers.h"   // sizes only
 #include "effects/effects.h"
 #include "engine3d/mesh.h"
 #include "engine3d/render.h"
@@ -106,9 +106,9 @@ void LoadMeshScene(int loader)
     LoadObjectTexture(first, textureEntry);
 }
 
-void ReleaseMeshScene()
+void ReleaseMeshScene(uint8_t* frame)
 {
-    FrameBuffer = FrameBlock;
+    FrameBuffer = frame;
     ReleaseObjectTable();
 }
 
@@ -120,6 +120,7 @@ void RunMeshScene(int scene, bool play)
     LoadMeshScene(setup.loader);
     MeshObject* first = ObjectTable[0];
 
+    uint8_t* demoFrame = FrameBuffer;
     FrameBuffer = first->target;
     memset(FrameBuffer, 0, ScreenBytes);
     if (setup.emp8gBackground) {
@@ -174,5 +175,5 @@ void RunMeshScene(int scene, bool play)
             PresentFrame();
         } while (MusicPosition.order <= setup.limit);
     }
-    ReleaseMeshScene();
+    ReleaseMeshScene(demoFrame);
 }

@@ -27,6 +27,7 @@ void LoadMeshScene(int loader);
 // into a newly allocated texture block of `object`.
 void LoadObjectTexture(MeshObject* object, int32_t entry);
 
-// Ends a mesh scene: FrameBuffer back to the demo's own frame block, then every
-// object of the table released (the first with its texture and target).
-void ReleaseMeshScene();
+// Ends a mesh scene: FrameBuffer pointed at `frame` (the image it designated before
+// the scene took it over), then every object of the table released (the first with
+// its texture and target), so FrameBuffer never designates a released target.
+void ReleaseMeshScene(uint8_t* frame);
