@@ -40,6 +40,9 @@ void BackgroundEffect1();   // into BackgroundImage
 void BackgroundEffect2();   // into BackgroundImage
 
 // Map selection and wave morph.
+// SelectMovementWindow: copies the BigMap window of movement record
+// TickCounters[0] (wrapped into 0..895; x clamped to 0..320, y to 0..200) into
+// CurrentMap, then sets TickCounters[0] to 0 when it has reached 808.
 void SelectMovementWindow();
 void SetWaveMorphA();
 void SetWaveMorphB();
