@@ -73,13 +73,14 @@ TEST_F(MeshReader, NumbersAreConvertedAsSpecified)
     // Counts of the working arrays.
     EXPECT_EQ(o->vertexNormals->count, 3u);
     EXPECT_EQ(o->faceNormals->count, 1u);
-    // File triangle in the x-z plane: model normal along y (file -y is model... y).
+    // The triangle lies in the file plane y = 2: model edges (3, 0, 0) and (0, -4, 0),
+    // so its normal is (b - a) x (c - a) = model -z, at length 63.
     const Point4& n = o->faceNormals->entry[0];
     double length = std::sqrt(double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z) / 65536;
     EXPECT_NEAR(length, 63, 0.01);
     EXPECT_EQ(n.x, 0);
     EXPECT_EQ(n.y, 0);
-    EXPECT_EQ(std::abs(n.z), 63 * 65536);
+    EXPECT_EQ(n.z, -63 * 65536);
 }
 
 TEST(RoundToInt, HalvesGoAwayFromZero)

@@ -60,7 +60,8 @@ protected:
         std::vector<uint8_t> file;
         std::string error;
         ASSERT_TRUE(BuildOverlay(entries, &file, &error)) << error;
-        path = testing::TempDir() + "engine3d_scenes.ovl";
+        // One file per process: CTest runs the tests of this suite side by side.
+        path = testing::TempDir() + "engine3d_scenes_" + std::to_string(getpid()) + ".ovl";
         FILE* out = fopen(path.c_str(), "wb");
         ASSERT_NE(out, nullptr);
         fwrite(file.data(), 1, file.size(), out);
@@ -69,6 +70,7 @@ protected:
         ASSERT_EQ(ZOH_Init(), 0) << ZOH_Error();
         static std::vector<uint8_t> packed(100000), unpacked(100000);
         ZOH_SetScratch(packed.data(), unpacked.data());
+        remove(path.c_str());   // the reader keeps the file open
 
         static std::vector<uint8_t> palette(768), texture(65536), frame(64000), objectPalette(768),
             emp8g(768 + 65536);
