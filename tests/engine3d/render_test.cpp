@@ -270,39 +270,6 @@ TEST(TextureBlock, TextureStartsAtTheFirstMultipleStrictlyAbove)
         EXPECT_GT(texture, start);
         EXPECT_LE(texture + 65536, start + TextureBlockBytes);
     }
-    MeshObject object{};
-    AllocateTextureBlock(&object);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(object.texture) % 65536, 0u);
-    EXPECT_GT(object.texture, object.textureBlock);
-    EXPECT_LE(object.texture + 65536, object.textureBlock + TextureBlockBytes);
-    free(object.textureBlock);
-}
-
-TEST(Records, CopyParametersLeavesGeometryMappingAndBlock)
-{
-    MeshObject from{}, to{};
-    uint8_t target[4], texture[4], block[4];
-    TexCoord mapping[1];
-    from.centreX = 70, from.centreY = 160, from.depthOffset = 1000, from.viewDistance = 256;
-    from.clipTop = 1, from.clipBottom = 2, from.clipLeft = 3, from.clipRight = 4;
-    from.angleZ = 5, from.angleY = 6, from.angleX = 7, from.mode = 3;
-    from.target = target, from.texture = texture;
-    to.mapping = mapping, to.textureBlock = block;
-    to.vertices = reinterpret_cast<PointArray*>(block);
-    ObjectTable[0] = &from;
-    ObjectTable[1] = &to;
-    CopyObjectParameters(0, 1);
-    EXPECT_EQ(to.centreX, 70);
-    EXPECT_EQ(to.depthOffset, 1000);
-    EXPECT_EQ(to.clipRight, 4);
-    EXPECT_EQ(to.angleX, 7);
-    EXPECT_EQ(to.mode, 3);
-    EXPECT_EQ(to.target, target);
-    EXPECT_EQ(to.texture, texture);
-    EXPECT_EQ(to.mapping, mapping);
-    EXPECT_EQ(to.textureBlock, block);
-    EXPECT_EQ(to.vertices, reinterpret_cast<PointArray*>(block));
-    ObjectTable[0] = ObjectTable[1] = nullptr;
 }
 
 TEST(Records, StartUpFailuresExitWithStatusOne)

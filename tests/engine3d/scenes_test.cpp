@@ -129,7 +129,11 @@ TEST_F(MeshScenes, SecondObjectSharesTheCameraTargetAndTexture)
     LoadMeshScene(1);
     MeshObject* first = ObjectTable[0];
     first->centreX = 11, first->depthOffset = 300, first->angleY = 5;
+    TexCoord* ownMapping = ObjectTable[1]->mapping;
     CopyObjectParameters(0, 1);
+    EXPECT_EQ(ObjectTable[1]->centreX, 11);
+    EXPECT_EQ(ObjectTable[1]->angleY, 5);
+    EXPECT_EQ(ObjectTable[1]->mapping, ownMapping);
     EXPECT_EQ(ObjectTable[1]->target, first->target);
     EXPECT_EQ(ObjectTable[1]->texture, first->texture);
     EXPECT_EQ(ObjectTable[1]->textureBlock, nullptr);
