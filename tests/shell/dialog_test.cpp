@@ -99,10 +99,4 @@ TEST_F(SetupDialog, EscapeAndClosingLeaveWithoutTouchingTheOptions)
     EXPECT_EQ(StartupOptions.soundOn, 0);
 }
 
-TEST(ModeItems, TextIsWidthByHeightByDepth)
-{
-    EXPECT_EQ(ModeItemText(DisplayMode{640, 480, 16, 1}), "640x480x16");
-    EXPECT_EQ(ModeItemText(DisplayMode{1920, 1080, 32, 1}), "1920x1080x32");
-}
-
 }  // namespace

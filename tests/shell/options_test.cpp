@@ -133,20 +133,6 @@ TEST(Options, BadOptionsAndValuesAreRefusedWithAReason)
     }
 }
 
-TEST(Options, SizesAndModesAcceptOnlyPositiveDecimals)
-{
-    int w = 0, h = 0, d = 0;
-    EXPECT_TRUE(ParseSize("1280x800", &w, &h));
-    EXPECT_EQ(w, 1280);
-    EXPECT_EQ(h, 800);
-    EXPECT_FALSE(ParseSize("1280x", &w, &h));
-    EXPECT_FALSE(ParseSize("x800", &w, &h));
-    EXPECT_FALSE(ParseSize("1280 x800", &w, &h));
-    EXPECT_TRUE(ParseModeText("320x200x24", &w, &h, &d));
-    EXPECT_EQ(d, 24);
-    EXPECT_FALSE(ParseModeText("320x200x24 ", &w, &h, &d));
-}
-
 TEST(Options, ModeLookupPrefersTheListedEntryOverTheDesktop)
 {
     DisplayMode table[] = {{1024, 768, 32, 1}, {640, 480, 32, 1}, {1024, 768, 32, 1}, {640, 480, 16, 1}};
