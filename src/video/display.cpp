@@ -97,6 +97,17 @@ int DiscoverModes()
     return 1;
 }
 
+// A failure after the window exists: report, undo everything, show the cursor again.
+static int AbandonSetUp(const char* text)
+{
+    SetUpFailed(text);
+    ReleaseDisplay();
+    if (CursorHidden)
+        SDL_ShowCursor(SDL_ENABLE);
+    CursorHidden = false;
+    return 0;
+}
+
 static Uint32 TextureFormat(const DisplayMode& mode)
 {
     switch (mode.depth) {
@@ -169,18 +180,12 @@ int SetUpDisplay()
             return SetUpFailed("SetCooperativeLevel error");
         }
         if (SDL_SetWindowDisplayMode(MainWindow, &sdlMode) != 0 ||
-            SDL_SetWindowFullscreen(MainWindow, SDL_WINDOW_FULLSCREEN) != 0) {
-            SetUpFailed("SetDisplayMode error");
-            ReleaseDisplay();
-            return 0;
-        }
+            SDL_SetWindowFullscreen(MainWindow, SDL_WINDOW_FULLSCREEN) != 0)
+            return AbandonSetUp("SetDisplayMode error");
     }
     MainRenderer = SDL_CreateRenderer(MainWindow, -1, PresentVsync ? SDL_RENDERER_PRESENTVSYNC : 0);
-    if (MainRenderer == nullptr || !CreateDrawTexture()) {
-        SetUpFailed("CreateSurface error");
-        ReleaseDisplay();
-        return 0;
-    }
+    if (MainRenderer == nullptr || !CreateDrawTexture())
+        return AbandonSetUp("CreateSurface error");
     SDL_SetRenderDrawColor(MainRenderer, 0, 0, 0, 255);
     SDL_RenderClear(MainRenderer);
     SDL_RenderPresent(MainRenderer);
