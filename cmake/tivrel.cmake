@@ -11,10 +11,10 @@ function(tivrel_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# tivrel_test(NAME [DEPS ...] [LABELS ...]): a GoogleTest executable of every .cpp in
-# tests/NAME, registered with CTest under the test-name prefix NAME.
+# tivrel_test(NAME [DEPS ...]): a GoogleTest executable of every .cpp in tests/NAME,
+# registered with CTest under the test-name prefix NAME and the label NAME.
 function(tivrel_test name)
-  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
   if(NOT sources)
     return()
@@ -25,7 +25,6 @@ function(tivrel_test name)
   target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(test_${name} PRIVATE
     TIVREL_BUILD_DIR="${CMAKE_BINARY_DIR}" TIVREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  set(labels ${name} ${ARG_LABELS})
   gtest_discover_tests(test_${name} TEST_PREFIX ${name}. WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    PROPERTIES LABELS "${labels}" DISCOVERY_TIMEOUT 60)
+    PROPERTIES LABELS ${name} DISCOVERY_TIMEOUT 60)
 endfunction()
