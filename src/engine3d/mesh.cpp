@@ -41,7 +41,8 @@ void AllocateTextureBlock(MeshObject* object)
     object->texture = object->textureBlock + (TextureAddressInBlock(start) - start);
 }
 
-void ReleaseObject(MeshObject* object)
+// The seven geometry arrays every object owns.
+static void FreeGeometry(MeshObject* object)
 {
     free(object->vertices);
     free(object->faces);
@@ -50,6 +51,11 @@ void ReleaseObject(MeshObject* object)
     free(object->rotatedFaceNormals);
     free(object->vertexNormals);
     free(object->rotatedVertexNormals);
+}
+
+void ReleaseObject(MeshObject* object)
+{
+    FreeGeometry(object);
     free(object->textureBlock);
     free(object->target);
     object->vertices = object->transformedVertices = nullptr;
@@ -61,13 +67,7 @@ void ReleaseObject(MeshObject* object)
 
 void ReleaseSharingObject(MeshObject* object)
 {
-    free(object->vertices);
-    free(object->faces);
-    free(object->transformedVertices);
-    free(object->faceNormals);
-    free(object->rotatedFaceNormals);
-    free(object->vertexNormals);
-    free(object->rotatedVertexNormals);
+    FreeGeometry(object);
     free(object->mapping);
     free(object);
 }
