@@ -240,7 +240,9 @@ TEST(PaletteFadeRule, FallsButNeverRisesNorReachesZero) {
         PaletteFadeKernel(current.data(), source.data(), amount);
         for (int i = 0; i < 768; ++i) {
             ASSERT_LE(current[i], before[i]);
-            if (source[i] > 0) ASSERT_GT(current[i], 0) << i;
+            if (source[i] > 0) {
+                ASSERT_GT(current[i], 0) << i;
+            }
             int d = source[i] - amount;
             ASSERT_EQ(current[i], d > 0 ? d : (source[i] > 0 ? 1 : 0)) << i << " " << amount;
         }

@@ -255,8 +255,9 @@ TEST(RenderModes, ClipRectangleBoundsEveryWrite)
     RenderObject(&clipped.object);
     for (int y = 0; y < 200; y++)
         for (int x = 0; x < 320; x++)
-            if (clipped.target[y * 320 + x])
+            if (clipped.target[y * 320 + x]) {
                 ASSERT_TRUE(y >= 100 && y <= 105 && x >= 140 && x <= 150) << x << "," << y;
+            }
     EXPECT_GT(clipped.Written(), 0u);
 }
 
