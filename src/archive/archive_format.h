@@ -11,6 +11,8 @@
 #pragma once
 #include <cstdint>
 
+#include "core/bytes.h"
+
 constexpr uint32_t OverlayHeaderBytes = 16;
 constexpr uint32_t OverlayEntryBytes = 32;
 constexpr uint32_t OverlayTrailerBytes = 4;
@@ -33,19 +35,6 @@ struct OverlayEntry {
     uint32_t reserved;      // written as 0, not read
 };
 static_assert(sizeof(OverlayEntry) == OverlayEntryBytes, "OverlayEntry must be 32 bytes");
-
-inline uint32_t ReadLE32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-inline void WriteLE32(uint8_t* p, uint32_t v)
-{
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
 
 // Decodes / encodes a 32-byte record (position is taken as stored).
 inline void DecodeOverlayEntry(const uint8_t* raw, OverlayEntry* e)

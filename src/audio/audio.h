@@ -6,25 +6,10 @@
 // AdvanceVirtualClock once per presented frame, FinishVirtualClock at the end.
 // All of these are main-thread calls.
 #pragma once
-#include <atomic>
 #include <cstdint>
 
-// Three counters, each +1 every 20 ms (50 Hz) from StartFrameTimer on, wrapping at
-// 2^32. [0] scene clock (scenes reset, set, wrap and clamp it), [1] final scene
-// rotation, [2] phase of every texture-map kernel. The timer thread only ever does
-// atomic increments; the main thread uses load() and store().
-extern std::atomic<uint32_t> TickCounters[3];
+#include "core/shared.h"
 
-// Order: the player's 0-based order + 1, in 8 bits; row: 0-based row in 8 bits.
-// Both 0 before the first UpdateMusicPosition. Once the song has ended the order
-// stays past the last order of the song, so every scene limit is passed: it is
-// MusicEndOrder with row 0 from then on.
-struct MusicPositionState {
-    uint8_t order;
-    uint8_t row;
-};
-extern MusicPositionState MusicPosition;
-constexpr uint8_t MusicEndOrder = 255;
 // The order byte reported for a 0-based player order: (playerOrder + 1) mod 256.
 uint8_t MusicOrderByte(int32_t playerOrder);
 

@@ -9,8 +9,6 @@
 #include <chrono>
 #include <thread>
 
-std::atomic<uint32_t> TickCounters[3];
-
 namespace {
 
 constexpr std::chrono::milliseconds TickPeriod(20);

@@ -32,7 +32,6 @@
 #include <cstring>
 #include <thread>
 
-MusicPositionState MusicPosition = {0, 0};
 
 namespace {
 

@@ -8,12 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr size_t PaletteBytes = 768;
-constexpr size_t TextureBytes = 65536;
-constexpr size_t TexturePictureBytes = PaletteBytes + TextureBytes;   // palette, then 256x256 pixels
-constexpr size_t MapBytes = 128000;           // 320x200 MapEntries
-constexpr size_t MusicBufferBytes = 1048576;
-constexpr size_t GroupsImageBytes = 2944000;  // 320 x 9,200
+#include "archive/content_format.h"
+
+constexpr size_t MusicBufferBytes = MusicReadBytes;
+constexpr size_t GroupsImageBytes = StripBytes;   // 320 x 9,200
 
 extern uint8_t* MusicBuffer;        // the module; loading packed area; released after loading
 extern uint8_t* FrameBlock;         // 64,000: FrameBuffer of the 2D scenes

@@ -12,7 +12,7 @@
 #include "demo/final_scene.h"
 #include "demo/scenes2d.h"
 #include "effects/effects.h"
-#include "engine3d/scenes3d.h"
+#include "demo/scenes3d.h"
 #include "video/video.h"
 
 uint8_t* MusicBuffer = nullptr;

@@ -12,7 +12,7 @@
 #include "effects/effects.h"
 #include "engine3d/mesh.h"
 #include "engine3d/render.h"
-#include "engine3d/scenes3d.h"
+#include "demo/scenes3d.h"
 #include "video/video.h"
 
 namespace {

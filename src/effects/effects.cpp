@@ -2,9 +2,8 @@
 // the process-wide state and calls the pure kernel of kernels.h.
 #include "effects/effects.h"
 
-#include "audio/audio.h"
+#include "core/shared.h"
 #include "effects/kernels.h"
-#include "video/video.h"
 
 uint8_t* CurrentMap = nullptr;
 uint8_t* CurrentTexture = nullptr;

@@ -10,12 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr int MapPixels = 64000;           // pixels of a 320x200 target
-constexpr int MapRowBytes = 640;           // one row of MapEntries
-constexpr int BigMapRowBytes = 1280;       // one row of BigMap (640 MapEntries)
-constexpr int BigMapBytes = 512000;        // 640x400 MapEntries
-constexpr int MovementRecordBytes = 32;
-constexpr int MovementRecords = 896;
+#include "archive/content_format.h"
+
+constexpr int MapPixels = int(PicturePixelBytes);   // pixels of a 320x200 target
 
 // Wave tables. WaveA: 5 periods over 256 entries, 1..63 (entry 0 = 32);
 // WaveB: period 85.2 entries, 1..127 (entry 0 = 64). Both round halves up.

@@ -2,16 +2,12 @@
 // explicitly (through uint32_t); divisions truncate toward zero.
 #include "engine3d/fill.h"
 
+#include "core/fixed.h"
+
 #include <utility>
 
 namespace {
 
-inline int32_t Add(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
-inline int32_t Sub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
-inline int32_t Mul(int32_t a, int32_t b) { return int32_t(uint32_t(a) * uint32_t(b)); }
-inline int32_t Shl16(int32_t a) { return int32_t(uint32_t(a) << 16); }
-// floor((p + 32,768) / 65,536) in 32-bit arithmetic.
-inline int32_t Round16(int32_t p) { return Add(p, 32768) >> 16; }
 // Slope numerator / row difference, or 0 when the difference is 0 (never used then).
 inline int32_t Slope(int32_t numerator, int32_t rows) { return rows != 0 ? numerator / rows : 0; }
 
@@ -102,27 +98,27 @@ void FlatSpan(uint8_t* row, const FlatEdges& e, uint8_t colour, const ClipRect& 
     } else {
         int32_t left = bLeft ? e.ib : e.ia;
         int32_t right = bLeft ? e.ia : e.ib;
-        int32_t step = Sub(right, left) / (xr - xl);
+        int32_t step = WrapSub(right, left) / (xr - xl);
         int32_t intensity = left;
         int32_t x = xl;
         if (ClipColumns && x < clip.left) {
-            intensity = Add(intensity, Mul(step, clip.left - x));
+            intensity = WrapAdd(intensity, WrapMul(step, clip.left - x));
             x = clip.left;
         }
         int32_t last = ClipColumns && xr > clip.right ? clip.right : xr;
         for (; x <= last; x++) {
             row[x] = uint8_t(Round16(intensity));
-            intensity = Add(intensity, step);
+            intensity = WrapAdd(intensity, step);
         }
     }
 }
 
 inline void StepFlatEdges(FlatEdges& e)
 {
-    e.a = Add(e.a, e.aStep);
-    e.b = Add(e.b, e.bStep);
-    e.ia = Add(e.ia, e.iaStep);
-    e.ib = Add(e.ib, e.ibStep);
+    e.a = WrapAdd(e.a, e.aStep);
+    e.b = WrapAdd(e.b, e.bStep);
+    e.ia = WrapAdd(e.ia, e.iaStep);
+    e.ib = WrapAdd(e.ib, e.ibStep);
 }
 
 template <bool Shaded, bool ClipRows, bool ClipColumns>
@@ -130,12 +126,12 @@ void FlatRows(const TriangleSlot s[3], uint8_t* target, uint8_t colour, const Cl
 {
     int32_t x0 = s[0].x, y0 = s[0].y, x1 = s[1].x, y1 = s[1].y, x2 = s[2].x, y2 = s[2].y;
     FlatEdges e;
-    e.a = e.b = Shl16(x0);
-    e.aStep = Slope(Shl16(x2 - x0), y2 - y0);
-    e.bStep = Slope(Shl16(x1 - x0), y1 - y0);
-    e.ia = e.ib = Shl16(s[0].intensity);
-    e.iaStep = Shaded ? Slope(Shl16(Sub(s[2].intensity, s[0].intensity)), y2 - y0) : 0;
-    e.ibStep = Shaded ? Slope(Shl16(Sub(s[1].intensity, s[0].intensity)), y1 - y0) : 0;
+    e.a = e.b = WrapShl16(x0);
+    e.aStep = Slope(WrapShl16(x2 - x0), y2 - y0);
+    e.bStep = Slope(WrapShl16(x1 - x0), y1 - y0);
+    e.ia = e.ib = WrapShl16(s[0].intensity);
+    e.iaStep = Shaded ? Slope(WrapShl16(WrapSub(s[2].intensity, s[0].intensity)), y2 - y0) : 0;
+    e.ibStep = Shaded ? Slope(WrapShl16(WrapSub(s[1].intensity, s[0].intensity)), y1 - y0) : 0;
 
     int32_t row = y0;
     for (; row < y1; row++) {
@@ -145,10 +141,10 @@ void FlatRows(const TriangleSlot s[3], uint8_t* target, uint8_t colour, const Cl
             FlatSpan<Shaded, ClipColumns>(target + row * TargetStride, e, colour, clip);
         StepFlatEdges(e);
     }
-    e.b = Shl16(x1);
-    e.bStep = Slope(Shl16(x2 - x1), y2 - y1);
-    e.ib = Shl16(s[1].intensity);
-    e.ibStep = Shaded ? Slope(Shl16(Sub(s[2].intensity, s[1].intensity)), y2 - y1) : 0;
+    e.b = WrapShl16(x1);
+    e.bStep = Slope(WrapShl16(x2 - x1), y2 - y1);
+    e.ib = WrapShl16(s[1].intensity);
+    e.ibStep = Shaded ? Slope(WrapShl16(WrapSub(s[2].intensity, s[1].intensity)), y2 - y1) : 0;
     do {
         if (ClipRows && row > clip.bottom)
             return;
@@ -192,7 +188,7 @@ struct TexturedEdges {
 template <bool ClipColumns>
 void TexturedSpan(uint8_t* row, const TexturedEdges& e, const uint8_t* texture, const ClipRect& clip)
 {
-    int32_t n = -(Sub(e.left, e.right) >> 16);
+    int32_t n = -(WrapSub(e.left, e.right) >> 16);
     if (n <= 0)
         return;
     int32_t end = Round16(e.right);
@@ -225,8 +221,8 @@ void TexturedRows(int32_t first, int32_t stop, TexturedEdges& e, uint8_t* target
             return;
         if (!ClipRows || row >= clip.top)
             TexturedSpan<ClipColumns>(target + row * TargetStride, e, texture, clip);
-        e.left = Add(e.left, e.leftStep);
-        e.right = Add(e.right, e.rightStep);
+        e.left = WrapAdd(e.left, e.leftStep);
+        e.right = WrapAdd(e.right, e.rightStep);
         e.u += uint32_t(e.uStep);
         e.v += uint32_t(e.vStep);
     }
@@ -277,31 +273,31 @@ void FillTexturedTriangle(TriangleSlot s[3], const ClipRect& clip, uint8_t* targ
     int32_t x0 = s[0].x, y0 = s[0].y, x1 = s[1].x, y1 = s[1].y, x2 = s[2].x, y2 = s[2].y;
     if (y2 == y0)
         return;
-    int32_t t = Shl16(y1 - y0) / (y2 - y0);
-    int32_t w = Add(Mul(x2 - x0, t), Shl16(x0 - x1));
+    int32_t t = WrapShl16(y1 - y0) / (y2 - y0);
+    int32_t w = WrapAdd(WrapMul(x2 - x0, t), WrapShl16(x0 - x1));
     if (w == 0)
         return;
     TexturedEdges e;
-    int32_t nu = Add(Mul(Sub(s[2].u, s[0].u), t), Shl16(Sub(s[0].u, s[1].u)));
-    int32_t nv = Add(Mul(Sub(s[2].v, s[0].v), t), Shl16(Sub(s[0].v, s[1].v)));
+    int32_t nu = WrapAdd(WrapMul(WrapSub(s[2].u, s[0].u), t), WrapShl16(WrapSub(s[0].u, s[1].u)));
+    int32_t nv = WrapAdd(WrapMul(WrapSub(s[2].v, s[0].v), t), WrapShl16(WrapSub(s[0].v, s[1].v)));
     if (!Gradient(nu, w, &e.du) || !Gradient(nv, w, &e.dv))
         return;
 
-    int32_t longSlope = Shl16(x2 - x0) / (y2 - y0);
-    int32_t longU = Mul(Sub(s[2].u, s[0].u), 256) / (y2 - y0);
-    int32_t longV = Mul(Sub(s[2].v, s[0].v), 256) / (y2 - y0);
-    e.left = e.right = Shl16(x0);
+    int32_t longSlope = WrapShl16(x2 - x0) / (y2 - y0);
+    int32_t longU = WrapMul(WrapSub(s[2].u, s[0].u), 256) / (y2 - y0);
+    int32_t longV = WrapMul(WrapSub(s[2].v, s[0].v), 256) / (y2 - y0);
+    e.left = e.right = WrapShl16(x0);
     e.u = uint32_t(s[0].u) << 8;
     e.v = uint32_t(s[0].v) << 8;
     Extent extent = ColumnExtent(s);
 
     if (y1 != y0) {
-        int32_t upperSlope = Shl16(x1 - x0) / (y1 - y0);
+        int32_t upperSlope = WrapShl16(x1 - x0) / (y1 - y0);
         if (w > 0) {
             e.leftStep = upperSlope;
             e.rightStep = longSlope;
-            e.uStep = Mul(Sub(s[1].u, s[0].u), 256) / (y1 - y0);
-            e.vStep = Mul(Sub(s[1].v, s[0].v), 256) / (y1 - y0);
+            e.uStep = WrapMul(WrapSub(s[1].u, s[0].u), 256) / (y1 - y0);
+            e.vStep = WrapMul(WrapSub(s[1].v, s[0].v), 256) / (y1 - y0);
         } else {
             e.leftStep = longSlope;
             e.rightStep = upperSlope;
@@ -316,16 +312,16 @@ void FillTexturedTriangle(TriangleSlot s[3], const ClipRect& clip, uint8_t* targ
     }
 
     if (y2 > y1) {
-        int32_t lowerSlope = Shl16(x2 - x1) / (y2 - y1);
+        int32_t lowerSlope = WrapShl16(x2 - x1) / (y2 - y1);
         if (w > 0) {
-            e.left = Shl16(x1);
+            e.left = WrapShl16(x1);
             e.leftStep = lowerSlope;
             e.u = uint32_t(s[1].u) << 8;
             e.v = uint32_t(s[1].v) << 8;
-            e.uStep = Mul(Sub(s[2].u, s[1].u), 256) / (y2 - y1);
-            e.vStep = Mul(Sub(s[2].v, s[1].v), 256) / (y2 - y1);
+            e.uStep = WrapMul(WrapSub(s[2].u, s[1].u), 256) / (y2 - y1);
+            e.vStep = WrapMul(WrapSub(s[2].v, s[1].v), 256) / (y2 - y1);
         } else {
-            e.right = Shl16(x1);
+            e.right = WrapShl16(x1);
             e.rightStep = lowerSlope;
         }
         TexturedPart(y1, y2, y2, extent, e, target, texture, clip, path);

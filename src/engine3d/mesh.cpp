@@ -9,18 +9,6 @@
 MeshObject* ObjectTable[ObjectTableSize];
 int32_t ObjectCount;
 
-void FailExit(const char* message)
-{
-    fputs(message, stdout);
-    fflush(stdout);
-    exit(1);
-}
-
-void OutOfMemoryExit()
-{
-    FailExit("\376 Not enough memory!\n");
-}
-
 void* EngineAlloc(size_t bytes)
 {
     void* block = malloc(bytes ? bytes : 1);
@@ -105,10 +93,4 @@ void CopyObjectParameters(uint8_t fromIndex, uint8_t toIndex)
     to->target = from->target;
     to->texture = from->texture;
     to->mode = from->mode;
-}
-
-int32_t RoundToInt(double value)
-{
-    double whole = std::trunc(value);
-    return int32_t(whole) + int32_t(std::trunc((value - whole) * 2));
 }

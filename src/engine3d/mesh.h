@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/fail.h"
+#include "core/fixed.h"
+
 // One entry of a PointArray: x, y, z and a spare word the engine never touches.
 struct Point4 {
     int32_t x, y, z, spare;
@@ -77,11 +80,6 @@ extern int32_t ObjectCount;
 // Objects per mesh entry the reader accepts (CopyObjectParameters takes 8-bit positions).
 constexpr int MaxObjectsPerEntry = 256;
 
-// Prints "\376 Not enough memory!\n" and ends the process with status 1.
-[[noreturn]] void OutOfMemoryExit();
-// Prints `message` (one line) on standard output and ends the process with status 1.
-[[noreturn]] void FailExit(const char* message);
-
 // malloc that ends the process through OutOfMemoryExit on failure.
 void* EngineAlloc(size_t bytes);
 
@@ -106,9 +104,6 @@ void ReleaseObjectTable();
 // ObjectTable[to]; positions are taken as 8-bit numbers. No geometry, mapping or
 // textureBlock.
 void CopyObjectParameters(uint8_t fromIndex, uint8_t toIndex);
-
-// Rounds to the nearest integer, halves away from zero: 2.5 -> 3, -2.5 -> -3.
-int32_t RoundToInt(double value);
 
 // Where the reader's bytes come from: an archive entry or a block of memory.
 struct MeshSource {
@@ -136,8 +131,3 @@ const char* ParseMeshEntry(const MeshSource& source);
 
 // The reason ParseMeshEntry gives when the main chunk id is wrong.
 extern const char* const NotMeshFileReason;
-
-// ParseMeshEntry over archive entry `entry` (cached reads); prints the reason and
-// ends the process with status 1 on failure ("\376 This file is not a 3DS file!\n"
-// for a wrong main chunk).
-void ReadMeshEntry(int32_t entry);

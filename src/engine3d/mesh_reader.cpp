@@ -7,6 +7,7 @@
 // 0x4140 mapping coordinates (before the face list), 0x4120 face list. All others
 // are skipped whole. Every count, index, length and name is checked against its
 // chunk and the entry, so a lying file fails with a reason instead of a stray read.
+#include "core/bytes.h"
 #include "engine3d/mesh.h"
 
 #include <cmath>
@@ -61,11 +62,9 @@ void SeekTo(uint32_t position)
     Position = Source->seek(Source->context, position, 0);
 }
 
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 float LeFloat(const uint8_t* p)
 {
-    uint32_t bits = Le32(p);
+    uint32_t bits = ReadLE32(p);
     float value;
     memcpy(&value, &bits, 4);
     return value;
@@ -103,7 +102,7 @@ const char* ReadCount(uint32_t dataLength, uint32_t entryBytes, uint32_t* count)
         return "list chunk too short for its count";
     if (const char* error = ReadBytes(raw, 2))
         return error;
-    *count = Le16(raw);
+    *count = ReadLE16(raw);
     if (uint64_t(*count) * entryBytes + 2 > dataLength)
         return "list count runs past its chunk";
     return nullptr;
@@ -255,9 +254,9 @@ const char* ReadFaceList(uint32_t dataLength)
         if (const char* error = ReadBytes(raw, 8))
             return error;
         Face& face = object->faces->entry[i];
-        face.a = Le16(raw);
-        face.b = Le16(raw + 2);
-        face.c = Le16(raw + 4);
+        face.a = ReadLE16(raw);
+        face.b = ReadLE16(raw + 2);
+        face.c = ReadLE16(raw + 4);
         face.depthKey = 0;
         if (uint32_t(face.a) >= vertexCount || uint32_t(face.b) >= vertexCount || uint32_t(face.c) >= vertexCount) {
             object->faces->count = i;
@@ -284,8 +283,8 @@ const char* ReadChunks(int level)
         uint8_t header[6];
         if (const char* error = ReadBytes(header, 6))
             return error;
-        uint16_t id = Le16(header);
-        uint32_t length = Le32(header + 2);
+        uint16_t id = ReadLE16(header);
+        uint32_t length = ReadLE32(header + 2);
         if (length < 6)
             return "chunk length below 6";
         if (length > end - chunkStart)
@@ -374,10 +373,10 @@ const char* ParseMeshEntry(const MeshSource& source)
 
     const char* error = nullptr;
     uint8_t header[6];
-    if (source.size < 6 || ReadBytes(header, 6) || Le16(header) != ChunkMain) {
+    if (source.size < 6 || ReadBytes(header, 6) || ReadLE16(header) != ChunkMain) {
         error = NotMeshFileReason;
     } else {
-        ChunkLength[0] = Le32(header + 2);
+        ChunkLength[0] = ReadLE32(header + 2);
         if (ChunkLength[0] < 6 || ChunkLength[0] > source.size)
             error = "main chunk length does not match the file";
         else if (ChunkLength[0] == 6)

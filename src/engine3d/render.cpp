@@ -17,20 +17,9 @@ struct SineTableBuilder {
     }
 } BuildSineTable;
 
-inline int32_t Wrap(int64_t value) { return int32_t(value); }
 inline int32_t Degrees(int32_t angle) { return (angle % 360 + 360) % 360; }
 
 }  // namespace
-
-int32_t M16(int32_t a, int32_t b)
-{
-    return Wrap((int64_t(a) * b + 32768) >> 16);
-}
-
-int32_t M32(int32_t a, int32_t b)
-{
-    return Wrap((int64_t(a) * b + (int64_t(1) << 31)) >> 32);
-}
 
 void RotatePointArray(const PointArray* src, PointArray* dst, int32_t angleZ, int32_t angleY, int32_t angleX)
 {

@@ -3,16 +3,12 @@
 #pragma once
 #include <cstdint>
 
+#include "core/fixed.h"
 #include "engine3d/fill.h"
 #include "engine3d/mesh.h"
 
 // Entry k = round(65,536 x sin(k degrees)), k = 0..449; cosine of a is entry a + 90.
 extern int32_t SineTable[450];
-
-// Products of 32-bit values from their exact 64-bit product p, halves rounded up:
-// M16 = floor((p + 32,768) / 65,536) (16.16 result), M32 = floor((p + 2^31) / 2^32).
-int32_t M16(int32_t a, int32_t b);
-int32_t M32(int32_t a, int32_t b);
 
 // Rotates every 16.16 point of src about z, then y, then x (degrees 0..359) into
 // dst as whole units; copies the count word. The spare words are not touched.

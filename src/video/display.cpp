@@ -6,10 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "audio/audio.h"
 #include "video/display.h"
 
-StartupOptionsState StartupOptions = {0, 0, 1};
 int32_t AppActive = 0;
 int PresentAspect = AspectStretch;
 bool PresentVsync = false;
@@ -27,7 +25,7 @@ void ShowMessage(const char* caption, const char* text)
         std::fprintf(stderr, "%s: %s\n", caption, text);
     else
         std::fprintf(stderr, "%s\n", text);
-    if (SDL_WasInit(SDL_INIT_VIDEO) && !CaptureActive())
+    if (SDL_WasInit(SDL_INIT_VIDEO))
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, MainWindow);
 }
 
@@ -102,9 +100,6 @@ static int AbandonSetUp(const char* text)
 {
     SetUpFailed(text);
     ReleaseDisplay();
-    if (CursorHidden)
-        SDL_ShowCursor(SDL_ENABLE);
-    CursorHidden = false;
     return 0;
 }
 
@@ -213,6 +208,9 @@ void ReleaseDisplay()
         SDL_DestroyWindow(MainWindow);
     MainWindow = nullptr;
     AppActive = 0;
+    if (CursorHidden)
+        SDL_ShowCursor(SDL_ENABLE);
+    CursorHidden = false;
 }
 
 // Destination of the 320x200 image inside the renderer's output.
@@ -232,49 +230,48 @@ static SDL_Rect Destination()
     return rect;
 }
 
-void PresentFrame()
+static void SdlPresent(const uint8_t*, const uint8_t* trueColor)
 {
-    if (FrameBuffer != nullptr && TrueColorFrame != nullptr)
-        ExpandFrame(FrameBuffer, DevicePalette, TrueColorFrame);
-    if (CaptureActive()) {
-        CaptureFrame();
+    if (!AppActive || MainRenderer == nullptr)
+        return;
+    if (TextureLost) {
+        // The renderer lost its textures: make a new one and skip this frame.
+        if (DrawTexture != nullptr)
+            SDL_DestroyTexture(DrawTexture);
+        DrawTexture = nullptr;
+        TextureLost = !CreateDrawTexture();
         return;
     }
-    if (AppActive && MainRenderer != nullptr && TrueColorFrame != nullptr) {
-        if (TextureLost) {
-            // The renderer lost its textures: make a new one and skip this frame.
-            if (DrawTexture != nullptr)
-                SDL_DestroyTexture(DrawTexture);
-            DrawTexture = nullptr;
-            TextureLost = !CreateDrawTexture();
-        } else if (DrawTexture != nullptr) {
-            void* pixels = nullptr;
-            int pitch = 0;
-            if (SDL_LockTexture(DrawTexture, nullptr, &pixels, &pitch) == 0) {
-                PackFrame(TrueColorFrame, static_cast<uint8_t*>(pixels), pitch, PresentMode);
-                SDL_UnlockTexture(DrawTexture);
-                SDL_Rect destination = Destination();
-                SDL_RenderClear(MainRenderer);
-                SDL_RenderCopy(MainRenderer, DrawTexture, nullptr, &destination);
-                SDL_RenderPresent(MainRenderer);
-            }
-        }
-    }
-    PumpEvents();
+    if (DrawTexture == nullptr)
+        return;
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(DrawTexture, nullptr, &pixels, &pitch) != 0)
+        return;
+    PackFrame(trueColor, static_cast<uint8_t*>(pixels), pitch, PresentMode);
+    SDL_UnlockTexture(DrawTexture);
+    SDL_Rect destination = Destination();
+    SDL_RenderClear(MainRenderer);
+    SDL_RenderCopy(MainRenderer, DrawTexture, nullptr, &destination);
+    SDL_RenderPresent(MainRenderer);
 }
 
-void PumpEvents()
+// Focus changes set AppActive; Escape, the close box or the window manager's close
+// are a quit.
+static bool SdlPollEvents()
 {
     if (!SDL_WasInit(SDL_INIT_VIDEO))
-        return;
+        return false;
+    bool quit = false;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
         case SDL_QUIT:
-            QuitSequence();
+            quit = true;
+            break;
         case SDL_KEYDOWN:
             if (event.key.keysym.sym == SDLK_ESCAPE)
-                QuitSequence();
+                quit = true;
             break;
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
@@ -282,7 +279,7 @@ void PumpEvents()
             else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
                 AppActive = 0;
             else if (event.window.event == SDL_WINDOWEVENT_CLOSE)
-                QuitSequence();
+                quit = true;
             break;
         case SDL_RENDER_DEVICE_RESET:
             TextureLost = true;
@@ -291,20 +288,23 @@ void PumpEvents()
             break;
         }
     }
+    return quit;
 }
 
-void QuitSequence()
+static bool SdlOpen()
 {
-    if (!StopMusic())
-        ShowMessage("", "StopSong");
-    if (!FreeMusic())
-        ShowMessage("", "FreeSong");
-    MusicClose();
-    ReleaseDisplay();
-    if (CursorHidden)
-        SDL_ShowCursor(SDL_ENABLE);
-    CursorHidden = false;
-    StopFrameTimer();
-    SDL_Quit();
-    std::exit(0);
+    if (!SetUpDisplay())
+        return false;
+    ShowMainWindow();
+    return true;
 }
+
+static void SdlSetPalette(const uint8_t*) {}   // the palette is applied when packing
+
+static bool SdlClose()
+{
+    ReleaseDisplay();
+    return true;
+}
+
+const PresentBackend SdlBackend = {"sdl", SdlOpen, SdlSetPalette, SdlPresent, SdlPollEvents, SdlClose};

@@ -5,17 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/pixels.h"
 #include "video/video.h"
-
-// One display mode. depth is the bits per pixel of the packed format: 16, 24 or 32.
-// greenSixBits: 0 for a 5-5-5 16-bit mode (green mask 0x03E0), 1 otherwise
-// (5-6-5 and every 24- and 32-bit mode).
-struct DisplayMode {
-    int32_t width;
-    int32_t height;
-    int32_t depth;
-    int32_t greenSixBits;
-};
 
 constexpr int DisplayModeCapacity = 256;
 // Entry 0: the desktop's mode (or, when the desktop's depth is not 16, 24 or 32, the
@@ -26,29 +17,6 @@ extern int32_t DisplayModeCount;
 
 // 1 while the window is shown and has the focus; presentation draws nothing while 0.
 extern int32_t AppActive;
-
-// ---- Palette and pixel conversion (pure, explicit buffers) ----------------------
-
-constexpr int TrueColorBytes = ScreenBytes * 4;   // 256,000: B, G, R, unused per pixel
-
-// 768 bytes of B,G,R triples, 8 bits each; black until the first SetPalette.
-extern uint8_t DevicePalette[768];
-// 320x200 pixels of 4 bytes (B, G, R, unused), rows of 1,280 bytes. Allocated by
-// AllocateTrueColorFrame (the entry, before the demo runs).
-extern uint8_t* TrueColorFrame;
-bool AllocateTrueColorFrame();
-
-// palette: 256 R,G,B triples of 6-bit components (only the low 6 bits count).
-// devicePalette: 256 B,G,R triples, each component (c x 4) in 8 bits (63 -> 252, 64 -> 0).
-void ScalePalette(const uint8_t* palette, uint8_t* devicePalette);
-// Copies the B,G,R of each pixel's palette entry into the first three bytes of the
-// matching 4-byte trueColor pixel; the fourth byte is left alone.
-void ExpandFrame(const uint8_t* frame, const uint8_t* devicePalette, uint8_t* trueColor);
-// Packs the 320x200 trueColor image into dest (row r at dest + r x pitch) in the
-// format of `mode`: 32: the 4 bytes; 24: B,G,R; 16 with greenSixBits 1: 5-6-5
-// little-endian; 16 with greenSixBits 0: 5-5-5 (top bit 0). Returns the bytes per
-// pixel written, 0 (nothing written) for any other depth.
-int PackFrame(const uint8_t* trueColor, uint8_t* dest, int pitch, const DisplayMode& mode);
 
 // ---- Display modes (pure part) ---------------------------------------------------
 
@@ -89,20 +57,19 @@ extern bool PresentVsync;
 int SetUpDisplay();
 // Shows the window; from then on AppActive is 1 until the window loses the focus.
 void ShowMainWindow();
-// Destroys texture, renderer and window (restoring the desktop's mode). Safe to call
-// when nothing was set up.
+// Destroys texture, renderer and window (restoring the desktop's mode) and shows the
+// cursor again. Safe to call when nothing was set up.
 void ReleaseDisplay();
+
+// The SDL window as a presentation backend: open runs SetUpDisplay and shows the
+// window, present packs the frame into the window's texture (nothing while the
+// window is inactive), pollEvents follows focus and reports Escape and the close
+// box as a quit, close is ReleaseDisplay.
+extern const PresentBackend SdlBackend;
 
 // A message box owned by the main window (if any) with `caption` (may be ""), and
 // the same text as one line on stderr.
 void ShowMessage(const char* caption, const char* text);
-
-// Drains the event queue: focus changes set AppActive; Escape, the close box or the
-// window manager's close run the quit sequence (and do not return).
-void PumpEvents();
-// Stop and free the music ("StopSong"/"FreeSong" boxes on failure), close sound,
-// release the display, show the cursor (full screen), stop the timer, exit(0).
-[[noreturn]] void QuitSequence();
 
 // ---- Capture mode ------------------------------------------------------------------
 
@@ -128,15 +95,11 @@ struct CaptureSettings {
     std::string videoPath;       // empty: no video
     int videoWidth = 1280;
     int videoHeight = 800;
+    std::string soundtrackPath;  // WAV muxed into the video when it is closed
 };
-// Enters capture mode: creates DIR and DIR/frames, opens DIR/timeline.csv, starts the
-// virtual clock (DIR/music.wav) and, with a video path, ffmpeg. From then on
-// PresentFrame logs and writes frames instead of showing them. Must be called before
-// RunDemo. False with a one-line message on stderr.
-bool StartCapture(const CaptureSettings& settings);
-bool CaptureActive();
-// Completes the WAV, the CSV and the video (muxed with the soundtrack). False when
-// something could not be written.
-bool FinishCapture();
-// Called by PresentFrame in capture mode with the frame just expanded.
-void CaptureFrame();
+// Capture as a presentation backend: open creates DIR/frames and, with a video
+// path, starts ffmpeg; present writes the chosen frames as DIR/frames/NNNNNN.png
+// (numbered from 0 in presentation order) and feeds every frame to ffmpeg; close
+// ends the video and muxes it with the soundtrack. Set the settings first.
+void ConfigureCapture(const CaptureSettings& settings);
+extern const PresentBackend CaptureBackend;

@@ -1,37 +1,47 @@
-// Video output: the indexed frame, the palette, presentation.
-// This header is what the rest of the program sees; display set-up, the SDL window
-// and capture mode live behind it (display.h for the shell).
+// Video output as the demo sees it: the palette in force and frame presentation,
+// through one presentation backend at a time (the SDL window, capture, or none).
+// Display set-up and the backends' own settings are in display.h (for the shell).
 #pragma once
 #include <cstdint>
 
-constexpr int ScreenWidth = 320;
-constexpr int ScreenHeight = 200;
-constexpr int ScreenBytes = ScreenWidth * ScreenHeight;   // 64,000
+#include "core/shared.h"
 
-// The 320x200 image that PresentFrame shows: one palette index per pixel,
-// row-major, 320 bytes per row. Set by the demo; the 3D scenes point it at the
-// render target of their first mesh.
-extern uint8_t* FrameBuffer;
+// A presentation backend: the few operations presentation needs from a place that
+// shows (or records) frames. Every operation is called from the main thread.
+//   open        before the first frame; false (after its own one-line message) when
+//               the backend cannot be used
+//   setPalette  the device palette (256 B,G,R triples, 8 bits each) just made current
+//   present     one frame: `frame` is FrameBuffer (320x200 palette indices) and
+//               `trueColor` the same frame expanded through the device palette
+//               (320x200 pixels of B,G,R,unused)
+//   pollEvents  drains pending input; true when the user asked to quit
+//   close       after the last frame; false when something could not be completed
+struct PresentBackend {
+    const char* name;
+    bool (*open)();
+    void (*setPalette)(const uint8_t* devicePalette);
+    void (*present)(const uint8_t* frame, const uint8_t* trueColor);
+    bool (*pollEvents)();
+    bool (*close)();
+};
+
+// Shows nothing, reads no input, never fails. The backend in use until the shell
+// chooses another; also what tests and benchmarks present through.
+extern const PresentBackend NullBackend;
+
+// Makes `backend` the one PresentFrame and SetPalette use (not opened here).
+void UsePresentBackend(const PresentBackend* backend);
+const PresentBackend* CurrentPresentBackend();
 
 // Makes a 768-byte Palette (RGB triples, 6-bit components; only the low 6 bits
 // count) the colours of every frame presented from now on.
 void SetPalette(const uint8_t* palette);
 
-// Shows FrameBuffer through the current palette, then drains the window's events.
-// Does not return when the user quits (Escape, close box): the quit sequence
-// runs and the process exits with status 0.
+// Expands FrameBuffer through the current palette into TrueColorFrame, hands the
+// frame to the backend in use, then drains its events. A quit from the user sets
+// QuitRequested; the frame loop sees it and ends the demo.
 void PresentFrame();
 
-// The demo tells presentation which scene (1..17) is drawing; capture mode logs it.
-void NoteScene(int scene);
-
-// The setup dialog's choices (or the command line's), fixed before RunDemo.
-// selectedMode: index into the display mode table (0 = the desktop's mode);
-// windowed: 1 = window, 0 = full screen; soundOn: 0 = "Nosound" (music muted but
-// still playing, so the music position advances as with sound).
-struct StartupOptionsState {
-    int32_t selectedMode;
-    int32_t windowed;
-    int32_t soundOn;
-};
-extern StartupOptionsState StartupOptions;   // initial {0, 0, 1}
+// Set by PresentFrame when the user asked to quit (Escape, the close box); never
+// cleared by presentation.
+extern bool QuitRequested;

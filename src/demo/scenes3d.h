@@ -27,6 +27,11 @@ void LoadMeshScene(int loader);
 // into a newly allocated texture block of `object`.
 void LoadObjectTexture(MeshObject* object, int32_t entry);
 
+// ParseMeshEntry over archive entry `entry` (cached reads); prints the reason and
+// ends the process with status 1 on failure ("\376 This file is not a 3DS file!\n"
+// for a wrong main chunk).
+void ReadMeshEntry(int32_t entry);
+
 // Ends a mesh scene: FrameBuffer pointed at `frame` (the image it designated before
 // the scene took it over), then every object of the table released (the first with
 // its texture and target), so FrameBuffer never designates a released target.

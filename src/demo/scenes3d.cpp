@@ -1,5 +1,5 @@
 // The 3D scenes 11..15 and the mesh-scene loaders.
-#include "engine3d/scenes3d.h"
+#include "demo/scenes3d.h"
 
 #include <cstdio>
 #include <cstring>

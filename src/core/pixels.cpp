@@ -1,11 +1,10 @@
 // Palette scaling, expansion of the indexed frame to true colour, and the packers for
 // the 16-, 24- and 32-bit surface formats.
+#include "core/pixels.h"
+
 #include <cstdlib>
 #include <cstring>
 
-#include "video/display.h"
-
-uint8_t* FrameBuffer = nullptr;
 uint8_t DevicePalette[768];
 uint8_t* TrueColorFrame = nullptr;
 
@@ -23,11 +22,6 @@ void ScalePalette(const uint8_t* palette, uint8_t* devicePalette)
         devicePalette[3 * i + 1] = static_cast<uint8_t>(palette[3 * i + 1] * 4);   // green
         devicePalette[3 * i + 2] = static_cast<uint8_t>(palette[3 * i + 0] * 4);   // red
     }
-}
-
-void SetPalette(const uint8_t* palette)
-{
-    ScalePalette(palette, DevicePalette);
 }
 
 void ExpandFrame(const uint8_t* frame, const uint8_t* devicePalette, uint8_t* trueColor)
