@@ -1,189 +1,184 @@
-// Overlay archive reader: the process-wide directory, the entry positions and the
-// two pairs of areas entries are decompressed through.
+// Overlay archive reader: the directory, the entry positions and the two pairs of
+// areas entries are decompressed through, per Archive value; and the demo's reader,
+// the ZOH_* operations on one process-wide Archive.
 #include "archive/archive.h"
 
 #include <cerrno>
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
-const char* overlayName = "tivrel.ovl";
+// A stream cannot expand by more than 256 bytes per 26 bits (an extended match).
+constexpr uint64_t MaxExpansion = 79;
 
-static FILE* overlayHandle;
-static uint64_t overlayFileSize;
-static uint64_t archiveStart;
-static uint32_t archiveLength;
-static uint32_t entryCount;
-static OverlayEntry directory[OverlayMaxEntries];
-
-static uint8_t* loadingPacked;
-static size_t loadingPackedSize;
-static uint8_t* loadingUnpacked;
-static size_t loadingUnpackedSize;
-static uint8_t* scratchPacked;
-static uint8_t* scratchUnpacked;
-static int32_t cachedEntry = -1;
-static uint32_t unpackCount;
-
-static char errorText[256] = "no error";
-
-static int Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
-static int Fail(const char* format, ...)
+static int Fail(Archive* a, const char* format, ...) __attribute__((format(printf, 2, 3)));
+static int Fail(Archive* a, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    vsnprintf(errorText, sizeof errorText, format, args);
+    vsnprintf(a->error, sizeof a->error, format, args);
     va_end(args);
     return 1;
 }
 
-const char* ZOH_Error() { return errorText; }
+const char* ArchiveError(const Archive* a) { return a->error; }
 
 // Printable copy of a 12-byte name field for messages.
-static const char* NameText(const OverlayEntry& e)
-{
-    static char text[OverlayNameBytes * 4 + 1];
-    size_t n = 0;
-    for (uint32_t i = 0; i < OverlayNameBytes && e.name[i]; i++) {
-        unsigned char c = uint8_t(e.name[i]);
-        if (c >= 32 && c < 127) {
-            text[n++] = char(c);
-        } else {
-            snprintf(text + n, 5, "\\x%02x", c);
-            n += 4;
+struct NameText {
+    char text[OverlayNameBytes * 4 + 1];
+    explicit NameText(const OverlayEntry& e)
+    {
+        size_t n = 0;
+        for (uint32_t i = 0; i < OverlayNameBytes && e.name[i]; i++) {
+            unsigned char c = uint8_t(e.name[i]);
+            if (c >= 32 && c < 127) {
+                text[n++] = char(c);
+            } else {
+                snprintf(text + n, 5, "\\x%02x", c);
+                n += 4;
+            }
         }
+        text[n] = 0;
     }
-    text[n] = 0;
-    return text;
-}
+};
 
-static void CloseOverlay()
+void ArchiveClose(Archive* a)
 {
-    if (overlayHandle) fclose(overlayHandle);
-    overlayHandle = nullptr;
-    overlayFileSize = 0;
-    archiveStart = 0;
-    archiveLength = 0;
-    entryCount = 0;
-    cachedEntry = -1;
-    unpackCount = 0;
+    a->file.reset();
+    a->image = {};
+    a->directory = {};
+    a->archiveStart = 0;
+    a->archiveLength = 0;
+    a->cachedEntry = -1;
+    a->unpackCount = 0;
 }
 
-static bool ReadAt(uint64_t at, void* dest, size_t count)
+static bool IsOpen(const Archive* a) { return a->file || !a->image.empty(); }
+
+// `count` bytes of the file or image from offset `at`.
+static bool ReadAt(Archive* a, uint64_t at, void* dest, size_t count)
 {
     if (count == 0) return true;
-    if (fseeko(overlayHandle, off_t(at), SEEK_SET) != 0) return false;
-    return fread(dest, 1, count, overlayHandle) == count;
+    if (!a->file) {
+        if (at > a->image.size() || count > a->image.size() - at) return false;
+        memcpy(dest, a->image.data() + at, count);
+        return true;
+    }
+    if (fseeko(a->file.get(), off_t(at), SEEK_SET) != 0) return false;
+    return fread(dest, 1, count, a->file.get()) == count;
 }
 
-int ZOH_OpenFile(const char* path)
+// Reads the trailer, header and directory of the open source of `size` bytes;
+// `label` names it in messages. Closes the archive on failure.
+static int ReadDirectory(Archive* a, uint64_t size, const char* label)
 {
-    CloseOverlay();
-    overlayHandle = fopen(path, "rb");
-    if (!overlayHandle) return Fail("ZOH_Init: Cannot open overlay file %s: %s", path, strerror(errno));
-    if (fseeko(overlayHandle, 0, SEEK_END) != 0) {
-        CloseOverlay();
-        return Fail("ZOH_Init: Cannot read overlay file %s", path);
-    }
-    overlayFileSize = uint64_t(ftello(overlayHandle));
-
     uint8_t trailer[OverlayTrailerBytes];
-    if (overlayFileSize < OverlayHeaderBytes + OverlayTrailerBytes ||
-        !ReadAt(overlayFileSize - OverlayTrailerBytes, trailer, sizeof trailer)) {
-        CloseOverlay();
-        return Fail("ZOH_Init: %s is too short to be an overlay file", path);
+    if (size < OverlayHeaderBytes + OverlayTrailerBytes ||
+        !ReadAt(a, size - OverlayTrailerBytes, trailer, sizeof trailer)) {
+        ArchiveClose(a);
+        return Fail(a, "ZOH_Init: %s is too short to be an overlay file", label);
     }
     uint32_t length = ReadLE32(trailer);
-    if (length < OverlayHeaderBytes + OverlayTrailerBytes || length > overlayFileSize) {
-        CloseOverlay();
-        return Fail("ZOH_Init: %s has a bad trailer (archive length %u, file size %llu)", path,
-                    length, (unsigned long long)overlayFileSize);
+    if (length < OverlayHeaderBytes + OverlayTrailerBytes || length > size) {
+        ArchiveClose(a);
+        return Fail(a, "ZOH_Init: %s has a bad trailer (archive length %u, file size %llu)", label,
+                    length, (unsigned long long)size);
     }
-    archiveLength = length;
-    archiveStart = overlayFileSize - length;
+    uint64_t start = size - length;
 
     uint8_t header[OverlayHeaderBytes] = {};
-    if (!ReadAt(archiveStart, header, sizeof header)) {
-        CloseOverlay();
-        return Fail("ZOH_Init: Cannot read the header of %s", path);
+    if (!ReadAt(a, start, header, sizeof header)) {
+        ArchiveClose(a);
+        return Fail(a, "ZOH_Init: Cannot read the header of %s", label);
     }
     uint32_t count = header[OverlayCountOffset];
     // The streams lie between the directory and the trailer.
     uint64_t dataStart = OverlayHeaderBytes + uint64_t(count) * OverlayEntryBytes;
-    uint64_t dataEnd = uint64_t(archiveLength) - OverlayTrailerBytes;
+    uint64_t dataEnd = uint64_t(length) - OverlayTrailerBytes;
     if (dataStart > dataEnd) {
-        CloseOverlay();
-        return Fail("ZOH_Init: %s claims %u entries but holds only %llu bytes", path, count,
-                    (unsigned long long)archiveLength);
+        ArchiveClose(a);
+        return Fail(a, "ZOH_Init: %s claims %u entries but holds only %llu bytes", label, count,
+                    (unsigned long long)length);
     }
+    std::vector<OverlayEntry> directory(count);
     for (uint32_t i = 0; i < count; i++) {
         uint8_t raw[OverlayEntryBytes];
-        if (fread(raw, 1, sizeof raw, overlayHandle) != sizeof raw) {
-            CloseOverlay();
-            return Fail("ZOH_Init: Cannot read the directory of %s", path);
+        if (!ReadAt(a, start + OverlayHeaderBytes + uint64_t(i) * OverlayEntryBytes, raw, sizeof raw)) {
+            ArchiveClose(a);
+            return Fail(a, "ZOH_Init: Cannot read the directory of %s", label);
         }
-        DecodeOverlayEntry(raw, &directory[i]);
-        directory[i].position = 0;
-        const OverlayEntry& e = directory[i];
+        OverlayEntry& e = directory[i];
+        DecodeOverlayEntry(raw, &e);
+        e.position = 0;
         if (e.offset < dataStart || uint64_t(e.offset) + e.packedSize > dataEnd) {
-            Fail("ZOH_Init: entry %u \"%s\" (offset %u, %u bytes) lies outside the archive", i,
-                 NameText(e), e.offset, e.packedSize);
-            CloseOverlay();
-            return 1;
+            ArchiveClose(a);
+            return Fail(a, "ZOH_Init: entry %u \"%s\" (offset %u, %u bytes) lies outside the archive",
+                        i, NameText(e).text, e.offset, e.packedSize);
         }
     }
-    entryCount = count;
+    a->archiveStart = start;
+    a->archiveLength = length;
+    a->directory = std::move(directory);
     return 0;
 }
 
-int ZOH_Init()
+int ArchiveOpenFile(Archive* a, const char* path)
 {
-    fputs("ZOH_Init: Zerith Ovarlay Handler initializing.\n", stdout);
-    fputs("ZOH_Init: Opening overlay file.\n", stdout);
-    fputs("ZOH_Init: Decompressing music.\n", stdout);
-    fflush(stdout);
-    return ZOH_OpenFile(overlayName);
+    ArchiveClose(a);
+    a->file.reset(fopen(path, "rb"));
+    if (!a->file) return Fail(a, "ZOH_Init: Cannot open overlay file %s: %s", path, strerror(errno));
+    if (fseeko(a->file.get(), 0, SEEK_END) != 0) {
+        ArchiveClose(a);
+        return Fail(a, "ZOH_Init: Cannot read overlay file %s", path);
+    }
+    return ReadDirectory(a, uint64_t(ftello(a->file.get())), path);
 }
 
-uint32_t ZOH_EntryCount() { return entryCount; }
-
-const OverlayEntry* ZOH_Entry(int32_t entry)
+int ArchiveOpenBytes(Archive* a, const uint8_t* data, size_t size)
 {
-    if (entry < 0 || uint32_t(entry) >= entryCount) return nullptr;
-    return &directory[entry];
+    ArchiveClose(a);
+    if (size) a->image.assign(data, data + size);
+    return ReadDirectory(a, size, "the byte image");
 }
 
-uint32_t ZOH_EntrySize(int32_t entry)
+uint32_t ArchiveEntryCount(const Archive* a) { return uint32_t(a->directory.size()); }
+
+const OverlayEntry* ArchiveEntry(const Archive* a, int32_t entry)
 {
-    const OverlayEntry* e = ZOH_Entry(entry);
+    if (entry < 0 || size_t(entry) >= a->directory.size()) return nullptr;
+    return &a->directory[size_t(entry)];
+}
+
+uint32_t ArchiveEntrySize(const Archive* a, int32_t entry)
+{
+    const OverlayEntry* e = ArchiveEntry(a, entry);
     return e ? e->unpackedSize : 0;
 }
 
-uint32_t ZOH_UnpackCount() { return unpackCount; }
+uint32_t ArchiveUnpackCount(const Archive* a) { return a->unpackCount; }
 
-int32_t ZOH_Open(const char* name, int /*mode*/)
+int32_t ArchiveFind(Archive* a, const char* name)
 {
     if (!name) return -1;
     char key[OverlayNameBytes] = {};
     size_t length = strnlen(name, OverlayNameBytes + 1);
     if (length > OverlayNameBytes) return -1;
     memcpy(key, name, length);
-    for (uint32_t i = 0; i < entryCount; i++) {
-        if (memcmp(directory[i].name, key, OverlayNameBytes) == 0) {
-            directory[i].position = 0;
+    for (size_t i = 0; i < a->directory.size(); i++) {
+        if (memcmp(a->directory[i].name, key, OverlayNameBytes) == 0) {
+            a->directory[i].position = 0;
             return int32_t(i);
         }
     }
     return -1;
 }
 
-uint32_t ZOH_Seek(int32_t entry, uint32_t offset, int whence)
+uint32_t ArchiveSeek(Archive* a, int32_t entry, uint32_t offset, int whence)
 {
-    if (entry < 0 || uint32_t(entry) >= entryCount) {
-        Fail("ZOH_Seek: bad entry index %d", entry);
+    if (!ArchiveEntry(a, entry)) {
+        Fail(a, "ZOH_Seek: bad entry index %d", entry);
         return 0;
     }
-    OverlayEntry& e = directory[entry];
+    OverlayEntry& e = a->directory[size_t(entry)];
     switch (uint8_t(whence)) {
     case 0: e.position = offset; break;
     case 1: e.position = e.position + offset; break;
@@ -193,40 +188,59 @@ uint32_t ZOH_Seek(int32_t entry, uint32_t offset, int whence)
     return e.position;
 }
 
-int ZOH_ReadPacked(int32_t entry, uint8_t* dest, size_t cap)
+int ArchiveReadPacked(Archive* a, int32_t entry, uint8_t* dest, size_t cap)
 {
-    if (!overlayHandle) return Fail("ZOH_Read: no overlay file is open");
-    const OverlayEntry* e = ZOH_Entry(entry);
-    if (!e) return Fail("ZOH_Read: bad entry index %d", entry);
+    if (!IsOpen(a)) return Fail(a, "ZOH_Read: no overlay file is open");
+    const OverlayEntry* e = ArchiveEntry(a, entry);
+    if (!e) return Fail(a, "ZOH_Read: bad entry index %d", entry);
     if (e->packedSize > (dest ? cap : 0))
-        return Fail("ZOH_Read: entry \"%s\" has %u packed bytes, more than its area of %zu",
-                    NameText(*e), e->packedSize, dest ? cap : 0);
-    if (!ReadAt(archiveStart + e->offset, dest, e->packedSize))
-        return Fail("ZOH_Read: cannot read entry \"%s\" from the overlay file", NameText(*e));
+        return Fail(a, "ZOH_Read: entry \"%s\" has %u packed bytes, more than its area of %zu",
+                    NameText(*e).text, e->packedSize, dest ? cap : 0);
+    if (!ReadAt(a, a->archiveStart + e->offset, dest, e->packedSize))
+        return Fail(a, "ZOH_Read: cannot read entry \"%s\" from the overlay file",
+                    NameText(*e).text);
     return 0;
 }
 
-// Reads and decompresses entry `entry` into `unpacked` (unpackedCap bytes).
-static int UnpackEntry(int32_t entry, uint8_t* packed, size_t packedCap, uint8_t* unpacked,
-                       size_t unpackedCap)
+int ArchiveDecodeEntry(Archive* a, int32_t entry, std::vector<uint8_t>* out)
 {
-    if (ZOH_ReadPacked(entry, packed, packedCap) != 0) return 1;
-    unpackCount++;
-    const OverlayEntry& e = directory[entry];
+    const OverlayEntry* e = ArchiveEntry(a, entry);
+    if (!e) return Fail(a, "ZOH_Read: bad entry index %d", entry);
+    if (e->unpackedSize > uint64_t(e->packedSize) * MaxExpansion + 256)
+        return Fail(a, "unpacked size %u cannot come from %u packed bytes", e->unpackedSize,
+                    e->packedSize);
+    std::vector<uint8_t> packed(e->packedSize);
+    if (ArchiveReadPacked(a, entry, packed.data(), packed.size()) != 0) return 1;
+    out->assign(e->unpackedSize, 0);
+    long n = ZOH_Unpack(packed.data(), packed.size(), out->data(), out->size());
+    if (n < 0) return Fail(a, "bad stream, or it decodes to more than %u bytes", e->unpackedSize);
+    if (uint64_t(n) != e->unpackedSize)
+        return Fail(a, "decodes to %ld bytes, directory says %u", n, e->unpackedSize);
+    return 0;
+}
+
+// Reads and decompresses `entry` into `unpacked` (unpackedCap bytes).
+static int UnpackEntry(Archive* a, int32_t entry, uint8_t* packed, size_t packedCap,
+                       uint8_t* unpacked, size_t unpackedCap)
+{
+    if (ArchiveReadPacked(a, entry, packed, packedCap) != 0) return 1;
+    a->unpackCount++;
+    const OverlayEntry& e = a->directory[size_t(entry)];
     if (ZOH_Unpack(packed, e.packedSize, unpacked, unpackedCap) < 0)
-        return Fail("ZOH_Read: entry \"%s\" has a bad stream or does not fit its area of %zu bytes",
-                    NameText(e), unpackedCap);
+        return Fail(a, "ZOH_Read: entry \"%s\" has a bad stream or does not fit its area of %zu bytes",
+                    NameText(e).text, unpackedCap);
     return 0;
 }
 
 // Copies count bytes from the entry's position in `area` and advances the position.
-static int CopySpan(int32_t entry, const uint8_t* area, size_t areaSize, void* dest, uint32_t count)
+static int CopySpan(Archive* a, int32_t entry, const uint8_t* area, size_t areaSize, void* dest,
+                    uint32_t count)
 {
-    OverlayEntry& e = directory[entry];
+    OverlayEntry& e = a->directory[size_t(entry)];
     if (uint64_t(e.position) + count > areaSize)
-        return Fail("ZOH_Read: %u bytes from position %u of \"%s\" pass the end of its area (%zu)",
-                    count, e.position, NameText(e), areaSize);
-    if (count && !dest) return Fail("ZOH_Read: no destination");
+        return Fail(a, "ZOH_Read: %u bytes from position %u of \"%s\" pass the end of its area (%zu)",
+                    count, e.position, NameText(e).text, areaSize);
+    if (count && !dest) return Fail(a, "ZOH_Read: no destination");
     uint8_t* to = static_cast<uint8_t*>(dest);
     const uint8_t* from = area + e.position;
     // Ascending byte copy: a destination equal to the source leaves it unchanged.
@@ -236,41 +250,85 @@ static int CopySpan(int32_t entry, const uint8_t* area, size_t areaSize, void* d
     return 0;
 }
 
-void ZOH_SetLoadingAreas(uint8_t* packed, size_t packedSize, uint8_t* unpacked, size_t unpackedSize)
+void ArchiveSetLoadingAreas(Archive* a, uint8_t* packed, size_t packedSize, uint8_t* unpacked,
+                            size_t unpackedSize)
 {
-    loadingPacked = packed;
-    loadingPackedSize = packed ? packedSize : 0;
-    loadingUnpacked = unpacked;
-    loadingUnpackedSize = unpacked ? unpackedSize : 0;
+    a->loadingPacked = packed;
+    a->loadingPackedSize = packed ? packedSize : 0;
+    a->loadingUnpacked = unpacked;
+    a->loadingUnpackedSize = unpacked ? unpackedSize : 0;
 }
 
-void ZOH_SetScratch(uint8_t* packed, uint8_t* unpacked)
+void ArchiveSetScratch(Archive* a, uint8_t* packed, uint8_t* unpacked)
 {
     // The loading packed area is released once the scratch areas take over.
-    ZOH_SetLoadingAreas(nullptr, 0, nullptr, 0);
-    scratchPacked = packed;
-    scratchUnpacked = unpacked;
-    cachedEntry = -1;
+    ArchiveSetLoadingAreas(a, nullptr, 0, nullptr, 0);
+    a->scratchPacked = packed;
+    a->scratchUnpacked = unpacked;
+    a->cachedEntry = -1;
 }
 
-int ZOH_Read(int32_t entry, void* dest, uint32_t count)
+int ArchiveRead(Archive* a, int32_t entry, void* dest, uint32_t count)
 {
-    if (!ZOH_Entry(entry)) return Fail("ZOH_Read: bad entry index %d", entry);
-    if (!loadingPacked || !loadingUnpacked) return Fail("ZOH_Read: no loading areas");
-    if (UnpackEntry(entry, loadingPacked, loadingPackedSize, loadingUnpacked, loadingUnpackedSize))
+    if (!ArchiveEntry(a, entry)) return Fail(a, "ZOH_Read: bad entry index %d", entry);
+    if (!a->loadingPacked || !a->loadingUnpacked) return Fail(a, "ZOH_Read: no loading areas");
+    if (UnpackEntry(a, entry, a->loadingPacked, a->loadingPackedSize, a->loadingUnpacked,
+                    a->loadingUnpackedSize))
         return 1;
-    return CopySpan(entry, loadingUnpacked, loadingUnpackedSize, dest, count);
+    return CopySpan(a, entry, a->loadingUnpacked, a->loadingUnpackedSize, dest, count);
 }
 
+int ArchiveReadCached(Archive* a, int32_t entry, void* dest, uint32_t count)
+{
+    if (!ArchiveEntry(a, entry)) return Fail(a, "ZOH_ReadCached: bad entry index %d", entry);
+    if (!a->scratchPacked || !a->scratchUnpacked) return Fail(a, "ZOH_ReadCached: no scratch areas");
+    if (entry != a->cachedEntry) {
+        a->cachedEntry = -1;
+        if (UnpackEntry(a, entry, a->scratchPacked, ScratchAreaBytes, a->scratchUnpacked,
+                        ScratchAreaBytes))
+            return 1;
+        a->cachedEntry = entry;
+    }
+    return CopySpan(a, entry, a->scratchUnpacked, ScratchAreaBytes, dest, count);
+}
+
+// ---- The demo's reader ----
+
+const char* overlayName = "tivrel.ovl";
+
+static Archive DemoArchive;
+
+int ZOH_Init()
+{
+    fputs("ZOH_Init: Zerith Ovarlay Handler initializing.\n", stdout);
+    fputs("ZOH_Init: Opening overlay file.\n", stdout);
+    fputs("ZOH_Init: Decompressing music.\n", stdout);
+    fflush(stdout);
+    return ArchiveOpenFile(&DemoArchive, overlayName);
+}
+
+int ZOH_OpenFile(const char* path) { return ArchiveOpenFile(&DemoArchive, path); }
+int32_t ZOH_Open(const char* name, int /*mode*/) { return ArchiveFind(&DemoArchive, name); }
+int ZOH_Read(int32_t entry, void* dest, uint32_t count) { return ArchiveRead(&DemoArchive, entry, dest, count); }
 int ZOH_ReadCached(int32_t entry, void* dest, uint32_t count)
 {
-    if (!ZOH_Entry(entry)) return Fail("ZOH_ReadCached: bad entry index %d", entry);
-    if (!scratchPacked || !scratchUnpacked) return Fail("ZOH_ReadCached: no scratch areas");
-    if (entry != cachedEntry) {
-        cachedEntry = -1;
-        if (UnpackEntry(entry, scratchPacked, ScratchAreaBytes, scratchUnpacked, ScratchAreaBytes))
-            return 1;
-        cachedEntry = entry;
-    }
-    return CopySpan(entry, scratchUnpacked, ScratchAreaBytes, dest, count);
+    return ArchiveReadCached(&DemoArchive, entry, dest, count);
 }
+uint32_t ZOH_Seek(int32_t entry, uint32_t offset, int whence)
+{
+    return ArchiveSeek(&DemoArchive, entry, offset, whence);
+}
+void ZOH_SetLoadingAreas(uint8_t* packed, size_t packedSize, uint8_t* unpacked, size_t unpackedSize)
+{
+    ArchiveSetLoadingAreas(&DemoArchive, packed, packedSize, unpacked, unpackedSize);
+}
+void ZOH_SetScratch(uint8_t* packed, uint8_t* unpacked) { ArchiveSetScratch(&DemoArchive, packed, unpacked); }
+uint32_t ZOH_EntryCount() { return ArchiveEntryCount(&DemoArchive); }
+uint32_t ZOH_EntrySize(int32_t entry) { return ArchiveEntrySize(&DemoArchive, entry); }
+const OverlayEntry* ZOH_Entry(int32_t entry) { return ArchiveEntry(&DemoArchive, entry); }
+int ZOH_ReadPacked(int32_t entry, uint8_t* dest, size_t cap)
+{
+    return ArchiveReadPacked(&DemoArchive, entry, dest, cap);
+}
+uint32_t ZOH_UnpackCount() { return ArchiveUnpackCount(&DemoArchive); }
+const char* ZOH_Error() { return ArchiveError(&DemoArchive); }

@@ -2,8 +2,8 @@
 // zero-fills them, and keeps them to the end of the process unless noted.
 // The shared images of the kernels (CurrentMap, CurrentTexture, BackgroundImage,
 // CurrentPalette, BigMap, MovementTable, TitlePicture, NamePicture, LyricsPicture)
-// are declared in effects/effects.h, ObjectTexturePalette in engine3d/scenes3d.h;
-// RunDemo allocates those too, in their place in the order.
+// are declared in effects/effects.h; RunDemo allocates those too, in their place in
+// the order.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -23,4 +23,5 @@ extern uint8_t* Texture18soh;
 extern uint8_t* Texture7venus;
 extern uint8_t* BackgroundMap;      // 320x200 MapEntries (backgr.dat)
 extern uint8_t* GroupsImage;        // loading unpacked area, then groups.dat (320 x 9,200)
-extern uint8_t* AngleRadiusMap[7];  // angrad1..7.dat; all but [5] released after scene 10
+extern uint8_t* AngleRadiusMap[7];
+extern uint8_t* ObjectTexturePalette;  // 768: palette of the texture LoadObjectTexture read last  // angrad1..7.dat; all but [5] released after scene 10

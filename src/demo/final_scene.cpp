@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "archive/archive.h"
-#include "audio/audio.h"
 #include "demo/buffers.h"
 #include "effects/effects.h"
 #include "engine3d/mesh.h"
@@ -17,8 +16,7 @@
 
 namespace {
 
-constexpr uint8_t FinalSceneLimit = 63;
-constexpr uint8_t ClosingPictureLimit = 64;
+constexpr uint8_t FadeOrder = 63;   // the last order of scene 16: fades from row 32
 constexpr uint32_t StripStopTick = 4450;       // 2 x 4450 + 199 rows stay inside GroupsImage
 constexpr uint32_t TurnTicks = 240;            // one turn per 4.8 s
 constexpr int StripRowOffset = 36;             // second-pass texture rows below the map's rows
@@ -65,7 +63,7 @@ void AllocateSecondPass()
     SecondPassImage = static_cast<uint8_t*>(EngineAlloc(ScreenBytes));
 }
 
-void DrawFinalFrame()
+void DrawFinalFrameImpl()
 {
     memset(FrameBuffer, 0, ScreenBytes);
     memset(SecondPassImage, 0, ScreenBytes);
@@ -120,7 +118,7 @@ void DrawFinalFrame()
         }
     }
 
-    if (MusicPosition.order == FinalSceneLimit && MusicPosition.row >= 32) {
+    if (MusicPosition.order == FadeOrder && MusicPosition.row >= 32) {
         PaletteFade(Texture7venus, 2 * (MusicPosition.row - 32));
         SetPalette(CurrentPalette);
     }
@@ -130,13 +128,11 @@ void DrawFinalFrame()
 
 }  // namespace
 
-void RunFinalScene(bool play)
+void SetUpScene16()
 {
-    if (play)
-        NoteScene(16);
     LoadMeshScene(6);
     MeshObject* first = ObjectTable[0];
-    if (first->vertices->count < 8)
+    if (first->vertices->count < FinalMeshMinVertices)
         FailExit("\376 The final scene's mesh needs at least 8 vertices!\n");
 
     FrameBuffer = first->target;
@@ -172,59 +168,63 @@ void RunFinalScene(bool play)
     TickCounters[0].store(0);
     TickCounters[2].store(0);
     TickCounters[1].store(60);
+}
 
-    if (play) {
-        do {
-            DrawFinalFrame();
-            UpdateMusicPosition();
-            PresentFrame();
-        } while (MusicPosition.order <= FinalSceneLimit);
-    }
+void DrawScene16()
+{
+    DrawFinalFrameImpl();
+}
 
+void EndScene16()
+{
     for (int32_t k = 0; k < ObjectCount; k++) {
         ObjectTable[k]->mapping = OwnMapping[k];
         ObjectTable[k]->mappingCount = OwnMappingCount[k];
     }
+    MeshObject* first = ObjectTable[0];
     first->texture = SavedTexture;
     first->target = SavedTarget;
     ReleaseMeshScene(FrameBlock);
 }
 
-void RunClosingPicture(bool play)
+// The closing picture's palette and pixels, read into the storage of the euf0010
+// TexturePicture, which no later scene uses.
+static uint8_t* ClosingPalette()
 {
-    if (play)
-        NoteScene(17);
+    return TextureEuf0010;
+}
+
+void SetUpScene17()
+{
     int32_t entry = ZOH_Open("thx.scx", 512);
     if (entry < 0)
         FailExit("\376 File not found!\n");
-    if (ZOH_EntrySize(entry) < 10 + PaletteBytes + ScreenBytes)
+    if (ZOH_EntrySize(entry) < PicturePixelsOffset + ScreenBytes)
         FailExit("\376 Picture file is too short!\n");
-    uint8_t* palette = TextureEuf0010;
-    uint8_t* picture = TextureEuf0010 + PaletteBytes;
-    ZOH_Seek(entry, 10, 0);
+    uint8_t* palette = ClosingPalette();
+    uint8_t* picture = palette + PaletteBytes;
+    ZOH_Seek(entry, PicturePaletteOffset, 0);
     if (ZOH_ReadCached(entry, palette, PaletteBytes) != 0 || ZOH_ReadCached(entry, picture, ScreenBytes) != 0)
         FailExit("\376 Picture file could not be read!\n");
     memset(CurrentPalette, 0, PaletteBytes);
     SetPalette(CurrentPalette);
     FrameBuffer = FrameBlock;
     memcpy(FrameBuffer, picture, ScreenBytes);
+}
 
-    if (!play)
-        return;
-    do {
-        int row = MusicPosition.row;
-        if (row < 16) {
-            uint8_t level = uint8_t(4 * row);
-            for (size_t c = 0; c < PaletteBytes; c++)
-                if (palette[c] >= level)
-                    CurrentPalette[c] = level;
-        }
-        if (row >= 24)
-            PaletteFade(palette, 3 * (row - 24));
-        if (row >= 44)
-            memset(CurrentPalette, 0, PaletteBytes);
-        SetPalette(CurrentPalette);
-        UpdateMusicPosition();
-        PresentFrame();
-    } while (MusicPosition.order <= ClosingPictureLimit);
+void DrawScene17()
+{
+    const uint8_t* palette = ClosingPalette();
+    int row = MusicPosition.row;
+    if (row < 16) {
+        uint8_t level = uint8_t(4 * row);
+        for (size_t c = 0; c < PaletteBytes; c++)
+            if (palette[c] >= level)
+                CurrentPalette[c] = level;
+    }
+    if (row >= 24)
+        PaletteFade(palette, 3 * (row - 24));
+    if (row >= 44)
+        memset(CurrentPalette, 0, PaletteBytes);
+    SetPalette(CurrentPalette);
 }

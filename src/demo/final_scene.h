@@ -2,6 +2,8 @@
 // scrolling strip and the displaced background) and scene 17 (the closing picture).
 #pragma once
 
-// With play false only the set-up (and release) runs, no frames.
-void RunFinalScene(bool play);
-void RunClosingPicture(bool play);
+void SetUpScene16();
+void DrawScene16();
+void EndScene16();   // restores the first object's own mapping, texture, target; releases
+void SetUpScene17();
+void DrawScene17();

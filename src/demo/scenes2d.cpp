@@ -3,21 +3,9 @@
 
 #include <cstring>
 
-#include "audio/audio.h"
 #include "demo/buffers.h"
-#include "demo/demo.h"
 #include "effects/effects.h"
 #include "video/video.h"
-
-// Draws with `draw`, then updates the music position and presents, until the
-// reported order passes `limit`; the body runs at least once.
-static void RunFrames(void (*draw)(), int limit) {
-    do {
-        draw();
-        UpdateMusicPosition();
-        PresentFrame();
-    } while (MusicPosition.order <= limit);
-}
 
 static void CopyMap(int mapNumber) {
     std::memcpy(CurrentMap, AngleRadiusMap[mapNumber - 1], MapBytes);
@@ -37,7 +25,7 @@ bool TitleVisible(int order, int row) {
 // Direction of the wave morph: 1 from WaveA toward WaveB, 2 back.
 static int MorphState = 1;
 
-static void DrawScene1() {
+void DrawScene1() {
     uint32_t p = TickCounters[0].load() % 256;
     if (p > 127 && MorphState != 2) {
         SetWaveMorphB();
@@ -53,46 +41,37 @@ static void DrawScene1() {
         OverlayTitle();
 }
 
-static void RunScene1(bool play) {
+void SetUpScene1() {
     LoadOverlayColours();
     SetPalette(CurrentPalette);
     CopyMap(1);
     SetWaveMorphA();
     TickCounters[0].store(0);
     MorphState = 1;
-    if (play)
-        RunFrames(DrawScene1, SceneLimit(1));
 }
 
 // ------------------------------------------------------------------ scene 2
 
-static void DrawName1() { MapEffect2(); OverlayName1(); }
-static void DrawName2() { MapEffect2(); OverlayName2(); }
-static void DrawName3() { MapEffect2(); OverlayName3(); }
+void DrawName1() { MapEffect2(); OverlayName1(); }
+void DrawName2() { MapEffect2(); OverlayName2(); }
+void DrawName3() { MapEffect2(); OverlayName3(); }
 
-static void RunScene2(bool play) {
+void SetUpScene2() {
     CopyTexturePicture(TextureEuf0010);
     LoadOverlayColours();
     SetPalette(CurrentPalette);
     CopyMap(2);
-    if (!play)
-        return;
-    RunFrames(DrawName1, 8);
-    RunFrames(DrawName2, 10);
-    RunFrames(DrawName3, SceneLimit(2));
 }
 
 // ------------------------------------------------------------------ scene 3
 
-static void DrawScene3() {
+void DrawScene3() {
     SelectMovementWindow();
     MapEffect1();
 }
 
-static void RunScene3(bool play) {
+void SetUpScene3() {
     TickCounters[0].store(736);
-    if (play)
-        RunFrames(DrawScene3, SceneLimit(3));
 }
 
 // ------------------------------------------------------------------ scenes 4..10
@@ -104,50 +83,39 @@ struct TunnelScene {
     int map;                      // AngleRadiusMap number, 1..7
     uint8_t* const* texture;      // TexturePicture to copy, or nullptr to keep
     ExtraColours colours;
-    void (*draw)();
 };
 
-static void DrawScene4() { MapEffect3(); OverlayLyrics1(); }
-static void DrawScene6() { MapEffect5(); OverlayLyrics2(); }
-static void DrawScene8() { MapEffect7(); OverlayLyrics3(); }
-static void DrawScene10() { MapEffect8(); OverlayLyrics4(); }
+void DrawScene4() { MapEffect3(); OverlayLyrics1(); }
+void DrawScene6() { MapEffect5(); OverlayLyrics2(); }
+void DrawScene8() { MapEffect7(); OverlayLyrics3(); }
+void DrawScene10() { MapEffect8(); OverlayLyrics4(); }
 
 static const TunnelScene TunnelScenes[7] = {
-    {true, 1, &TextureEuf0011, WithLyricsColours, DrawScene4},   // 4
-    {true, 3, &TextureEuf0009, NoExtraColours, MapEffect4},      // 5
-    {false, 4, nullptr, WithLyricsColours, DrawScene6},          // 6
-    {false, 5, &Texture18soh, NoExtraColours, MapEffect6},       // 7
-    {false, 5, nullptr, WithLyricsColours, DrawScene8},          // 8
-    {true, 7, &TextureEuf0010, NoExtraColours, MapEffect6},      // 9
-    {true, 1, &TextureEuf0011, WithLyricsColours, DrawScene10},  // 10
+    {true, 1, &TextureEuf0011, WithLyricsColours},    // 4
+    {true, 3, &TextureEuf0009, NoExtraColours},       // 5
+    {false, 4, nullptr, WithLyricsColours},           // 6
+    {false, 5, &Texture18soh, NoExtraColours},        // 7
+    {false, 5, nullptr, WithLyricsColours},           // 8
+    {true, 7, &TextureEuf0010, NoExtraColours},       // 9
+    {true, 1, &TextureEuf0011, WithLyricsColours},    // 10
 };
 
-static void RunTableScene(int scene, bool play) {
+static void SetUpTunnelScene(int scene) {
     const TunnelScene& s = TunnelScenes[scene - 4];
     if (s.clear)
-        std::memset(FrameBuffer, 0, 64000);
+        std::memset(FrameBuffer, 0, ScreenBytes);
     CopyMap(s.map);
     if (s.texture != nullptr)
         CopyTexturePicture(*s.texture);
     if (s.colours == WithLyricsColours)
         LoadLyricsColours();
     SetPalette(CurrentPalette);
-    if (play)
-        RunFrames(s.draw, SceneLimit(scene));
 }
 
-// ------------------------------------------------------------------ dispatch
-
-void RunTunnelScene(int scene, bool play) {
-    if (play)
-        NoteScene(scene);
-    switch (scene) {
-    case 1: RunScene1(play); break;
-    case 2: RunScene2(play); break;
-    case 3: RunScene3(play); break;
-    default:
-        if (scene >= 4 && scene <= 10)
-            RunTableScene(scene, play);
-        break;
-    }
-}
+void SetUpScene4() { SetUpTunnelScene(4); }
+void SetUpScene5() { SetUpTunnelScene(5); }
+void SetUpScene6() { SetUpTunnelScene(6); }
+void SetUpScene7() { SetUpTunnelScene(7); }
+void SetUpScene8() { SetUpTunnelScene(8); }
+void SetUpScene9() { SetUpTunnelScene(9); }
+void SetUpScene10() { SetUpTunnelScene(10); }

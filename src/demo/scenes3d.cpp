@@ -1,19 +1,15 @@
-// The 3D scenes 11..15 and the mesh-scene loaders.
+// The 3D scenes 11..15 and the mesh-scene loaders they share with the final scene.
 #include "demo/scenes3d.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "archive/archive.h"
-#include "audio/audio.h"
-#include "demo/buffers.h"   // sizes only
+#include "demo/buffers.h"
 #include "effects/effects.h"
 #include "engine3d/mesh.h"
 #include "engine3d/render.h"
 #include "video/video.h"
 
-uint8_t* ObjectTexturePalette;
-const uint8_t* Emp8gPicture;
 
 namespace {
 
@@ -33,23 +29,22 @@ const MeshLoader MeshLoaders[6] = {
 };
 
 // Scenes 11..15: palette colours 0..85 (and the background texture) from the
-// 8emp_g picture or the object's own texture; angleX driven too; last order.
+// 8emp_g picture or the object's own texture; angleX driven too; the fade.
 struct MeshSceneSetup {
     int loader;
     bool emp8gBackground;
     bool turnX;
-    uint8_t limit;
+    uint8_t fadeOrder;   // the order during which the palette fades by the row (0: none)
 };
 
 const MeshSceneSetup MeshScenes[5] = {
-    {1, false, false, 34},
-    {2, true, false, 38},
-    {3, false, true, 42},
-    {4, true, false, 46},
+    {1, false, false, 0},
+    {2, true, false, 0},
+    {3, false, true, 0},
+    {4, true, false, 0},
     {5, false, false, 51},
 };
 
-constexpr uint32_t PictureHeaderBytes = 10;
 constexpr uint32_t LowColourBytes = 258;   // palette colours 0..85
 
 int ArchiveRead(void* context, void* dest, uint32_t count)
@@ -70,12 +65,9 @@ void ReadMeshEntry(int32_t entry)
     const char* error = ParseMeshEntry(source);
     if (!error)
         return;
-    char line[160];
     if (error == NotMeshFileReason)
-        snprintf(line, sizeof line, "\376 %s\n", error);
-    else
-        snprintf(line, sizeof line, "\376 Bad 3DS file: %s!\n", error);
-    FailExit(line);
+        FailExitf("\376 %s", error);
+    FailExitf("\376 Bad 3DS file: %s!", error);
 }
 
 void LoadObjectTexture(MeshObject* object, int32_t entry)
@@ -112,22 +104,26 @@ void ReleaseMeshScene(uint8_t* frame)
     ReleaseObjectTable();
 }
 
-void RunMeshScene(int scene, bool play)
+namespace {
+
+const MeshSceneSetup* Playing;   // the mesh scene set up last
+uint8_t* DemoFrame;              // FrameBuffer before the scene took it over
+
+void SetUpMeshScene(int scene)
 {
     const MeshSceneSetup& setup = MeshScenes[scene - 11];
-    if (play)
-        NoteScene(scene);
+    Playing = &setup;
     LoadMeshScene(setup.loader);
     MeshObject* first = ObjectTable[0];
 
-    uint8_t* demoFrame = FrameBuffer;
+    DemoFrame = FrameBuffer;
     FrameBuffer = first->target;
     memset(FrameBuffer, 0, ScreenBytes);
     if (setup.emp8gBackground) {
-        memcpy(CurrentPalette, Emp8gPicture, LowColourBytes);
+        memcpy(CurrentPalette, TextureEmp8g, LowColourBytes);
         memcpy(CurrentPalette + LowColourBytes, ObjectTexturePalette + LowColourBytes,
                PaletteBytes - LowColourBytes);
-        memcpy(CurrentTexture, Emp8gPicture + PaletteBytes, TextureBytes);
+        memcpy(CurrentTexture, TextureEmp8g + PaletteBytes, TextureBytes);
     } else {
         memcpy(CurrentPalette, ObjectTexturePalette, PaletteBytes);
         memcpy(CurrentTexture, first->texture, TextureBytes);
@@ -146,34 +142,43 @@ void RunMeshScene(int scene, bool play)
     for (int32_t k = 1; k < ObjectCount; k++)
         CopyObjectParameters(0, uint8_t(k));
     TickCounters[0].store(0);
+}
 
-    if (play) {
-        do {
-            memset(FrameBuffer, 0, ScreenBytes);
-            for (int32_t k = 0; k < ObjectCount; k++) {
-                // One read of the clock per object, so a tick between the wrap test
-                // and the use cannot produce angle 360.
-                uint32_t angle = TickCounters[0].load();
-                if (angle >= 360) {
-                    TickCounters[0].store(0);
-                    angle = 0;
-                }
-                MeshObject* object = ObjectTable[k];
-                object->angleZ = object->angleY = int32_t(angle);
-                if (setup.turnX)
-                    object->angleX = int32_t(angle);
-                RenderObject(object);
-            }
-            if (scene == 15) {
-                if (MusicPosition.order == 51)
-                    PaletteFade(ObjectTexturePalette, MusicPosition.row);
-                SetPalette(CurrentPalette);
-            }
-            BackgroundEffect1();
-            FillFromBackground();
-            UpdateMusicPosition();
-            PresentFrame();
-        } while (MusicPosition.order <= setup.limit);
+}  // namespace
+
+void SetUpScene11() { SetUpMeshScene(11); }
+void SetUpScene12() { SetUpMeshScene(12); }
+void SetUpScene13() { SetUpMeshScene(13); }
+void SetUpScene14() { SetUpMeshScene(14); }
+void SetUpScene15() { SetUpMeshScene(15); }
+
+void DrawMeshScene()
+{
+    memset(FrameBuffer, 0, ScreenBytes);
+    for (int32_t k = 0; k < ObjectCount; k++) {
+        // One read of the clock per object, so a tick between the wrap test and the
+        // use cannot produce angle 360.
+        uint32_t angle = TickCounters[0].load();
+        if (angle >= 360) {
+            TickCounters[0].store(0);
+            angle = 0;
+        }
+        MeshObject* object = ObjectTable[k];
+        object->angleZ = object->angleY = int32_t(angle);
+        if (Playing->turnX)
+            object->angleX = int32_t(angle);
+        RenderObject(object);
     }
-    ReleaseMeshScene(demoFrame);
+    if (Playing->fadeOrder != 0) {
+        if (MusicPosition.order == Playing->fadeOrder)
+            PaletteFade(ObjectTexturePalette, MusicPosition.row);
+        SetPalette(CurrentPalette);
+    }
+    BackgroundEffect1();
+    FillFromBackground();
+}
+
+void EndMeshScene()
+{
+    ReleaseMeshScene(DemoFrame);
 }

@@ -2,19 +2,20 @@
 #pragma once
 #include <cstdint>
 
-// Palette of the texture loaded by the last LoadObjectTexture (768 bytes); the
-// demo allocates it with its working buffers.
-extern uint8_t* ObjectTexturePalette;
-
-// The 8emp_g TexturePicture (768-byte palette, then 65,536 pixels) used as the
-// background of scenes 12 and 14; set by the demo after loading.
-extern const uint8_t* Emp8gPicture;
-
-// Runs 3D scene `scene` (11..15): loader, set-up, frames until the music order
-// passes the scene's limit, release. With play false only the set-up and the
-// release run (for starting the demo at a later scene). Missing or malformed
-// entries print their one-line message and end the process with status 1.
-void RunMeshScene(int scene, bool play);
+// Scenes 11..15: the scene's loader, then FrameBuffer pointed at the first object's
+// target, the palette and background texture, the camera, TickCounters[0] = 0.
+// Missing or malformed entries print their one-line message and end the process
+// with status 1.
+void SetUpScene11();
+void SetUpScene12();
+void SetUpScene13();
+void SetUpScene14();
+void SetUpScene15();
+// One frame of the mesh scene set up last: every object turned by TickCounters[0],
+// the fade of scene 15, the background through CurrentMap, the fill.
+void DrawMeshScene();
+// Releases the scene's objects; FrameBuffer designates the demo's frame again.
+void EndMeshScene();
 
 struct MeshObject;
 

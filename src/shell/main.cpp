@@ -1,6 +1,6 @@
 // Process entry: options, mode discovery, setup dialog, sound and display set-up, the
-// demo, and the normal end. The early end (Escape, close) is the quit sequence that
-// the event pump runs inside PresentFrame.
+// demo, and the normal end. The early end (Escape, close) is the quit sequence,
+// run when the demo returns because the user asked to quit.
 #include <SDL.h>
 #include <unistd.h>
 
@@ -13,6 +13,7 @@
 #include "demo/demo.h"
 #include "shell/dialog.h"
 #include "shell/options.h"
+#include "shell/shell.h"
 #include "shell/title_art.h"
 #include "video/display.h"
 
@@ -39,22 +40,6 @@ static std::string OverlayPath(const ShellOptions& options)
     return "tivrel.ovl";
 }
 
-static int RunCapture(const ShellOptions& options)
-{
-    StartupOptions = {0, 1, options.nosound ? 0 : 1};
-    if (!AllocateTrueColorFrame()) {
-        std::fputs("\376 Not enough memory!\n", stdout);
-        return 1;
-    }
-    if (!StartCapture(options.captureSettings))
-        return 1;
-    RunDemo();
-    if (!FreeMusic())
-        ShowMessage("", "FreeSong");
-    MusicClose();
-    return FinishCapture() ? 0 : 1;
-}
-
 int main(int argc, char** argv)
 {
     ShellOptions options;
@@ -64,7 +49,11 @@ int main(int argc, char** argv)
         return 2;
     }
     if (options.help) {
-        std::fputs(UsageText(), stdout);
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (options.listScenes) {
+        std::fputs(SceneListText().c_str(), stdout);
         return 0;
     }
     static std::string overlayPath = OverlayPath(options);
@@ -116,25 +105,24 @@ int main(int argc, char** argv)
     }
 
     MusicInit();
-    if (!SetUpDisplay()) {
-        MusicClose();
-        SDL_Quit();
-        return 1;
-    }
     if (!AllocateTrueColorFrame()) {
         std::fputs("\376 Not enough memory!\n", stdout);
         MusicClose();
-        ReleaseDisplay();
         SDL_Quit();
         return 1;
     }
-    ShowMainWindow();
-    RunDemo();
+    UsePresentBackend(&SdlBackend);
+    if (!SdlBackend.open()) {
+        MusicClose();
+        SDL_Quit();
+        return 1;
+    }
+    if (RunDemo() == DemoQuit)
+        QuitSequence();
     if (!FreeMusic())
         ShowMessage("", "FreeSong");
     MusicClose();
-    ReleaseDisplay();
-    SDL_ShowCursor(SDL_ENABLE);
+    SdlBackend.close();
     SDL_Quit();
     return 0;
 }

@@ -1,30 +1,51 @@
 // Command-line parsing.
 #include "shell/options.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-const char* UsageText()
+#include "demo/demo.h"
+
+std::string SceneListText()
 {
-    return "Usage: tivrel [options]\n"
-           "Plays the demo. Without options the setup dialog chooses mode, window and sound.\n"
-           "  --windowed            run in a window (preset in the dialog)\n"
-           "  --fullscreen          run full screen (the default)\n"
-           "  --mode WxHxD          display mode, e.g. 640x480x32, one the display offers\n"
-           "  --nosound             mute the music (it still drives the demo)\n"
-           "  --no-dialog           skip the setup dialog; use the options given or the defaults\n"
-           "  --data FILE           overlay file (default: tivrel.ovl in the working directory,\n"
-           "                        then beside the program)\n"
-           "  --aspect 4:3|stretch  keep a 4:3 picture with black bars, or stretch it over the\n"
-           "                        whole screen or window (the default)\n"
-           "  --vsync               wait for the vertical blank when presenting\n"
-           "  --scene N             start at scene N (1..17)\n"
+    std::string text;
+    int count = SceneCount(SceneTable, SceneTableRows);
+    for (int n = 1; n <= count; n++) {
+        char line[96];
+        std::snprintf(line, sizeof line, "  %2d  %s\n", n, SceneName(SceneTable, SceneTableRows, n));
+        text += line;
+    }
+    return text;
+}
+
+std::string UsageText()
+{
+    char scene[96];
+    std::snprintf(scene, sizeof scene, "  --scene N             start at scene N (1..%d)\n",
+                  SceneCount(SceneTable, SceneTableRows));
+    return std::string("Usage: tivrel [options]\n"
+                       "Plays the demo. Without options the setup dialog chooses mode, window and sound.\n"
+                       "  --windowed            run in a window (preset in the dialog)\n"
+                       "  --fullscreen          run full screen (the default)\n"
+                       "  --mode WxHxD          display mode, e.g. 640x480x32, one the display offers\n"
+                       "  --nosound             mute the music (it still drives the demo)\n"
+                       "  --no-dialog           skip the setup dialog; use the options given or the defaults\n"
+                       "  --data FILE           overlay file (default: tivrel.ovl in the working directory,\n"
+                       "                        then beside the program)\n"
+                       "  --aspect 4:3|stretch  keep a 4:3 picture with black bars, or stretch it over the\n"
+                       "                        whole screen or window (the default)\n"
+                       "  --vsync               wait for the vertical blank when presenting\n") +
+           scene +
+           "  --list-scenes         list the scenes and exit\n"
            "  --capture DIR         render without display or sound device, as fast as possible,\n"
            "                        into DIR: timeline.csv, frames/NNNNNN.png, music.wav\n"
            "    --frames LIST       frames to write as PNG, e.g. 0:99,500,1200:1210 (default: all)\n"
            "    --video FILE        also encode the run with its soundtrack (needs ffmpeg)\n"
            "    --video-size WxH    size of that video (default 1280x800)\n"
-           "  --help                show this text\n";
+           "  --help                show this text\n"
+           "Scenes:\n" +
+           SceneListText();
 }
 
 // A positive decimal of 1..5 digits; advances *p past it.
@@ -102,6 +123,10 @@ bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* err
             if (!flag())
                 return false;
             options->help = true;
+        } else if (name == "--list-scenes") {
+            if (!flag())
+                return false;
+            options->listScenes = true;
         } else if (name == "--windowed") {
             if (!flag())
                 return false;
@@ -154,8 +179,9 @@ bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* err
                 return false;
             const char* p = v.c_str();
             int scene = 0;
-            if (!Number(&p, &scene) || *p != '\0' || scene > 17) {
-                *error = "bad --scene \"" + v + "\": expected a scene number from 1 to 17";
+            int count = SceneCount(SceneTable, SceneTableRows);
+            if (!Number(&p, &scene) || *p != '\0' || scene > count) {
+                *error = "bad --scene \"" + v + "\": expected a scene number from 1 to " + std::to_string(count);
                 return false;
             }
             options->scene = scene;

@@ -7,6 +7,7 @@
 
 struct ShellOptions {
     bool help = false;
+    bool listScenes = false;
     int windowed = -1;            // -1: not given (the dialog's box starts unchecked)
     bool nosound = false;
     bool haveMode = false;
@@ -15,7 +16,7 @@ struct ShellOptions {
     std::string dataPath;         // empty: the default search
     int aspect = AspectStretch;
     bool vsync = false;
-    int scene = 0;                // 0: not given; else 1..17
+    int scene = 0;                // 0: not given; else 1..scene count
     bool capture = false;
     CaptureSettings captureSettings;
 };
@@ -25,8 +26,10 @@ struct ShellOptions {
 // missing or malformed value, or capture options without --capture.
 bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* error);
 
-// The --help text.
-const char* UsageText();
+// The --help text, with the scene list.
+std::string UsageText();
+// One line per scene of the scene table: number and name.
+std::string SceneListText();
 
 // "WxH" / "WxHxD" with positive decimal numbers (at most 5 digits each). False on any
 // other text.

@@ -1,0 +1,20 @@
+#include <SDL.h>
+
+#include <cstdlib>
+
+#include "audio/audio.h"
+#include "shell/shell.h"
+#include "video/display.h"
+
+void QuitSequence()
+{
+    if (!StopMusic())
+        ShowMessage("", "StopSong");
+    if (!FreeMusic())
+        ShowMessage("", "FreeSong");
+    MusicClose();
+    CurrentPresentBackend()->close();
+    StopFrameTimer();
+    SDL_Quit();
+    std::exit(0);
+}
