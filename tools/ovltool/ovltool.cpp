@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "archive/content_format.h"
+#include "archive/entries.h"
 #include "archive/overlay_writer.h"
 
 namespace fs = std::filesystem;
@@ -17,8 +19,6 @@ using Bytes = std::vector<uint8_t>;
 
 // Largest entry the tool decodes (the demo's largest is 2,944,000 bytes).
 constexpr uint32_t MaxEntryBytes = 256u << 20;
-// A stream cannot expand by more than 256 bytes per 26 bits (an extended match).
-constexpr uint64_t MaxExpansion = 79;
 
 static int Usage(FILE* to)
 {
@@ -44,40 +44,23 @@ static std::string EntryName(const OverlayEntry& e)
     return std::string(e.name, strnlen(e.name, OverlayNameBytes));
 }
 
-static bool OpenArchive(const char* path)
+static bool OpenArchive(Archive* archive, const char* path)
 {
-    if (ZOH_OpenFile(path) == 0) return true;
-    Error(ZOH_Error());
+    if (ArchiveOpenFile(archive, path) == 0) return true;
+    Error(ArchiveError(archive));
     return false;
 }
 
 // Decodes entry i into *out (exactly unpackedSize bytes); false with a reason in *why.
-static bool DecodeEntry(int32_t i, Bytes* out, std::string* why)
+static bool DecodeEntry(Archive* archive, int32_t i, Bytes* out, std::string* why)
 {
-    const OverlayEntry& e = *ZOH_Entry(i);
-    if (e.unpackedSize > MaxEntryBytes) {
-        *why = "unpacked size " + std::to_string(e.unpackedSize) + " is too large for this tool";
+    uint32_t size = ArchiveEntrySize(archive, i);
+    if (size > MaxEntryBytes) {
+        *why = "unpacked size " + std::to_string(size) + " is too large for this tool";
         return false;
     }
-    if (e.unpackedSize > uint64_t(e.packedSize) * MaxExpansion + 256) {
-        *why = "unpacked size " + std::to_string(e.unpackedSize) + " cannot come from " +
-               std::to_string(e.packedSize) + " packed bytes";
-        return false;
-    }
-    Bytes packed(e.packedSize);
-    if (ZOH_ReadPacked(i, packed.data(), packed.size()) != 0) {
-        *why = ZOH_Error();
-        return false;
-    }
-    out->assign(e.unpackedSize, 0);
-    long n = ZOH_Unpack(packed.data(), packed.size(), out->data(), out->size());
-    if (n < 0) {
-        *why = "bad stream, or it decodes to more than " + std::to_string(e.unpackedSize) + " bytes";
-        return false;
-    }
-    if (uint64_t(n) != e.unpackedSize) {
-        *why = "decodes to " + std::to_string(n) + " bytes, directory says " +
-               std::to_string(e.unpackedSize);
+    if (ArchiveDecodeEntry(archive, i, out) != 0) {
+        *why = ArchiveError(archive);
         return false;
     }
     return true;
@@ -110,9 +93,10 @@ static bool ReadFile(const fs::path& path, Bytes* data)
 
 static int CmdList(const char* file)
 {
-    if (!OpenArchive(file)) return 1;
-    for (uint32_t i = 0; i < ZOH_EntryCount(); i++) {
-        const OverlayEntry& e = *ZOH_Entry(int32_t(i));
+    Archive archive;
+    if (!OpenArchive(&archive, file)) return 1;
+    for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
+        const OverlayEntry& e = *ArchiveEntry(&archive, int32_t(i));
         printf("%-12s %10u %10u %10u\n", EntryName(e).c_str(), e.packedSize, e.unpackedSize, e.offset);
     }
     return 0;
@@ -120,12 +104,13 @@ static int CmdList(const char* file)
 
 static int CmdExtract(const char* file, const char* name, const char* outPath)
 {
-    if (!OpenArchive(file)) return 1;
-    int32_t i = ZOH_Open(name, 512);
+    Archive archive;
+    if (!OpenArchive(&archive, file)) return 1;
+    int32_t i = ArchiveFind(&archive, name);
     if (i < 0) return Error(std::string("no entry \"") + name + "\" in " + file);
     Bytes data;
     std::string why;
-    if (!DecodeEntry(i, &data, &why)) return Error(std::string(name) + ": " + why);
+    if (!DecodeEntry(&archive, i, &data, &why)) return Error(std::string(name) + ": " + why);
     if (outPath) {
         if (!WriteFile(outPath, data)) return Error(std::string("cannot write ") + outPath);
     } else if ((!data.empty() && fwrite(data.data(), 1, data.size(), stdout) != data.size()) ||
@@ -137,13 +122,14 @@ static int CmdExtract(const char* file, const char* name, const char* outPath)
 
 static int CmdUnpack(const char* file, const char* dir)
 {
-    if (!OpenArchive(file)) return 1;
+    Archive archive;
+    if (!OpenArchive(&archive, file)) return 1;
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (!fs::is_directory(dir)) return Error(std::string("cannot create directory ") + dir);
     std::vector<std::string> seen;
-    for (uint32_t i = 0; i < ZOH_EntryCount(); i++) {
-        std::string name = EntryName(*ZOH_Entry(int32_t(i)));
+    for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
+        std::string name = EntryName(*ArchiveEntry(&archive, int32_t(i)));
         if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
             return Error("entry " + std::to_string(i) + " has a name unfit for a file: \"" + name + "\"");
         if (std::find(seen.begin(), seen.end(), name) != seen.end())
@@ -151,7 +137,7 @@ static int CmdUnpack(const char* file, const char* dir)
         seen.push_back(name);
         Bytes data;
         std::string why;
-        if (!DecodeEntry(int32_t(i), &data, &why)) return Error(name + ": " + why);
+        if (!DecodeEntry(&archive, int32_t(i), &data, &why)) return Error(name + ": " + why);
         std::string path = (fs::path(dir) / name).string();
         if (!WriteFile(path, data)) return Error("cannot write " + path);
     }
@@ -193,105 +179,69 @@ static int CmdPack(const char* dir, const char* outPath)
     return 0;
 }
 
-// What the demo reads from each entry, and the limits of the areas it reads through.
-struct Requirement {
-    const char* name;
-    uint32_t minBytes;     // bytes the demo reads from the decoded entry
-    uint32_t maxPacked;
-    uint32_t maxUnpacked;
-};
-constexpr uint32_t LoadPacked = 1048576, LoadUnpacked = 2944000, Scratch = 100000;
-constexpr uint32_t Texture = 10 + 768 + 65536, Picture = 778 + 64000, Closing = 10 + 768 + 64000;
-constexpr uint32_t MeshHeader = 6;   // one 3D Studio chunk header
-static const Requirement Requirements[] = {
-    {"music.s3m", 1, LoadPacked, 1048576},
-    {"bigang.dat", 512000, LoadPacked, LoadUnpacked},
-    {"angrad1.dat", 128000, LoadPacked, LoadUnpacked},
-    {"angrad2.dat", 128000, LoadPacked, LoadUnpacked},
-    {"angrad3.dat", 128000, LoadPacked, LoadUnpacked},
-    {"angrad4.dat", 128000, LoadPacked, LoadUnpacked},
-    {"angrad5.dat", 128000, LoadPacked, LoadUnpacked},
-    {"angrad6.dat", 128000, LoadPacked, LoadUnpacked},
-    {"angrad7.dat", 128000, LoadPacked, LoadUnpacked},
-    {"tivrel.scx", Picture, LoadPacked, LoadUnpacked},
-    {"name1.scx", Picture, LoadPacked, LoadUnpacked},
-    {"name2.scx", Picture, LoadPacked, LoadUnpacked},
-    {"name3.scx", Picture, LoadPacked, LoadUnpacked},
-    {"movement.dat", 28672, LoadPacked, LoadUnpacked},
-    {"euf0009.scx", Texture, LoadPacked, LoadUnpacked},
-    {"euf0010.scx", Texture, LoadPacked, LoadUnpacked},
-    {"euf0011.scx", Texture, LoadPacked, LoadUnpacked},
-    {"8emp_g.scx", Texture, LoadPacked, LoadUnpacked},
-    {"18soh.scx", Texture, LoadPacked, LoadUnpacked},
-    {"7venus.scx", Texture, LoadPacked, LoadUnpacked},
-    {"lyrics.scx", Picture, LoadPacked, LoadUnpacked},
-    {"backgr.dat", 128000, LoadPacked, LoadUnpacked},
-    {"groups.dat", 2944000, LoadPacked, LoadUnpacked},
-    {"star.3ds", MeshHeader, Scratch, Scratch},
-    {"jo2.3ds", MeshHeader, Scratch, Scratch},
-    {"jo6.3ds", MeshHeader, Scratch, Scratch},
-    {"part5.3ds", MeshHeader, Scratch, Scratch},
-    {"new4.3ds", MeshHeader, Scratch, Scratch},
-    {"stucco1.3ds", MeshHeader, Scratch, Scratch},
-    {"23mview.scx", Texture, Scratch, Scratch},
-    {"11cont.scx", Texture, Scratch, Scratch},
-    {"23mview2.scx", Texture, Scratch, Scratch},
-    {"18soh3d.scx", Texture, Scratch, Scratch},
-    {"15mview.scx", Texture, Scratch, Scratch},
-    {"14soh.scx", Texture, Scratch, Scratch},
-    {"thx.scx", Closing, Scratch, Scratch},
-};
+// Limits of the areas the demo reads each entry through: the loading areas are
+// MusicBuffer (packed) and GroupsImage (unpacked), the scratch areas 100,000 bytes each.
+// The module is handed to the player as the fixed read, so it must fit that read.
+static uint32_t MaxPacked(const DataEntry& d)
+{
+    return d.area == LoadingArea ? MusicReadBytes : ScratchEntryBytes;
+}
+static uint32_t MaxUnpacked(const DataEntry& d)
+{
+    if (d.area == ScratchArea) return ScratchEntryBytes;
+    return d.kind == EntryMusic ? d.reads[0] : StripBytes;
+}
 
 static int CmdVerify(const char* file)
 {
-    if (!OpenArchive(file)) return 1;
+    Archive archive;
+    if (!OpenArchive(&archive, file)) return 1;
+    uint32_t count = ArchiveEntryCount(&archive);
     int problems = 0;
     auto problem = [&](const std::string& name, const std::string& what) {
         printf("%s: %s\n", name.c_str(), what.c_str());
         problems++;
     };
-    std::vector<bool> decoded(ZOH_EntryCount(), false);
     std::vector<std::string> seen;
-    for (uint32_t i = 0; i < ZOH_EntryCount(); i++) {
-        std::string name = EntryName(*ZOH_Entry(int32_t(i)));
+    for (uint32_t i = 0; i < count; i++) {
+        std::string name = EntryName(*ArchiveEntry(&archive, int32_t(i)));
         if (std::find(seen.begin(), seen.end(), name) != seen.end())
             problem(name, "name occurs twice; the reader only finds the first");
         seen.push_back(name);
         Bytes data;
         std::string why;
-        decoded[i] = DecodeEntry(int32_t(i), &data, &why);
-        if (!decoded[i]) problem(name, why);
+        if (!DecodeEntry(&archive, int32_t(i), &data, &why)) problem(name, why);
     }
-    for (const Requirement& r : Requirements) {
-        int32_t i = ZOH_Open(r.name, 512);
-        if (i < 0) {
-            problem(r.name, "missing");
+    for (int k = 0; k < DataEntryCount; k++) {
+        const DataEntry& d = DataEntries[k];
+        const OverlayEntry* e = ArchiveEntry(&archive, ArchiveFind(&archive, d.name));
+        if (!e) {
+            problem(d.name, "missing");
             continue;
         }
-        const OverlayEntry& e = *ZOH_Entry(i);
-        if (e.unpackedSize < r.minBytes)
-            problem(r.name, "holds " + std::to_string(e.unpackedSize) + " bytes, the demo reads " +
-                                std::to_string(r.minBytes));
-        if (e.packedSize > r.maxPacked)
-            problem(r.name, "packed size " + std::to_string(e.packedSize) + " exceeds " +
-                                std::to_string(r.maxPacked));
-        if (e.unpackedSize > r.maxUnpacked)
-            problem(r.name, "unpacked size " + std::to_string(e.unpackedSize) + " exceeds " +
-                                std::to_string(r.maxUnpacked));
+        if (e->unpackedSize < DataEntryNeeds(d))
+            problem(d.name, "holds " + std::to_string(e->unpackedSize) + " bytes, the demo reads " +
+                                std::to_string(DataEntryNeeds(d)));
+        if (e->packedSize > MaxPacked(d))
+            problem(d.name, "packed size " + std::to_string(e->packedSize) + " exceeds " +
+                                std::to_string(MaxPacked(d)));
+        if (e->unpackedSize > MaxUnpacked(d))
+            problem(d.name, "unpacked size " + std::to_string(e->unpackedSize) + " exceeds " +
+                                std::to_string(MaxUnpacked(d)));
     }
     if (problems) {
-        printf("verify: %s: %u entries, %d problem%s\n", file, ZOH_EntryCount(), problems,
+        printf("verify: %s: %u entries, %d problem%s\n", file, count, problems,
                problems == 1 ? "" : "s");
         return 1;
     }
-    printf("verify: %s: %u entries, all decode, everything the demo reads is present\n", file,
-           ZOH_EntryCount());
+    printf("verify: %s: %u entries, all decode, everything the demo reads is present\n", file, count);
     return 0;
 }
 
 static int CmdInfo(const char* file)
 {
-    if (!OpenArchive(file)) return 1;
+    Archive archive;
+    if (!OpenArchive(&archive, file)) return 1;
     printf("%-12s %10s %10s %7s %6s\n", "name", "packed", "unpacked", "ratio", "bpb");
     uint64_t packed = 0, unpacked = 0;
     auto row = [](const char* name, uint64_t p, uint64_t u) {
@@ -300,8 +250,8 @@ static int CmdInfo(const char* file)
         printf("%-12s %10llu %10llu %6.1f%% %6.3f\n", name, (unsigned long long)p,
                (unsigned long long)u, ratio, bpb);
     };
-    for (uint32_t i = 0; i < ZOH_EntryCount(); i++) {
-        const OverlayEntry& e = *ZOH_Entry(int32_t(i));
+    for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
+        const OverlayEntry& e = *ArchiveEntry(&archive, int32_t(i));
         row(EntryName(e).c_str(), e.packedSize, e.unpackedSize);
         packed += e.packedSize;
         unpacked += e.unpackedSize;
