@@ -1,29 +1,75 @@
-// Real-time playback: through SDL's dummy driver (a device that consumes sound at
-// the right pace) and with no driver at all (the silent sink). Either way the
-// position must advance through the song and end past its last order.
+// Real time: the 50 Hz timer thread, and playback through SDL's dummy driver (a
+// device that consumes sound at the right pace) or with no driver (the silent sink).
+// Counts and positions are compared with the time that really passed, with margins
+// for a loaded machine.
 #include "audio_test_support.h"
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
-// 4 orders of 12 rows at 20 ms a row: just under a second of music.
-MiniS3mOptions SecondLongModule() {
-    return MiniS3mOptions{.orders = 4, .patterns = 4, .rowsPerOrder = 12};
+double TicksIn(Clock::duration d) {
+    return std::chrono::duration<double>(d).count() * 50.0;
 }
 
-// Polls the position until the song ends (or 10 s pass); returns what was seen.
-// The position heard can never be ahead of the time since StartMusic: row r of the
-// song starts r x 20 ms in, so seeing it earlier means the output's latency was
-// not taken off (a device renders well ahead of what it plays).
-std::vector<Position> PlayToTheEnd(int soundOn) {
-    std::vector<uint8_t> buffer = PaddedModule(SecondLongModule());
-    EXPECT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
-    std::fill(buffer.begin(), buffer.end(), 0);
+using FrameTimerTest = AudioTest;
+
+TEST_F(FrameTimerTest, CountsFiftyASecondAndStops) {
+    // A thread held up must tick once per missed deadline, or the count falls behind
+    // the time passed; a second timer, or a 10 or 25 ms period, goes past the bounds.
+    StartFrameTimer();
+    StartFrameTimer();
+    const auto before = Clock::now();
+    const uint32_t first = TickCounters[2].load();
+    const auto after = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const auto beforeEnd = Clock::now();
+    const uint32_t counted = TickCounters[2].load() - first;
+    const auto afterEnd = Clock::now();
+    EXPECT_GE(double(counted), TicksIn(beforeEnd - after) - 8.0);
+    EXPECT_LE(double(counted), TicksIn(afterEnd - before) + 8.0);
+
+    StopFrameTimer();
+    const uint32_t stopped = TickCounters[2].load();
+    std::this_thread::sleep_for(milliseconds(100));
+    EXPECT_EQ(TickCounters[2].load(), stopped);
+    StopFrameTimer();   // harmless
+    StartFrameTimer();  // and the timer runs again
+    std::this_thread::sleep_for(milliseconds(100));
+    EXPECT_GT(TickCounters[2].load(), stopped);
+}
+
+TEST_F(FrameTimerTest, TicksAreNeverLostToConcurrentIncrements) {
+    StartFrameTimer();
+    const auto start = Clock::now();
+    for (int i = 0; i < 100000; i++) TickHandler();
+    const uint32_t timerTicksBound = uint32_t(TicksIn(Clock::now() - start)) + 2;
+    StopFrameTimer();
+    EXPECT_GE(TickCounters[1].load(), 100000u);
+    EXPECT_LE(TickCounters[1].load(), 100000u + timerTicksBound);
+}
+
+class RealTimeTest : public AudioTest {
+protected:
+    void UseDriver(const char* driver) { setenv("SDL_AUDIODRIVER", driver, 1); }
+    void TearDown() override {
+        AudioTest::TearDown();
+        unsetenv("SDL_AUDIODRIVER");
+    }
+    // 4 orders of 12 rows at 20 ms a row: just under a second.
+    std::vector<uint8_t> buffer = PaddedModule({.orders = 4, .rowsPerOrder = 12});
+};
+
+// Polls the position until the song ends (or 10 s pass) and checks what was seen:
+// every order, in order, ending at the end order. Row r of the song starts r x 20 ms
+// in, so hearing it sooner means the output's latency was not taken off.
+void PlayToTheEnd(int soundOn) {
     const auto start = Clock::now();
     StartMusic(soundOn);
     std::vector<Position> seen;
@@ -34,109 +80,68 @@ std::vector<Position> PlayToTheEnd(int soundOn) {
             seen.push_back(CurrentPosition());
             if (MusicPosition.order == MusicEndOrder) break;
             const int rowIndex = (MusicPosition.order - 1) * 12 + MusicPosition.row;
-            EXPECT_LE(std::chrono::milliseconds(20 * rowIndex), elapsed)
+            EXPECT_LE(milliseconds(20 * rowIndex), elapsed)
                 << "order " << int(MusicPosition.order) << " row " << int(MusicPosition.row);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(milliseconds(2));
     }
-    return seen;
-}
-
-void ExpectWholeSongInOrder(const std::vector<Position>& seen) {
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.front(), Position(1, 0));
     EXPECT_EQ(seen.back(), Position(MusicEndOrder, 0));
-    int orderSeen[5] = {};
+    bool orderSeen[5] = {};
     for (size_t i = 1; i < seen.size(); i++) {
         EXPECT_TRUE(seen[i - 1] < seen[i]) << "went back at " << i;
-        if (seen[i].first <= 4) orderSeen[seen[i].first]++;
+        if (seen[i].first <= 4) orderSeen[seen[i].first] = true;
     }
-    for (int order = 1; order <= 4; order++) EXPECT_GT(orderSeen[order], 0) << order;
-    // Rows arrive a few at a time at most (5.8 ms snapshots, 20 ms rows).
-    EXPECT_GT(seen.size(), size_t(24));
+    for (int order = 1; order <= 4; order++) EXPECT_TRUE(orderSeen[order]) << order;
+    EXPECT_GT(seen.size(), size_t(24));   // 5.8 ms snapshots of 20 ms rows
 }
 
-class RealTimeTest : public AudioTest {
-protected:
-    void UseDriver(const char* driver) { setenv("SDL_AUDIODRIVER", driver, 1); }
-    void TearDown() override {
-        AudioTest::TearDown();
-        unsetenv("SDL_AUDIODRIVER");
+TEST_F(RealTimeTest, SongPlaysThroughOnTheDeviceMutedAndInTheSilentSink) {
+    const std::pair<const char*, int> cases[] = {{"dummy", 1}, {"dummy", 0}, {"no-such-driver", 1}};
+    for (auto [driver, soundOn] : cases) {
+        SCOPED_TRACE(std::string(driver) + (soundOn ? "" : ", muted"));
+        UseDriver(driver);
+        MusicInit();
+        ASSERT_EQ(MusicHasDevice(), std::string(driver) == "dummy");
+        if (MusicHasDevice()) {
+            EXPECT_GE(MusicLatencyFrames(), 2 * 256);
+        }
+        ASSERT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
+        PlayToTheEnd(soundOn);
+        EXPECT_TRUE(FreeMusic());
+        MusicClose();
     }
-};
-
-TEST_F(RealTimeTest, DummyDevicePlaysTheSongThrough) {
-    UseDriver("dummy");
-    MusicInit();
-    ASSERT_TRUE(MusicHasDevice());
-    EXPECT_GE(MusicLatencyFrames(), 2 * 256);
-    ExpectWholeSongInOrder(PlayToTheEnd(1));
-    EXPECT_TRUE(StopMusic());
-    EXPECT_TRUE(FreeMusic());
-}
-
-TEST_F(RealTimeTest, WithoutAnyDriverTheSilentSinkPlaysTheSongThrough) {
-    UseDriver("no-such-driver");
-    MusicInit();
-    ASSERT_FALSE(MusicHasDevice());
-    ExpectWholeSongInOrder(PlayToTheEnd(1));
-}
-
-TEST_F(RealTimeTest, WithoutMusicInitTheSinkStillPlays) {
-    ExpectWholeSongInOrder(PlayToTheEnd(0));
-}
-
-TEST_F(RealTimeTest, NosoundOnTheDeviceStillAdvances) {
-    UseDriver("dummy");
-    MusicInit();
-    ExpectWholeSongInOrder(PlayToTheEnd(0));
-}
-
-TEST_F(RealTimeTest, SongIsNotFinishedAtOnce) {
-    // Real time, not as fast as the player can render: after 200 ms the song
-    // (just under a second) is still in its first half.
-    UseDriver("dummy");
-    MusicInit();
-    std::vector<uint8_t> buffer = PaddedModule(SecondLongModule());
-    ASSERT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
-    StartMusic(1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    UpdateMusicPosition();
-    EXPECT_LE(MusicPosition.order, 2);
 }
 
 TEST_F(RealTimeTest, EndPathsStopRenderingBeforeTheModuleGoes) {
-    // Normal end: free without stop, while the device is rendering.
+    // Normal end: free while the song renders; quit: stop, then free. Either way the
+    // renderer is gone before the module, and the position stays where it was.
     for (const char* driver : {"dummy", "no-such-driver"}) {
-        UseDriver(driver);
-        MusicInit();
-        std::vector<uint8_t> buffer = PaddedModule(SecondLongModule());
-        ASSERT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
-        StartMusic(1);
-        std::this_thread::sleep_for(std::chrono::milliseconds(60));
-        EXPECT_TRUE(FreeMusic()) << driver;
-        UpdateMusicPosition();   // after the song is gone: leaves the position alone
-        MusicClose();
-        // Quit sequence: stop, free, close.
-        MusicInit();
-        ASSERT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
-        StartMusic(1);
-        std::this_thread::sleep_for(std::chrono::milliseconds(60));
-        UpdateMusicPosition();
-        EXPECT_TRUE(StopMusic()) << driver;
-        const Position stopped = CurrentPosition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(60));
-        UpdateMusicPosition();
-        EXPECT_EQ(CurrentPosition(), stopped);
-        EXPECT_TRUE(FreeMusic()) << driver;
-        MusicClose();
+        for (bool quit : {false, true}) {
+            SCOPED_TRACE(std::string(driver) + (quit ? ", quit" : ", normal end"));
+            UseDriver(driver);
+            MusicInit();
+            ASSERT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
+            StartMusic(1);
+            std::this_thread::sleep_for(milliseconds(60));
+            UpdateMusicPosition();
+            const Position reached = CurrentPosition();
+            if (quit) {
+                EXPECT_TRUE(StopMusic());
+            }
+            EXPECT_TRUE(FreeMusic());
+            std::this_thread::sleep_for(milliseconds(40));
+            UpdateMusicPosition();
+            EXPECT_EQ(CurrentPosition(), reached);
+            MusicClose();
+        }
     }
 }
 
 TEST_F(RealTimeTest, CaptureTakesOverASongAlreadyPlaying) {
     UseDriver("dummy");
     MusicInit();
-    std::vector<uint8_t> buffer = PaddedModule(SecondLongModule());
     ASSERT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
     StartMusic(1);
     ASSERT_TRUE(UseVirtualClock(nullptr));
