@@ -1,6 +1,7 @@
 // Golden frames of the whole demo, scenes 1..17: the program renders the default data in capture
 // mode (virtual clock, so every run is identical) and each chosen frame's RGB
-// pixels are hashed and compared with tests/demo/golden_frames.txt.
+// pixels are hashed and compared with tests/demo/golden_frames.txt, and so are the
+// whole soundtrack (music.wav) and the timeline (timeline.csv) of the run.
 //
 // Regenerate after an intended change of content or drawing:
 //   tools/update_golden.sh [build dir]
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -39,6 +41,14 @@ uint64_t Fnv1a(const std::vector<uint8_t>& bytes) {
     }
     return h;
 }
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Files of the run pinned whole, besides the frames.
+const char* const PinnedFiles[] = {"music.wav", "timeline.csv"};
 
 // RGB pixels of a PNG file; empty when it cannot be read.
 std::vector<uint8_t> ReadRgb(const std::string& path) {
@@ -96,9 +106,21 @@ TEST(GoldenFrames, WholeDemoMatchesTheRecordedCapture) {
         actual[f] = {scenes[f], Fnv1a(rgb)};
     }
 
+    std::map<std::string, uint64_t> files;
+    for (const char* name : PinnedFiles) {
+        std::vector<uint8_t> bytes = ReadFile(dir + "/" + name);
+        ASSERT_FALSE(bytes.empty()) << name;
+        files[name] = Fnv1a(bytes);
+    }
+
     if (std::getenv("TIVREL_UPDATE_GOLDEN") != nullptr) {
         std::ofstream out(GoldenPath);
         out << "# frame scene rgb-fnv1a64 (written by tools/update_golden.sh)\n";
+        for (const auto& [name, hash] : files) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%s %016llx\n", name.c_str(), (unsigned long long)hash);
+            out << line;
+        }
         for (const auto& [f, g] : actual) {
             char line[64];
             std::snprintf(line, sizeof line, "%d %d %016llx\n", f, g.scene, (unsigned long long)g.hash);
@@ -111,10 +133,17 @@ TEST(GoldenFrames, WholeDemoMatchesTheRecordedCapture) {
     std::ifstream in(GoldenPath);
     ASSERT_TRUE(in) << "no golden file; run tools/update_golden.sh";
     std::map<int, GoldenFrame> golden;
+    std::map<std::string, uint64_t> goldenFiles;
     std::string line;
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#') continue;
         std::istringstream fields(line);
+        if (!std::isdigit(static_cast<unsigned char>(line[0]))) {
+            std::string name, hash;
+            fields >> name >> hash;
+            goldenFiles[name] = std::stoull(hash, nullptr, 16);
+            continue;
+        }
         int f = 0, scene = 0;
         std::string hash;
         fields >> f >> scene >> hash;
@@ -128,6 +157,13 @@ TEST(GoldenFrames, WholeDemoMatchesTheRecordedCapture) {
         if (a.hash != g.hash) {
             ++mismatches;
             ADD_FAILURE() << "frame " << f << " (scene " << a.scene << ") differs from the golden capture";
+        }
+    }
+    for (const char* name : PinnedFiles) {
+        ASSERT_TRUE(goldenFiles.count(name)) << name << " has no golden hash; run tools/update_golden.sh";
+        if (files[name] != goldenFiles[name]) {
+            ++mismatches;
+            ADD_FAILURE() << name << " differs from the golden capture";
         }
     }
     if (mismatches == 0) fs::remove_all(dir);

@@ -11,10 +11,11 @@
 
 #include "archive/archive.h"
 #include "archive/overlay_writer.h"
+#include "demo/buffers.h"
+#include "demo/scenes3d.h"
 #include "effects/effects.h"
 #include "engine3d/chunk_file.h"
 #include "engine3d/mesh.h"
-#include "engine3d/scenes3d.h"
 #include "video/video.h"
 
 namespace {
@@ -80,7 +81,7 @@ protected:
         ObjectTexturePalette = objectPalette.data();
         for (size_t k = 0; k < emp8g.size(); k++)
             emp8g[k] = uint8_t(200 + k);
-        Emp8gPicture = emp8g.data();
+        TextureEmp8g = emp8g.data();
     }
     void SetUp() override { FrameBuffer = DemoFrame; }
     static std::string path;
@@ -108,7 +109,8 @@ TEST_F(MeshScenes, LoaderGivesTheFirstObjectModeTargetAndAlignedTexture)
 TEST_F(MeshScenes, SetUpBuildsThePaletteAndBackgroundOfItsScene)
 {
     // Scene 11: palette and background from the object's own texture, then release.
-    RunMeshScene(11, false);
+    SetUpScene11();
+    EndMeshScene();
     EXPECT_EQ(CurrentPalette[700], 700 & 63);
     EXPECT_EQ(CurrentTexture[0], 7);
     EXPECT_EQ(FrameBuffer, DemoFrame);   // never left on a released target
@@ -116,7 +118,8 @@ TEST_F(MeshScenes, SetUpBuildsThePaletteAndBackgroundOfItsScene)
 
     // Scene 12: colours 0..85 and the background from the 8emp_g picture, colours
     // 86..255 from the object's texture.
-    RunMeshScene(12, false);
+    SetUpScene12();
+    EndMeshScene();
     EXPECT_EQ(CurrentPalette[257], uint8_t(200 + 257));
     EXPECT_EQ(CurrentPalette[258], 258 & 63);
     EXPECT_EQ(CurrentPalette[767], 767 & 63);

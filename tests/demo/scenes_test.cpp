@@ -97,6 +97,16 @@ protected:
 
 }  // namespace
 
+// Runs the rows of scene `number` through the frame loop: with `play`, frames until
+// each row's limit; without, only the set-up (as for a scene before --scene).
+static void RunScene(int number, bool play) {
+    int first = 0;
+    while (SceneTable[first].number != number) ++first;
+    int rows = 0;
+    while (first + rows < SceneTableRows && SceneTable[first + rows].number == number) ++rows;
+    RunScenes(SceneTable + first, rows, play ? number : number + 1);
+}
+
 TEST(SceneTiming, TitleConditionAndLimits) {
     EXPECT_FALSE(TitleVisible(0, 0));
     EXPECT_FALSE(TitleVisible(1, 63));
@@ -105,15 +115,15 @@ TEST(SceneTiming, TitleConditionAndLimits) {
     EXPECT_TRUE(TitleVisible(3, 0));
     int previous = 0;
     for (int scene = 1; scene <= 17; ++scene) {
-        EXPECT_GT(SceneLimit(scene), previous) << scene;
-        previous = SceneLimit(scene);
+        EXPECT_GT(SceneLimit(SceneTable, SceneTableRows, scene), previous) << scene;
+        previous = SceneLimit(SceneTable, SceneTableRows, scene);
     }
-    EXPECT_EQ(SceneLimit(1), 6);
-    EXPECT_EQ(SceneLimit(2), 12);
-    EXPECT_EQ(SceneLimit(10), 30);
-    EXPECT_EQ(SceneLimit(17), 64);
-    EXPECT_EQ(SceneLimit(0), 0);
-    EXPECT_EQ(SceneLimit(18), 0);
+    EXPECT_EQ(SceneLimit(SceneTable, SceneTableRows, 1), 6);
+    EXPECT_EQ(SceneLimit(SceneTable, SceneTableRows, 2), 12);
+    EXPECT_EQ(SceneLimit(SceneTable, SceneTableRows, 10), 30);
+    EXPECT_EQ(SceneLimit(SceneTable, SceneTableRows, 17), 64);
+    EXPECT_EQ(SceneLimit(SceneTable, SceneTableRows, 0), 0);
+    EXPECT_EQ(SceneLimit(SceneTable, SceneTableRows, 18), 0);
 }
 
 TEST_F(TunnelScenes, Scene1DrawsOneMorphStepAndTheTitle) {
@@ -122,7 +132,7 @@ TEST_F(TunnelScenes, Scene1DrawsOneMorphStepAndTheTitle) {
     std::memcpy(texture.data(), pixels.data(), TextureBytes);
     TickCounters[0].store(99);
     TickCounters[2].store(300);
-    RunTunnelScene(1, true);
+    RunScene(1, true);
     EXPECT_EQ(TickCounters[0].load(), 0u);
     EXPECT_EQ(map, maps[0]);
     EXPECT_EQ(palette[3 * 238 + 1], 20);   // overlay colours loaded
@@ -140,7 +150,7 @@ TEST_F(TunnelScenes, Scene1DrawsOneMorphStepAndTheTitle) {
 
 TEST_F(TunnelScenes, Scene2ShowsTheLastNameOverTheTunnel) {
     TickCounters[2].store(7);
-    RunTunnelScene(2, true);
+    RunScene(2, true);
     EXPECT_EQ(map, maps[1]);
     EXPECT_EQ(0, std::memcmp(palette.data(), euf0010.data(), 711));
     EXPECT_EQ(palette[3 * 245], 63);   // OverlayColours 245 = white
@@ -155,7 +165,7 @@ TEST_F(TunnelScenes, Scene3StartsAtRecord736) {
     std::memcpy(&movement[32 * 736], xy, 8);
     auto pixels = Pattern(TextureBytes, 77);
     std::memcpy(texture.data(), pixels.data(), TextureBytes);
-    RunTunnelScene(3, true);
+    RunScene(3, true);
     EXPECT_EQ(TickCounters[0].load(), 736u);
     for (int j = 0; j < 200; ++j)
         ASSERT_EQ(0, std::memcmp(&map[640 * j], &bigMap[1280 * (7 + j) + 10], 640)) << j;
@@ -189,7 +199,7 @@ TEST_F(TunnelScenes, Scenes4To10SetUpAndKernel) {
     for (const Expect& e : expects) {
         const uint8_t f = uint8_t(e.scene * 37);
         TickCounters[2].store(f);
-        RunTunnelScene(e.scene, true);
+        RunScene(e.scene, true);
         // Scenes 6 and 8 keep the texture (and palette) of the scene before.
         EXPECT_EQ(map, maps[e.map - 1]) << e.scene;
         EXPECT_EQ(texture, Pixels(*e.texture)) << e.scene;
@@ -207,12 +217,12 @@ TEST_F(TunnelScenes, Scenes4To10SetUpAndKernel) {
 }
 
 TEST_F(TunnelScenes, SetUpWithoutPlayDrawsNoFrame) {
-    RunTunnelScene(1, false);
+    RunScene(1, false);
     EXPECT_EQ(0, std::memcmp(WorkingWave, WaveA, 256));
     std::fill(frame.begin(), frame.end(), 9);
-    RunTunnelScene(6, false);   // scene 6 does not clear
+    RunScene(6, false);   // scene 6 does not clear
     EXPECT_EQ(frame, std::vector<uint8_t>(64000, 9));
     EXPECT_EQ(map, maps[3]);
-    RunTunnelScene(5, false);   // scene 5 clears in its set-up
+    RunScene(5, false);   // scene 5 clears in its set-up
     EXPECT_EQ(frame, std::vector<uint8_t>(64000, 0));
 }

@@ -3,6 +3,8 @@
 // slab has the vertex layout that scene relies on.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -12,9 +14,7 @@
 #include "archive/pack.h"
 #include "engine3d/mesh.h"
 #include "engine3d/render.h"
-
-// The mesh writer of the content generator, compiled into this test.
-#include "../../tools/gencontent/meshes.cpp"
+#include "gencontent/content.h"
 
 namespace {
 
