@@ -1,7 +1,8 @@
 // Contact sheet: every texture and picture with its palette, every map through its
 // kernel over a test grid and over its scene's texture, and a still of each scene
-// composed the way the demo composes it. Reads the entries back from dir, so the
-// sheet shows exactly what was written.
+// composed the way the demo composes it, through the demo's own effect kernels and
+// 3D renderer. Reads the entries back from dir, so the sheet shows exactly what was
+// written.
 #include "gencontent/content.h"
 
 #include <png.h>
@@ -9,6 +10,15 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+
+#include "archive/content_format.h"
+#include "archive/entries.h"
+#include "effects/effects.h"
+#include "effects/kernels.h"
+#include "engine3d/mesh.h"
+#include "engine3d/render.h"
+#include "gencontent/generator_math.h"
+#include "gencontent/text.h"
 
 namespace {
 
@@ -50,53 +60,42 @@ void Label(Canvas* c, int x, int y, const std::string& text) {
         }
 }
 
-// The kernels, with the orientation of each: column and row from (m0, m1) and f.
-enum Kernel { WaveTunnel, Effect1, Effect3, Effect4, Effect5, Effect6, Effect7, Effect8, Back1, Back2 };
+// The texture-map kernels as the demo's named effects call them, at phase f.
+enum class Kernel { WaveTunnel, Effect1, Effect3, Effect4, Effect5, Effect6, Effect7, Effect8, Back1, Back2 };
 
-uint8_t WaveA[256], WaveB[256];
-const uint8_t Bump[16] = {1, 1, 1, 1, 1, 2, 2, 3, 4, 4, 5, 6, 7, 8, 9, 10};
+uint8_t WaveTableA[256], WaveTableB[256];
 
-std::vector<uint8_t> Render(Kernel k, const std::vector<uint8_t>& map, const std::vector<uint8_t>& tex, int f) {
-    std::vector<uint8_t> out(64000);
-    for (int p = 0; p < 64000; p++) {
-        uint8_t m0 = map[p * 2], m1 = map[p * 2 + 1];
-        int col = 0, row = 0;
-        switch (k) {
-        case WaveTunnel: col = m0; row = m1 + f + WaveA[(m0 + f) & 255]; break;
-        case Effect1: col = m1 + 2 * f; row = m0; break;
-        case Effect3: {
-            int b = WaveA[(m1 + f) & 255] >> 2;
-            col = m1 + b; row = m0 + f + Bump[b];
-            break;
-        }
-        case Effect4: col = m1 + f; row = m0 + WaveB[(m1 + 2 * f) & 255]; break;
-        case Effect5: {
-            int v = (65536 - (m0 * 256 + m1)) & 0xFFFF;
-            int rr = v >> 8, cc = v & 255;
-            col = cc + f; row = rr + WaveA[(cc + 2 * f) & 255];
-            break;
-        }
-        case Effect6: col = m0 + f; row = m1 + WaveB[(m0 + 2 * f) & 255]; break;
-        case Effect7: col = m1 + f; row = m0 + WaveA[(m1 + 2 * f) & 255]; break;
-        case Effect8: {
-            int b = WaveA[(m0 + f) & 255] >> 2;
-            col = m0 + b; row = f - m1 + Bump[b];
-            break;
-        }
-        case Back1: col = m1 + f + WaveA[f & 255]; row = m0 + WaveB[f & 255]; break;
-        case Back2: col = m0 + WaveB[f & 255]; row = m1 + WaveA[f & 255]; break;
-        }
-        out[p] = tex[((row & 255) << 8) | (col & 255)];
+std::vector<uint8_t> Render(Kernel k, const std::vector<uint8_t>& map, const std::vector<uint8_t>& tex, int phase) {
+    std::vector<uint8_t> out(PicturePixelBytes);
+    const uint8_t* m = map.data();
+    const uint8_t* t = tex.data();
+    uint8_t f = (uint8_t)phase;
+    switch (k) {
+    case Kernel::WaveTunnel: WaveTunnelKernel(m, t, WaveTableA, out.data(), f); break;
+    case Kernel::Effect1: ShiftMapKernel(m, t, out.data(), (uint8_t)(2 * f), 0); break;
+    case Kernel::Effect3: MapEffect3Kernel(m, t, WaveTableA, BumpTable, out.data(), f); break;
+    case Kernel::Effect4: RippleKernel(m, t, WaveTableB, out.data(), f); break;
+    case Kernel::Effect5: NegatedRippleKernel(m, t, WaveTableA, out.data(), f); break;
+    case Kernel::Effect6: SwappedRippleKernel(m, t, WaveTableB, out.data(), f); break;
+    case Kernel::Effect7: RippleKernel(m, t, WaveTableA, out.data(), f); break;
+    case Kernel::Effect8: MapEffect8Kernel(m, t, WaveTableA, BumpTable, out.data(), f); break;
+    case Kernel::Back1: ShiftMapKernel(m, t, out.data(), (uint8_t)(f + WaveTableA[f]), WaveTableB[f]); break;
+    case Kernel::Back2: ShiftMapSwappedKernel(m, t, out.data(), WaveTableB[f], WaveTableA[f]); break;
     }
     return out;
 }
 
+// `rows` rows of pic from srcRow on, over frame from dstRow on, with colour base `base`.
 void Overlay(std::vector<uint8_t>* frame, const std::vector<uint8_t>& pic, int srcRow, int rows, int dstRow, int base) {
-    for (int y = 0; y < rows; y++)
-        for (int x = 0; x < 320; x++) {
-            uint8_t v = pic[(srcRow + y) * 320 + x];
-            if (v) (*frame)[(dstRow + y) * 320 + x] = (uint8_t)(v + base);
-        }
+    OverlayKernel(&pic[(size_t)srcRow * PictureWidth], &(*frame)[(size_t)dstRow * PictureWidth], rows, (uint8_t)base);
+}
+
+// Runs one of the demo's colour loaders (LoadOverlayColours, LoadLyricsColours) on palette.
+void LoadColours(uint8_t* palette, void (*load)()) {
+    uint8_t* demoPalette = CurrentPalette;
+    CurrentPalette = palette;
+    load();
+    CurrentPalette = demoPalette;
 }
 
 // A test texture: a coloured grid, so the map's shape reads directly.
@@ -120,25 +119,41 @@ void TestTexture(std::vector<uint8_t>* tex, uint8_t* palette) {
     }
 }
 
-// An environment-mapped ball over a frame: u, v from the sphere's normal.
-void Ball(std::vector<uint8_t>* frame, const std::vector<uint8_t>& tex, bool envMap) {
-    const double cx = 160, cy = 100, r = 72;
-    for (int y = 0; y < 200; y++)
-        for (int x = 0; x < 320; x++) {
-            double nx = (x - cx) / r, ny = (y - cy) / r, d = nx * nx + ny * ny;
-            if (d >= 1) continue;
-            int u, v;
-            if (envMap) {
-                u = (int)RoundHalfUp(128 + nx * 120);
-                v = (int)RoundHalfUp(128 + ny * 120);
-            } else {
-                double nz = Sqrt(1 - d);
-                u = (int)RoundHalfUp(Atan2(nx, nz) * 256 / Pi);
-                v = (int)RoundHalfUp(Atan2(ny, Sqrt(nx * nx + nz * nz)) * 256 / Pi);
-            }
-            uint8_t t = tex[((v & 255) << 8) | (u & 255)];
-            if (t) (*frame)[y * 320 + x] = t;
-        }
+// How a 3D scene shows its mesh: render mode, texture, camera and angles.
+struct MeshView {
+    uint8_t mode;
+    int32_t centreX, centreY, depthOffset;
+    int32_t angleZ, angleY, angleX;
+};
+
+// Draws the mesh file in bytes over a frame cleared to 0, as the 3D scenes do;
+// false when the file does not read.
+bool DrawMesh(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& texture, const MeshView& view,
+              std::vector<uint8_t>* frame) {
+    MemoryMeshInput input{bytes.data(), (uint32_t)bytes.size(), 0};
+    if (ParseMeshEntry(MemoryMeshSource(&input))) return false;
+    MeshObject* first = ObjectTable[0];
+    first->mode = view.mode;
+    first->target = static_cast<uint8_t*>(EngineAlloc(TargetImageBytes));
+    std::memset(first->target, 0, TargetImageBytes);
+    AllocateTextureBlock(first);
+    std::memcpy(first->texture, texture.data(), TextureBytes);
+    first->centreX = view.centreX;
+    first->centreY = view.centreY;
+    first->depthOffset = view.depthOffset;
+    first->viewDistance = 256;
+    first->clipTop = 0;
+    first->clipBottom = PictureHeight - 1;
+    first->clipLeft = 0;
+    first->clipRight = PictureWidth - 1;
+    first->angleZ = view.angleZ;
+    first->angleY = view.angleY;
+    first->angleX = view.angleX;
+    for (int32_t k = 1; k < ObjectCount; k++) CopyObjectParameters(0, (uint8_t)k);
+    for (int32_t k = 0; k < ObjectCount; k++) RenderObject(ObjectTable[k]);
+    frame->assign(first->target, first->target + PicturePixelBytes);
+    ReleaseObjectTable();
+    return true;
 }
 
 bool WritePng(const std::string& path, const Canvas& c) {
@@ -158,48 +173,52 @@ bool WritePng(const std::string& path, const Canvas& c) {
 }  // namespace
 
 bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
-    MakeWaveTables(WaveA, WaveB);
-    auto load = [&](const char* name, int w, int h, Picture* p) {
-        if (ReadScx(dir + "/" + name, p, w, h)) return true;
-        std::fprintf(stderr, "gencontent: cannot read %s/%s\n", dir.c_str(), name);
-        return false;
-    };
-    const char* textureNames[12] = {"euf0010.scx", "euf0011.scx", "euf0009.scx", "18soh.scx",
-                                    "8emp_g.scx",  "7venus.scx",  "14soh.scx",   "23mview.scx",
-                                    "23mview2.scx", "15mview.scx", "11cont.scx",  "18soh3d.scx"};
-    std::map<std::string, Picture> tex;
-    for (const char* n : textureNames)
-        if (!load(n, 256, 256, &tex[n])) return false;
-    std::map<std::string, Picture> pic;
-    for (const char* n : {"tivrel.scx", "name1.scx", "name2.scx", "name3.scx", "lyrics.scx", "thx.scx"})
-        if (!load(n, 320, 200, &pic[n])) return false;
-    std::map<std::string, std::vector<uint8_t>> maps;
-    for (const char* n : {"angrad1.dat", "angrad2.dat", "angrad3.dat", "angrad4.dat", "angrad5.dat",
-                          "angrad6.dat", "angrad7.dat", "backgr.dat", "bigang.dat", "groups.dat", "movement.dat"})
-        if (!ReadBytes(dir + "/" + n, &maps[n])) {
-            std::fprintf(stderr, "gencontent: cannot read %s/%s\n", dir.c_str(), n);
+    BuildWaveA(WaveTableA);
+    BuildWaveB(WaveTableB);
+    // Every entry but the music, by its kind: textures and pictures with their
+    // palettes, everything else as bytes.
+    std::vector<std::string> textureNames;
+    std::map<std::string, Picture> tex, pic;
+    std::map<std::string, std::vector<uint8_t>> data;
+    for (int i = 0; i < DataEntryCount; i++) {
+        const DataEntry& e = DataEntries[i];
+        std::string path = dir + "/" + e.name;
+        bool ok = true;
+        if (e.kind == EntryMusic) continue;
+        if (e.kind == EntryTexture) {
+            textureNames.push_back(e.name);
+            ok = ReadPicture(path, &tex[e.name], TextureSide, TextureSide);
+        } else if (e.kind == EntryOverlay || e.kind == EntryPicture) {
+            ok = ReadPicture(path, &pic[e.name], PictureWidth, PictureHeight);
+        } else {
+            ok = ReadBytes(path, &data[e.name]);
+        }
+        if (!ok) {
+            std::fprintf(stderr, "gencontent: cannot read %s\n", path.c_str());
             return false;
         }
+    }
 
     const int cellW = 336, cellH = 248, columns = 4;
+    const int textureRows = ((int)textureNames.size() + columns - 1) / columns;
     Canvas c{cellW * columns + 16, 0, {}};
-    // Rows: 3 of textures, 3 of maps (2 tiles each), 4 of scene stills.
+    // Rows: the textures, 5 of maps (2 tiles each), 5 of scene stills.
     const int textureCellH = 256 + 44;
-    c.height = 40 + 3 * textureCellH + 40 + 5 * cellH + 40 + 5 * cellH + 16;
+    c.height = 40 + textureRows * textureCellH + 40 + 5 * cellH + 40 + 5 * cellH + 16;
     c.rgb.assign((size_t)c.width * c.height * 3, 0);
     for (size_t i = 0; i < c.rgb.size(); i++) c.rgb[i] = Background[i % 3];
 
     int y = 12;
     Label(&c, 16, y, "textures (256x256) and their palettes");
     y += 28;
-    for (int i = 0; i < 12; i++) {
+    for (size_t i = 0; i < textureNames.size(); i++) {
         const Picture& p = tex[textureNames[i]];
-        int x0 = 16 + (i % columns) * cellW, y0 = y + (i / columns) * textureCellH;
+        int x0 = 16 + (int)(i % columns) * cellW, y0 = y + (int)(i / columns) * textureCellH;
         Label(&c, x0, y0, textureNames[i]);
         Blit(&c, x0, y0 + 16, p.pixels, 256, 256, p.palette);
         PaletteStrip(&c, x0, y0 + 16 + 258, p.palette);
     }
-    y += 3 * textureCellH + 12;
+    y += textureRows * textureCellH + 12;
 
     Label(&c, 16, y, "maps through their kernels: test grid at phase 0, scene texture at phase 40");
     y += 28;
@@ -212,24 +231,24 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
         const char* texture;
         const char* what;
     } views[] = {
-        {"angrad1.dat", WaveTunnel, "euf0010.scx", "round tunnel (WaveTunnel)"},
-        {"angrad2.dat", Effect1, "euf0010.scx", "flower tunnel (MapEffect2)"},
-        {"angrad3.dat", Effect4, "euf0009.scx", "corridor (MapEffect4)"},
-        {"angrad4.dat", Effect5, "euf0009.scx", "glass ball (MapEffect5)"},
-        {"angrad5.dat", Effect6, "18soh.scx", "spiral tunnel (MapEffect6)"},
-        {"angrad6.dat", Back1, "23mview.scx", "floor and ceiling (BackgroundEffect1)"},
-        {"angrad7.dat", Effect6, "euf0010.scx", "two poles (MapEffect6)"},
-        {"angrad5.dat", Effect7, "18soh.scx", "spiral tunnel (MapEffect7)"},
-        {"backgr.dat", Back2, "7venus.scx", "cloud ceiling (BackgroundEffect2)"},
-        {"angrad1.dat", Effect3, "euf0011.scx", "round tunnel (MapEffect3)"},
+        {"angrad1.dat", Kernel::WaveTunnel, "euf0010.scx", "round tunnel (WaveTunnel)"},
+        {"angrad2.dat", Kernel::Effect1, "euf0010.scx", "flower tunnel (MapEffect2)"},
+        {"angrad3.dat", Kernel::Effect4, "euf0009.scx", "corridor (MapEffect4)"},
+        {"angrad4.dat", Kernel::Effect5, "euf0009.scx", "glass ball (MapEffect5)"},
+        {"angrad5.dat", Kernel::Effect6, "18soh.scx", "spiral tunnel (MapEffect6)"},
+        {"angrad6.dat", Kernel::Back1, "23mview.scx", "floor and ceiling (BackgroundEffect1)"},
+        {"angrad7.dat", Kernel::Effect6, "euf0010.scx", "two poles (MapEffect6)"},
+        {"angrad5.dat", Kernel::Effect7, "18soh.scx", "spiral tunnel (MapEffect7)"},
+        {"backgr.dat", Kernel::Back2, "7venus.scx", "cloud ceiling (BackgroundEffect2)"},
+        {"angrad1.dat", Kernel::Effect3, "euf0011.scx", "round tunnel (MapEffect3)"},
     };
     for (int i = 0; i < 10; i++) {
         const MapView& v = views[i];
         int x0 = 16 + (i % 2) * 2 * cellW, y0 = y + (i / 2) * cellH;
         Label(&c, x0, y0, std::string(v.name) + ": " + v.what);
-        Blit(&c, x0, y0 + 16, Render(v.kernel, maps[v.name], testTex, 0), 320, 200, testPal);
+        Blit(&c, x0, y0 + 16, Render(v.kernel, data[v.name], testTex, 0), 320, 200, testPal);
         const Picture& t = tex[v.texture];
-        Blit(&c, x0 + cellW, y0 + 16, Render(v.kernel, maps[v.name], t.pixels, 40), 320, 200, t.palette);
+        Blit(&c, x0 + cellW, y0 + 16, Render(v.kernel, data[v.name], t.pixels, 40), 320, 200, t.palette);
     }
     y += 5 * cellH + 12;
 
@@ -241,27 +260,24 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
         Blit(&c, x0, y0 + 16, frame, 320, 200, pal);
     };
     uint8_t pal[768];
-    // Scene 1: title over the wave tunnel.
+    // Scene 1: title over the wave tunnel; scene 2: the credits; scene 3: a window
+    // of the big map along the path (record 736).
     {
         const Picture& t = tex["euf0010.scx"];
         std::memcpy(pal, t.palette, 768);
-        for (int v = 0; v < 17; v++) std::memcpy(pal + (237 + v) * 3, OverlayColourTable[v], 3);
-        std::vector<uint8_t> f = Render(WaveTunnel, maps["angrad1.dat"], t.pixels, 90);
+        LoadColours(pal, LoadOverlayColours);
+        std::vector<uint8_t> f = Render(Kernel::WaveTunnel, data["angrad1.dat"], t.pixels, 90);
         Overlay(&f, pic["tivrel.scx"].pixels, 0, 180, 20, 237);
         still(0, "1: tivrel.scx over angrad1", f, pal);
         for (int n = 0; n < 3; n++) {
             std::string name = "name" + std::to_string(n + 1) + ".scx";
-            std::vector<uint8_t> g = Render(Effect1, maps["angrad2.dat"], t.pixels, 30 + 50 * n);
+            std::vector<uint8_t> g = Render(Kernel::Effect1, data["angrad2.dat"], t.pixels, 30 + 50 * n);
             Overlay(&g, pic[name].pixels, 0, 200, 0, 237);
             still(1 + n, "2: " + name + " over angrad2", g, pal);
         }
-        // Scene 3: a window of the big map along the path (record 736).
-        const std::vector<uint8_t>& mv = maps["movement.dat"];
-        int wx = mv[736 * 32] | mv[736 * 32 + 1] << 8, wy = mv[736 * 32 + 4] | mv[736 * 32 + 5] << 8;
-        std::vector<uint8_t> window(128000);
-        for (int j = 0; j < 200; j++)
-            std::memcpy(&window[j * 640], &maps["bigang.dat"][(size_t)(wy + j) * 1280 + wx * 2], 640);
-        still(4, "3: bigang window, record 736", Render(Effect1, window, t.pixels, 20), pal);
+        std::vector<uint8_t> window(MapBytes);
+        MovementWindowKernel(data["bigang.dat"].data(), data["movement.dat"].data(), 736, window.data());
+        still(4, "3: bigang window, record 736", Render(Kernel::Effect1, window, t.pixels, 20), pal);
     }
     // Lyrics scenes 4, 6, 8, 10.
     {
@@ -270,58 +286,72 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
             Kernel k;
             const char* texture;
             int band;
-        } lyr[4] = {{"angrad1.dat", Effect3, "euf0011.scx", 0},
-                    {"angrad4.dat", Effect5, "euf0009.scx", 55},
-                    {"angrad5.dat", Effect7, "18soh.scx", 109},
-                    {"angrad1.dat", Effect8, "euf0011.scx", 162}};
+        } lyr[4] = {{"angrad1.dat", Kernel::Effect3, "euf0011.scx", 0},
+                    {"angrad4.dat", Kernel::Effect5, "euf0009.scx", 55},
+                    {"angrad5.dat", Kernel::Effect7, "18soh.scx", 109},
+                    {"angrad1.dat", Kernel::Effect8, "euf0011.scx", 162}};
         const int scene[4] = {4, 6, 8, 10};
         for (int i = 0; i < 4; i++) {
             const Picture& t = tex[lyr[i].texture];
             std::memcpy(pal, t.palette, 768);
-            for (int v = 0; v < 9; v++) std::memcpy(pal + (246 + v) * 3, OverlayColourTable[v], 3);
-            std::vector<uint8_t> f = Render(lyr[i].k, maps[lyr[i].mapName], t.pixels, 60);
+            LoadColours(pal, LoadLyricsColours);
+            std::vector<uint8_t> f = Render(lyr[i].k, data[lyr[i].mapName], t.pixels, 60);
             Overlay(&f, pic["lyrics.scx"].pixels, lyr[i].band, 30, 170, 246);
             still(5 + i, std::to_string(scene[i]) + ": lyrics band " + std::to_string(i + 1), f, pal);
         }
     }
-    // 3D scenes: the ball stands in for the mesh.
+    // 3D scenes 11..15: the mesh, environment-mapped, over the floor and ceiling.
     {
         struct {
+            const char* mesh;
             const char* object;
             bool emp;
-        } s3[5] = {{"23mview.scx", false}, {"11cont.scx", true}, {"23mview2.scx", false},
-                   {"18soh3d.scx", true},  {"15mview.scx", false}};
+            bool turnX;
+        } s3[5] = {{"star.3ds", "23mview.scx", false, false},
+                   {"jo2.3ds", "11cont.scx", true, false},
+                   {"jo6.3ds", "23mview2.scx", false, true},
+                   {"part5.3ds", "18soh3d.scx", true, false},
+                   {"new4.3ds", "15mview.scx", false, false}};
         for (int i = 0; i < 5; i++) {
             const Picture& obj = tex[s3[i].object];
             const Picture& back = s3[i].emp ? tex["8emp_g.scx"] : obj;
             std::memcpy(pal, obj.palette, 768);
             if (s3[i].emp) std::memcpy(pal, tex["8emp_g.scx"].palette, 258);
-            std::vector<uint8_t> f = Render(Back1, maps["angrad6.dat"], back.pixels, 25);
-            Ball(&f, obj.pixels, true);
-            still(9 + i, std::to_string(11 + i) + ": " + s3[i].object + (s3[i].emp ? " over 8emp_g" : ""), f, pal);
+            std::vector<uint8_t> f;
+            const int angle = 40;
+            MeshView view{ModeEnvironment, 160, 100, 300, angle, angle, s3[i].turnX ? angle : 0};
+            if (!DrawMesh(data[s3[i].mesh], obj.pixels, view, &f)) {
+                std::fprintf(stderr, "gencontent: cannot read the mesh %s\n", s3[i].mesh);
+                return false;
+            }
+            FillFromBackgroundKernel(f.data(), Render(Kernel::Back1, data["angrad6.dat"], back.pixels, 25).data(),
+                                     PicturePixelBytes);
+            still(9 + i, std::to_string(11 + i) + ": " + s3[i].mesh + ", " + s3[i].object +
+                             (s3[i].emp ? " over 8emp_g" : ""), f, pal);
         }
     }
-    // Final scene: refracted cloud ceiling, stucco ball, the strip in the upper half.
+    // Final scene: the cloud ceiling refracted by the strip, the slab in its first,
+    // textured pass; then the closing picture and a stretch of the strip itself.
     {
         const Picture& venus = tex["7venus.scx"];
-        const std::vector<uint8_t>& g = maps["groups.dat"];
+        const std::vector<uint8_t>& g = data["groups.dat"];
         const int t = 40;
-        std::vector<uint8_t> m = maps["backgr.dat"];
+        std::vector<uint8_t> m = data["backgr.dat"];
         for (int yy = 0; yy < 200; yy++)
             for (int x = 0; x < 320; x++) {
                 uint8_t d = (uint8_t)(8 * g[(size_t)(2 * t + yy) * 320 + x]);
                 m[(yy * 320 + x) * 2] = (uint8_t)(m[(yy * 320 + x) * 2] + d);
                 m[(yy * 320 + x) * 2 + 1] = (uint8_t)(m[(yy * 320 + x) * 2 + 1] + d);
             }
-        std::vector<uint8_t> f = Render(Back2, m, venus.pixels, 70);
-        still(14, "16: backgr refracted by groups.dat", f, venus.palette);
-        Ball(&f, tex["14soh.scx"].pixels, false);
-        for (int yy = 0; yy < 128; yy++)
-            for (int x = 0; x < 256; x++) {
-                uint8_t v = g[(size_t)(2 * t + yy + 36) * 320 + x + 32];
-                if (v && yy + 60 < 200) f[(yy + 60) * 320 + x + 32] = (uint8_t)(v + 128);
-            }
-        still(15, "16: with 14soh ball and strip (+128)", f, venus.palette);
+        std::vector<uint8_t> sky = Render(Kernel::Back2, m, venus.pixels, 70);
+        still(14, "16: backgr refracted by groups.dat", sky, venus.palette);
+        std::vector<uint8_t> f;
+        if (!DrawMesh(data["stucco1.3ds"], tex["14soh.scx"].pixels, {ModeTextured, 70, 160, 1000, 90, 90, 0}, &f)) {
+            std::fprintf(stderr, "gencontent: cannot read the mesh stucco1.3ds\n");
+            return false;
+        }
+        FillFromBackgroundKernel(f.data(), sky.data(), PicturePixelBytes);
+        still(15, "16: stucco1.3ds, 14soh pass, over the sky", f, venus.palette);
         const Picture& thx = pic["thx.scx"];
         still(16, "17: thx.scx", thx.pixels, thx.palette);
         // The strip itself, a stretch of it through the 7venus upper half.
@@ -333,6 +363,5 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
             }
         still(17, "groups.dat rows 100..299 (+128)", s, venus.palette);
     }
-    ShutdownText();
     return WritePng(pngPath, c);
 }

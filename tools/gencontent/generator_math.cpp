@@ -1,9 +1,7 @@
-// Deterministic math, random numbers, periodic noise, palettes and file output.
-#include "content.h"
+// Deterministic math, random numbers, periodic noise, palette ramps and fields.
+#include "gencontent/generator_math.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
 // ---- math ------------------------------------------------------------------------------
 // Only +, -, *, /, sqrt, frexp and ldexp are used: IEEE-exact on every machine.
@@ -251,14 +249,6 @@ int NearestEntry(const uint8_t* palette, int first, int last, Rgb c) {
     return best;
 }
 
-Picture MakePicture(int width, int height) {
-    Picture p;
-    p.width = width;
-    p.height = height;
-    p.pixels.assign((size_t)width * height, 0);
-    return p;
-}
-
 Field MakeField() {
     Field f;
     f.v.assign(65536, 0.0);
@@ -289,67 +279,4 @@ Field Light(const Field& height, double strength, double lx, double ly, double l
             out.at(x, y) = Clamp01((-dx * lx - dy * ly + lz) / n);
         }
     return out;
-}
-
-// ---- files -------------------------------------------------------------------------------
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "gencontent: cannot write %s\n", path.c_str());
-        return false;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) std::fprintf(stderr, "gencontent: cannot write %s\n", path.c_str());
-    return ok;
-}
-
-bool ReadBytes(const std::string& path, std::vector<uint8_t>* bytes) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    bytes->clear();
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes->insert(bytes->end(), buffer, buffer + n);
-    std::fclose(f);
-    return true;
-}
-
-bool WriteScx(const std::string& path, const Picture& picture) {
-    std::vector<uint8_t> bytes(ScxHeaderBytes, 0);
-    bytes[0] = 'S';
-    bytes[1] = 'C';
-    bytes[2] = 'X';
-    bytes[4] = (uint8_t)(picture.width & 255);
-    bytes[5] = (uint8_t)(picture.width >> 8);
-    bytes[6] = (uint8_t)(picture.height & 255);
-    bytes[7] = (uint8_t)(picture.height >> 8);
-    bytes.insert(bytes.end(), picture.palette, picture.palette + 768);
-    bytes.insert(bytes.end(), picture.pixels.begin(), picture.pixels.end());
-    return WriteBytes(path, bytes);
-}
-
-bool ReadScx(const std::string& path, Picture* picture, int width, int height) {
-    std::vector<uint8_t> bytes;
-    if (!ReadBytes(path, &bytes)) return false;
-    if (bytes.size() < (size_t)ScxHeaderBytes + 768 + (size_t)width * height) return false;
-    *picture = MakePicture(width, height);
-    std::memcpy(picture->palette, bytes.data() + ScxHeaderBytes, 768);
-    std::memcpy(picture->pixels.data(), bytes.data() + ScxHeaderBytes + 768, (size_t)width * height);
-    return true;
-}
-
-// ---- shared constants ----------------------------------------------------------------------
-const uint8_t OverlayColourTable[17][3] = {
-    {0, 0, 0},    {15, 20, 12}, {19, 26, 18}, {24, 32, 24}, {30, 38, 30}, {37, 44, 38},
-    {45, 50, 46}, {53, 56, 54}, {63, 63, 63}, {31, 25, 34}, {36, 31, 39}, {41, 36, 44},
-    {46, 42, 48}, {52, 48, 53}, {57, 55, 58}, {63, 63, 63}, {27, 21, 30},
-};
-
-void MakeWaveTables(uint8_t waveA[256], uint8_t waveB[256]) {
-    for (int i = 0; i < 256; i++) {
-        long a = RoundHalfUp(32 + 31.5 * Sin(TwoPi * 5 * i / 256));
-        waveA[i] = (uint8_t)(a > 63 ? 63 : a);
-        waveB[i] = (uint8_t)RoundHalfUp(64 + 63.5 * Sin(TwoPi * i / 85.2));
-    }
 }

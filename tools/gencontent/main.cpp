@@ -1,11 +1,11 @@
 // gencontent DIR [--contact-sheet FILE.png]
 //
 // Writes every entry of the default data except the music into DIR: lookup maps,
-// movement path, textures, pictures, greetings strip and (through WriteMeshes) the
-// meshes. The output is the same, byte for byte, on every run. With --contact-sheet,
-// also renders an overview of what was written to FILE.png.
+// movement path, textures, pictures, greetings strip and meshes. The output is the
+// same, byte for byte, on every run. With --contact-sheet, also renders an overview
+// of what was written to FILE.png.
 #include "gencontent/content.h"
-#include "gencontent/meshes.h"
+#include "gencontent/text.h"
 
 #include <cstdio>
 #include <cstring>
@@ -27,9 +27,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: gencontent DIR [--contact-sheet FILE.png]\n");
         return 1;
     }
-    if (!WriteMaps(dir) || !WriteTextures(dir) || !WritePictures(dir)) return 1;
-    WriteMeshes(dir);
-    if (!sheet.empty() && !WriteContactSheet(dir, sheet)) return 1;
+    bool ok = WriteEntries(dir) && (sheet.empty() || WriteContactSheet(dir, sheet));
     ShutdownText();
-    return 0;
+    return ok ? 0 : 1;
 }

@@ -16,12 +16,11 @@
 // seam; every other coordinate is continuous modulo 256.
 #include "gencontent/content.h"
 
-#include <string>
-#include <vector>
+#include "archive/content_format.h"
+#include "core/bytes.h"
+#include "gencontent/generator_math.h"
 
 namespace {
-
-constexpr int W = 320, H = 200;
 
 // Byte of a continuous coordinate, modulo 256, rounding halves up.
 uint8_t Wrap(double v) { return (uint8_t)(RoundHalfUp(v) & 255); }
@@ -31,8 +30,8 @@ double AngleUnits(double dy, double dx, int turns) { return Atan2(dy, dx) * (256
 
 typedef void (*MapFunction)(double dx, double dy, double* m0, double* m1);
 
-std::vector<uint8_t> BuildMap(int width, int height, MapFunction fn) {
-    std::vector<uint8_t> map((size_t)width * height * 2);
+std::vector<uint8_t> SampleMap(int width, int height, MapFunction fn) {
+    std::vector<uint8_t> map((size_t)width * height * MapEntryBytes);
     for (int y = 0; y < height; y++)
         for (int x = 0; x < width; x++) {
             double m0, m1;
@@ -139,19 +138,19 @@ void Sky(double dx, double dy, double* m0, double* m1) {
 }
 
 // Closed path of the wandering tunnel: period 809 records, window origin inside
-// 0..320 x 0..200 of the 640x400 map.
+// 0..MovementMaxX x 0..MovementMaxY of the big map.
 void PathPoint(int n, int* x, int* y) {
     double a = TwoPi * n / 809.0;
     double px = 160 + 118 * Sin(a) + 36 * Sin(3 * a + 0.7);
     double py = 100 + 72 * Sin(2 * a + 0.4) + 20 * Cos(5 * a);
-    *x = Quantise(px, 0, 320);
-    *y = Quantise(py, 0, 200);
+    *x = Quantise(px, 0, MovementMaxX);
+    *y = Quantise(py, 0, MovementMaxY);
 }
 
 }  // namespace
 
-bool WriteMaps(const std::string& dir) {
-    struct {
+std::vector<uint8_t> BuildMap(const std::string& name) {
+    const struct {
         const char* name;
         MapFunction fn;
     } maps[] = {
@@ -160,17 +159,18 @@ bool WriteMaps(const std::string& dir) {
         {"angrad7.dat", Dipole},      {"backgr.dat", Sky},
     };
     for (const auto& m : maps)
-        if (!WriteBytes(dir + "/" + m.name, BuildMap(W, H, m.fn))) return false;
-    if (!WriteBytes(dir + "/bigang.dat", BuildMap(2 * W, 2 * H, RoundTunnel))) return false;
+        if (name == m.name) return SampleMap(PictureWidth, PictureHeight, m.fn);
+    if (name == "bigang.dat") return SampleMap(BigMapWidth, BigMapHeight, RoundTunnel);
+    return {};
+}
 
-    std::vector<uint8_t> movement(896 * 32, 0);
-    for (int n = 0; n < 896; n++) {
+std::vector<uint8_t> BuildMovementTable() {
+    std::vector<uint8_t> movement(MovementTableBytes, 0);
+    for (uint32_t n = 0; n < MovementRecords; n++) {
         int x, y;
-        PathPoint(n, &x, &y);
-        for (int b = 0; b < 4; b++) {
-            movement[n * 32 + b] = (uint8_t)((uint32_t)x >> (8 * b));
-            movement[n * 32 + 4 + b] = (uint8_t)((uint32_t)y >> (8 * b));
-        }
+        PathPoint((int)n, &x, &y);
+        WriteLE32(&movement[n * MovementRecordBytes], (uint32_t)x);
+        WriteLE32(&movement[n * MovementRecordBytes + 4], (uint32_t)y);
     }
-    return WriteBytes(dir + "/movement.dat", movement);
+    return movement;
 }

@@ -1,44 +1,26 @@
-// The default meshes, built from parametric surfaces and written as 3D Studio mesh
-// files. File axes: x right, y away from the viewer, z up. Every surface is closed
-// and wound so that (b - a) x (c - a) points outward: the renderer draws a face
-// when its corners run counter-clockwise on screen, that is when it faces the eye.
-//
-// Besides the triangle meshes each file carries chunks a reader must skip: a
-// version, materials, a light, a camera, keyframe data, the face list's material
-// group and smoothing groups, and the mesh's local axes.
-#include "meshes.h"
+// The default meshes, built from parametric surfaces, and the 3D Studio mesh file
+// writer. Every surface is closed and wound so that (b - a) x (c - a) points
+// outward, so exactly the faces turned to the eye are drawn.
+#include "gencontent/content.h"
 
 #include <cmath>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <vector>
+
+#include "core/bytes.h"
+#include "gencontent/generator_math.h"
 
 namespace {
 
-struct Vec3 {
-    double x, y, z;
-};
+using Vec3 = MeshPoint;
+using Triangle = MeshTriangle;
+using Mesh = MeshData;
 Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vec3 operator*(Vec3 a, double k) { return {a.x * k, a.y * k, a.z * k}; }
 Vec3 Cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 double Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 Normalized(Vec3 a) { return a * (1.0 / std::sqrt(Dot(a, a))); }
+Vec3 Normalized(Vec3 a) { return a * (1.0 / Sqrt(Dot(a, a))); }
 
-struct Triangle {
-    uint16_t a, b, c;
-};
-
-struct Mesh {
-    const char* name;
-    std::vector<Vec3> vertices;
-    std::vector<double> u, v;   // mapping, in texture widths
-    std::vector<Triangle> faces;
-};
-
-constexpr double Pi = 3.14159265358979323846;
 
 // ---- surface builders ------------------------------------------------------------
 
@@ -120,13 +102,13 @@ Mesh Tube(const char* name, int rings, int sides, double radius, Vec3 reference,
         Vec3 side = Normalized(Cross(tangent, reference));
         Vec3 up = Cross(side, tangent);
         double a = 2 * Pi * j / sides;
-        return centre + side * (radius * std::cos(a)) + up * (radius * std::sin(a));
+        return centre + side * (radius * Cos(a)) + up * (radius * Sin(a));
     });
 }
 
 double SignedPower(double value, double exponent)
 {
-    double magnitude = std::pow(std::fabs(value), exponent);
+    double magnitude = Pow(std::fabs(value), exponent);
     return value < 0 ? -magnitude : magnitude;
 }
 
@@ -139,17 +121,17 @@ Mesh StarMesh()
     const int around = 100, bands = 16;
     const double inner = 52, outer = 128, halfThickness = 34, roundness = 0.45;
     auto outline = [&](double angle) {
-        double arm = std::fabs(std::cos(2.5 * (angle - Pi / 2)));
+        double arm = std::fabs(Cos(2.5 * (angle - Pi / 2)));
         return inner + (outer - inner) * arm * arm * arm;
     };
     return PolarSurface("star", around, bands, Vec3{0, -halfThickness, 0}, Vec3{0, halfThickness, 0},
                         [&](int i, int j) {
                             double angle = 2 * Pi * i / around;
                             double lat = -Pi / 2 + Pi * j / bands;
-                            double spread = SignedPower(std::cos(lat), roundness);
+                            double spread = SignedPower(Cos(lat), roundness);
                             double r = outline(angle) * spread;
-                            return Vec3{r * std::cos(angle), halfThickness * SignedPower(std::sin(lat), roundness),
-                                        r * std::sin(angle)};
+                            return Vec3{r * Cos(angle), halfThickness * SignedPower(Sin(lat), roundness),
+                                        r * Sin(angle)};
                         });
 }
 
@@ -160,8 +142,8 @@ Mesh TorusMesh()
     const double major = 84, minor = 38;
     return PeriodicSurface("torus", rings, sides, [&](int i, int j) {
         double a = 2 * Pi * i / rings, b = 2 * Pi * j / sides;
-        double r = major + minor * std::cos(b);
-        return Vec3{r * std::cos(a), minor * std::sin(b), r * std::sin(a)};
+        double r = major + minor * Cos(b);
+        return Vec3{r * Cos(a), minor * Sin(b), r * Sin(a)};
     });
 }
 
@@ -170,8 +152,8 @@ Mesh KnotMesh()
 {
     const double scale = 38, radius = 17;
     return Tube("knot", 144, 12, radius, Vec3{0, 1, 0}, [&](double t) {
-        double r = 2 + std::cos(3 * t);
-        return Vec3{scale * r * std::cos(2 * t), -scale * std::sin(3 * t), scale * r * std::sin(2 * t)};
+        double r = 2 + Cos(3 * t);
+        return Vec3{scale * r * Cos(2 * t), -scale * Sin(3 * t), scale * r * Sin(2 * t)};
     });
 }
 
@@ -182,14 +164,14 @@ Mesh TwistedCubeMesh()
     const double half = 82, squareness = 0.3, twist = Pi / 2;
     auto twisted = [&](Vec3 p) {
         double a = twist * p.z / (2 * half);
-        return Vec3{p.x * std::cos(a) - p.y * std::sin(a), p.x * std::sin(a) + p.y * std::cos(a), p.z};
+        return Vec3{p.x * Cos(a) - p.y * Sin(a), p.x * Sin(a) + p.y * Cos(a), p.z};
     };
     return PolarSurface("twist", around, bands, Vec3{0, 0, half}, Vec3{0, 0, -half}, [&](int i, int j) {
         double angle = 2 * Pi * i / around + Pi / around;
         double lat = Pi / 2 - Pi * j / bands;
-        double c = SignedPower(std::cos(lat), squareness);
-        Vec3 p{half * c * SignedPower(std::cos(angle), squareness), half * c * SignedPower(std::sin(angle), squareness),
-               half * SignedPower(std::sin(lat), squareness)};
+        double c = SignedPower(Cos(lat), squareness);
+        Vec3 p{half * c * SignedPower(Cos(angle), squareness), half * c * SignedPower(Sin(angle), squareness),
+               half * SignedPower(Sin(lat), squareness)};
         return twisted(p);
     });
 }
@@ -201,14 +183,14 @@ std::vector<Mesh> RingMeshes()
     const int rings = 56, sides = 10;
     std::vector<Mesh> meshes;
     meshes.push_back(Tube("ring1", rings, sides, radius, Vec3{0, 0, 1}, [&](double t) {
-        return Vec3{longAxis * std::cos(t), shortAxis * std::sin(t), 0};
+        return Vec3{longAxis * Cos(t), shortAxis * Sin(t), 0};
     }));
     meshes.push_back(Tube("ring2", rings, sides, radius, Vec3{1, 0, 0}, [&](double t) {
-        return Vec3{0, longAxis * std::cos(t), shortAxis * std::sin(t)};
+        return Vec3{0, longAxis * Cos(t), shortAxis * Sin(t)};
     }));
     // The third ring has an empty name (a lone zero byte), which readers must accept.
     meshes.push_back(Tube("", rings, sides, radius, Vec3{0, 1, 0}, [&](double t) {
-        return Vec3{shortAxis * std::sin(t), 0, longAxis * std::cos(t)};
+        return Vec3{shortAxis * Sin(t), 0, longAxis * Cos(t)};
     }));
     return meshes;
 }
@@ -247,13 +229,13 @@ struct ChunkWriter {
     void U8(uint8_t v) { bytes.push_back(v); }
     void U16(uint16_t v)
     {
-        U8(uint8_t(v));
-        U8(uint8_t(v >> 8));
+        bytes.resize(bytes.size() + 2);
+        WriteLE16(&bytes[bytes.size() - 2], v);
     }
     void U32(uint32_t v)
     {
-        U16(uint16_t(v));
-        U16(uint16_t(v >> 16));
+        bytes.resize(bytes.size() + 4);
+        WriteLE32(&bytes[bytes.size() - 4], v);
     }
     void Float(double value)
     {
@@ -262,10 +244,9 @@ struct ChunkWriter {
         memcpy(&bits, &f, 4);
         U32(bits);
     }
-    void Name(const char* name)
+    void Name(const std::string& name)
     {
-        for (const char* p = name; *p; p++)
-            U8(uint8_t(*p));
+        bytes.insert(bytes.end(), name.begin(), name.end());
         U8(0);
     }
     size_t Begin(uint16_t id)
@@ -275,12 +256,7 @@ struct ChunkWriter {
         U32(0);
         return start;
     }
-    void End(size_t start)
-    {
-        uint32_t length = uint32_t(bytes.size() - start);
-        for (int k = 0; k < 4; k++)
-            bytes[start + 2 + k] = uint8_t(length >> (8 * k));
-    }
+    void End(size_t start) { WriteLE32(&bytes[start + 2], uint32_t(bytes.size() - start)); }
 };
 
 void WriteMaterial(ChunkWriter& w, const char* name, uint8_t r, uint8_t g, uint8_t b)
@@ -380,7 +356,7 @@ void WriteCamera(ChunkWriter& w)
     w.End(object);
 }
 
-void WriteKeyframes(ChunkWriter& w, const char* nodeName)
+void WriteKeyframes(ChunkWriter& w, const std::string& nodeName)
 {
     size_t keyframes = w.Begin(0xB000);
     size_t header = w.Begin(0xB00A);
@@ -403,7 +379,9 @@ void WriteKeyframes(ChunkWriter& w, const char* nodeName)
     w.End(keyframes);
 }
 
-std::vector<uint8_t> MeshFile(const std::vector<Mesh>& meshes)
+}  // namespace
+
+std::vector<uint8_t> EncodeMeshFile(const std::vector<MeshData>& meshes)
 {
     ChunkWriter w;
     size_t main = w.Begin(0x4D4D);
@@ -428,37 +406,20 @@ std::vector<uint8_t> MeshFile(const std::vector<Mesh>& meshes)
     return w.bytes;
 }
 
-}  // namespace
-
 std::vector<uint8_t> BuildMeshFile(const std::string& name)
 {
     if (name == "star.3ds")
-        return MeshFile({StarMesh()});
+        return EncodeMeshFile({StarMesh()});
     if (name == "jo2.3ds")
-        return MeshFile({TorusMesh()});
+        return EncodeMeshFile({TorusMesh()});
     if (name == "jo6.3ds")
-        return MeshFile({KnotMesh()});
+        return EncodeMeshFile({KnotMesh()});
     if (name == "part5.3ds")
-        return MeshFile({TwistedCubeMesh()});
+        return EncodeMeshFile({TwistedCubeMesh()});
     if (name == "new4.3ds")
-        return MeshFile(RingMeshes());
+        return EncodeMeshFile(RingMeshes());
     if (name == "stucco1.3ds")
-        return MeshFile({SlabMesh()});
+        return EncodeMeshFile({SlabMesh()});
     return {};
 }
 
-const char* const MeshFileNames[6] = {"star.3ds", "jo2.3ds", "jo6.3ds", "part5.3ds", "new4.3ds", "stucco1.3ds"};
-
-void WriteMeshes(const std::string& dir)
-{
-    for (const char* name : MeshFileNames) {
-        std::vector<uint8_t> bytes = BuildMeshFile(name);
-        std::string path = dir + "/" + name;
-        FILE* file = fopen(path.c_str(), "wb");
-        if (!file || fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
-            fprintf(stderr, "gencontent: cannot write %s\n", path.c_str());
-            exit(1);
-        }
-        fclose(file);
-    }
-}

@@ -2,27 +2,51 @@
 // and the scrolling greetings strip of the final scene.
 //
 // The title, credit and lyric pictures are overlays: only their pixel values are
-// shown, 0 transparent, the rest through fixed colours (OverlayColourTable): title
-// and credits use values 1..16 (1..8 a green-grey ramp to white, 9..15 a lavender
-// ramp to white, 16 dark purple), lyrics 1..8. They are composed in RGB with
-// coverage, then every covered pixel takes the nearest allowed value.
+// shown, 0 transparent, value v through the demo's overlay colour v (palette entry
+// 237 + v, or 246 + v for the lyrics): title and credits use values 1..16 (1..8 a
+// green-grey ramp to white, 9..15 a lavender ramp to white, 16 dark purple), lyrics
+// 1..8. They are composed in RGB with coverage, then every covered pixel takes the
+// nearest allowed value.
 #include "gencontent/content.h"
 
 #include <algorithm>
 #include <cstring>
 #include <map>
 
+#include "archive/content_format.h"
+#include "effects/effects.h"
+#include "gencontent/generator_math.h"
+#include "gencontent/text.h"
+
 namespace {
 
-constexpr int W = 320, H = 200;
+constexpr int W = PictureWidth, H = PictureHeight;
+constexpr int OverlayColourBase = 237;   // the first palette entry LoadOverlayColours writes
+constexpr int OverlayValues = 17;        // values 0..16
+
+// The overlay colours, value by value, as the demo loads them into its palette.
+const uint8_t* OverlayColourTable() {
+    static uint8_t table[OverlayValues * 3];
+    static bool loaded = false;
+    if (!loaded) {
+        uint8_t palette[PaletteBytes] = {};
+        uint8_t* demoPalette = CurrentPalette;
+        CurrentPalette = palette;
+        LoadOverlayColours();
+        CurrentPalette = demoPalette;
+        std::memcpy(table, palette + OverlayColourBase * 3, sizeof table);
+        loaded = true;
+    }
+    return table;
+}
 const char* const Bold = "DejaVuSans-Bold.ttf";
 const char* const Sans = "DejaVuSans.ttf";
 const char* const SerifOblique = "DejaVuSerif.ttf+oblique";
 const char* const Condensed = "DejaVuSans-Bold.ttf+condensed";
 
 Rgb Overlay(int value) {
-    return {(double)OverlayColourTable[value][0], (double)OverlayColourTable[value][1],
-            (double)OverlayColourTable[value][2]};
+    const uint8_t* c = OverlayColourTable() + value * 3;
+    return {(double)c[0], (double)c[1], (double)c[2]};
 }
 Rgb Mix(Rgb a, Rgb b, double t) { return {Lerp(a.r, b.r, t), Lerp(a.g, b.g, t), Lerp(a.b, b.b, t)}; }
 
@@ -52,11 +76,9 @@ void Paint(Layered* img, const Mask& mask, int dx, int dy, Shade shade) {
 
 // Covered pixels (coverage 0.5 or more) take the nearest of values first..last.
 std::vector<uint8_t> ToOverlay(const Layered& img, int first, int last) {
-    uint8_t table[17 * 3];
-    std::memcpy(table, OverlayColourTable, sizeof table);
     std::vector<uint8_t> out(img.colour.size(), 0);
     for (size_t i = 0; i < out.size(); i++)
-        if (img.alpha[i] >= 0.5) out[i] = (uint8_t)NearestEntry(table, first, last, img.colour[i]);
+        if (img.alpha[i] >= 0.5) out[i] = (uint8_t)NearestEntry(OverlayColourTable(), first, last, img.colour[i]);
     return out;
 }
 
@@ -64,7 +86,7 @@ Picture OverlayPicture(const std::vector<uint8_t>& pixels) {
     Picture p = MakePicture(W, H);
     p.pixels = pixels;
     // The file's own palette is never shown; it holds the overlay colours for viewers.
-    for (int v = 0; v < 17; v++) std::memcpy(p.palette + v * 3, OverlayColourTable[v], 3);
+    std::memcpy(p.palette, OverlayColourTable(), OverlayValues * 3);
     return p;
 }
 
@@ -317,7 +339,6 @@ Picture Thanks() {
 
 // ---- the greetings strip ------------------------------------------------------------------
 
-constexpr int StripRows = 9200;
 
 const char* const Greetings[] = {
     "", "greetings", "", "to all", "demosceners", "everywhere", "", "*",
@@ -332,8 +353,10 @@ const char* const Greetings[] = {
     "party", "", "*", "",
 };
 
-std::vector<uint8_t> Strip() {
-    Mask cover = MakeMask(W, StripRows);
+}  // namespace
+
+std::vector<uint8_t> BuildStrip() {
+    Mask cover = MakeMask(StripWidth, StripRows);
     const int count = (int)(sizeof Greetings / sizeof Greetings[0]);
     const double pitch = (StripRows - 160.0) / count;
     for (int i = 0; i < count; i++) {
@@ -344,7 +367,7 @@ std::vector<uint8_t> Strip() {
             for (int j = -9; j <= 9; j++)
                 for (int k = -9; k <= 9; k++) {
                     double d = (j < 0 ? -j : j) + (k < 0 ? -k : k);
-                    cover.a[(baseline - 10 + j) * W + 160 + k] = Clamp01(9.5 - d);
+                    cover.a[(baseline - 10 + j) * StripWidth + 160 + k] = Clamp01(9.5 - d);
                 }
             continue;
         }
@@ -359,10 +382,10 @@ std::vector<uint8_t> Strip() {
     // the brightness band in which the mesh shows the pixel (halo 0, edge 2, face 3),
     // and d, lit from the top left, shades within the band.
     Mask soft = Blur(cover, 2);
-    std::vector<uint8_t> strip((size_t)W * StripRows, 0);
-    for (int y = 0; y < StripRows; y++)
-        for (int x = 0; x < W; x++) {
-            size_t i = (size_t)y * W + x;
+    std::vector<uint8_t> strip(StripBytes, 0);
+    for (int y = 0; y < (int)StripRows; y++)
+        for (int x = 0; x < (int)StripWidth; x++) {
+            size_t i = (size_t)y * StripWidth + x;
             double c = cover.a[i], h = soft.a[i];
             if (c <= 0 && h < 0.03) continue;
             double e = soft.get(x - 1, y - 1) - soft.get(x + 1, y + 1);
@@ -373,21 +396,13 @@ std::vector<uint8_t> Strip() {
     return strip;
 }
 
-}  // namespace
-
-bool WritePictures(const std::string& dir) {
-    if (!WriteScx(dir + "/tivrel.scx", Title())) return false;
-    if (!WriteScx(dir + "/name1.scx",
-                  Credit("code", "tivrel developers", "plain procedural c++", 24, 62, 0)))
-        return false;
-    if (!WriteScx(dir + "/name2.scx",
-                  Credit("graphics", "tivrel developers", "every pixel grown from source", 296, 112, 2)))
-        return false;
-    if (!WriteScx(dir + "/name3.scx",
-                  Credit("music", "tivrel developers", "a module written by a program", 24, 168, 0)))
-        return false;
-    if (!WriteScx(dir + "/lyrics.scx", Lyrics())) return false;
-    if (!WriteScx(dir + "/thx.scx", Thanks())) return false;
-    if (!WriteBytes(dir + "/groups.dat", Strip())) return false;
-    return !TextFailed();
+Picture BuildPicture(const std::string& name) {
+    if (name == "tivrel.scx") return Title();
+    if (name == "name1.scx") return Credit("code", "tivrel developers", "plain procedural c++", 24, 62, 0);
+    if (name == "name2.scx")
+        return Credit("graphics", "tivrel developers", "every pixel grown from source", 296, 112, 2);
+    if (name == "name3.scx") return Credit("music", "tivrel developers", "a module written by a program", 24, 168, 0);
+    if (name == "lyrics.scx") return Lyrics();
+    if (name == "thx.scx") return Thanks();
+    return {};
 }

@@ -1,7 +1,9 @@
 // Text coverage masks through FreeType, from the DejaVu faces of fonts-dejavu-core.
 // Glyphs are rendered unhinted (outline shapes only) so the masks do not depend on
 // the hinting engine; pen positions are rounded to whole pixels.
-#include "gencontent/content.h"
+#include "gencontent/text.h"
+
+#include "gencontent/generator_math.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

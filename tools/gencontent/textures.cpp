@@ -1,20 +1,17 @@
 // The twelve 256x256 textures. Every field is periodic over 256 texels in both
 // directions (the kernels and fillers wrap), and every palette is a smooth ramp so
-// the tunnels shade well. Index ranges per texture follow the colours the scenes
-// reserve around them:
-//   euf0010            0..235   (237..253 carry the title and credit colours)
-//   euf0009, euf0011,  0..245   (246..254 carry the lyrics colours)
-//   18soh
-//   8emp_g             0..85    (86..255 belong to the object texture in its scenes)
-//   11cont, 18soh3d    86..255
-//   7venus             0..127   (128..255: colours of the scrolling strip, 1..127 + 128)
-//   14soh              1..127   (drawn through the 7venus palette)
-//   23mview, 23mview2, 15mview   1..255
+// the tunnels shade well. Each texture keeps to the pixel values the entry table
+// (archive/entries.h) allows it, below the colours its scenes reserve; euf0010 also
+// leaves 236 unused. Palette entries a texture does not use repeat its nearest ramp
+// end, except where another picture's colours show through them (8emp_g, 7venus).
 // The six 3D textures are reflection maps: bright towards the centre, where a face
 // turned to the viewer samples them, falling to an even dark rim at the edges.
 #include "gencontent/content.h"
 
 #include <cstring>
+
+#include "gencontent/generator_math.h"
+#include "gencontent/text.h"
 
 namespace {
 
@@ -332,38 +329,32 @@ Picture EnvTexture(EnvFunction scene, double rim, uint32_t seed, int lo, int hi,
     return p;
 }
 
+// Ramps of the reflection maps.
+const std::vector<ColourKey> ChromeRamp = {{0, {0, 1, 4}}, {0.3, {6, 12, 24}}, {0.6, {22, 34, 48}},
+                                           {0.85, {46, 54, 62}}, {1, {63, 63, 63}}};
+const std::vector<ColourKey> SunsetRamp = {{0, {3, 0, 8}},      {0.25, {20, 3, 18}}, {0.5, {48, 12, 10}},
+                                           {0.72, {62, 36, 8}}, {0.9, {63, 56, 26}}, {1, {63, 63, 56}}};
+const std::vector<ColourKey> IceRamp = {{0, {0, 3, 6}}, {0.35, {2, 18, 26}}, {0.65, {10, 42, 48}},
+                                        {0.88, {38, 60, 60}}, {1, {62, 63, 63}}};
+const std::vector<ColourKey> GoldRamp = {{0, {6, 3, 0}}, {0.3, {26, 14, 3}}, {0.6, {52, 36, 9}},
+                                         {0.85, {63, 54, 26}}, {1, {63, 63, 54}}};
+const std::vector<ColourKey> JadeRamp = {{0, {0, 5, 3}}, {0.3, {3, 20, 12}}, {0.6, {10, 42, 26}},
+                                         {0.85, {34, 60, 44}}, {1, {60, 63, 60}}};
+
 }  // namespace
 
-bool WriteTextures(const std::string& dir) {
-    struct Entry {
-        const char* name;
-        Picture picture;
-    };
-    std::vector<ColourKey> chrome = {{0, {0, 1, 4}}, {0.3, {6, 12, 24}}, {0.6, {22, 34, 48}},
-                                     {0.85, {46, 54, 62}}, {1, {63, 63, 63}}};
-    std::vector<ColourKey> sunset = {{0, {3, 0, 8}}, {0.25, {20, 3, 18}}, {0.5, {48, 12, 10}},
-                                     {0.72, {62, 36, 8}}, {0.9, {63, 56, 26}}, {1, {63, 63, 56}}};
-    std::vector<ColourKey> ice = {{0, {0, 3, 6}}, {0.35, {2, 18, 26}}, {0.65, {10, 42, 48}},
-                                  {0.88, {38, 60, 60}}, {1, {62, 63, 63}}};
-    std::vector<ColourKey> gold = {{0, {6, 3, 0}}, {0.3, {26, 14, 3}}, {0.6, {52, 36, 9}},
-                                   {0.85, {63, 54, 26}}, {1, {63, 63, 54}}};
-    std::vector<ColourKey> jade = {{0, {0, 5, 3}}, {0.3, {3, 20, 12}}, {0.6, {10, 42, 26}},
-                                   {0.85, {34, 60, 44}}, {1, {60, 63, 60}}};
-    Entry entries[] = {
-        {"euf0010.scx", IceVeins()},
-        {"euf0011.scx", CopperMarble()},
-        {"euf0009.scx", Scales()},
-        {"18soh.scx", Circuit()},
-        {"8emp_g.scx", Nebula()},
-        {"7venus.scx", Venus()},
-        {"14soh.scx", Stucco()},
-        {"23mview.scx", EnvTexture(ChromeScene, 0.1, 83, 1, 255, chrome)},
-        {"23mview2.scx", EnvTexture(SunsetScene, 0.08, 93, 1, 255, sunset)},
-        {"15mview.scx", EnvTexture(IceScene, 0.1, 103, 1, 255, ice)},
-        {"11cont.scx", EnvTexture(GoldScene, 0.1, 113, 86, 255, gold)},
-        {"18soh3d.scx", EnvTexture(JadeScene, 0.1, 123, 86, 255, jade)},
-    };
-    for (const Entry& e : entries)
-        if (!WriteScx(dir + "/" + e.name, e.picture)) return false;
-    return true;
+Picture BuildTexture(const std::string& name) {
+    if (name == "euf0010.scx") return IceVeins();
+    if (name == "euf0011.scx") return CopperMarble();
+    if (name == "euf0009.scx") return Scales();
+    if (name == "18soh.scx") return Circuit();
+    if (name == "8emp_g.scx") return Nebula();
+    if (name == "7venus.scx") return Venus();
+    if (name == "14soh.scx") return Stucco();
+    if (name == "23mview.scx") return EnvTexture(ChromeScene, 0.1, 83, 1, 255, ChromeRamp);
+    if (name == "23mview2.scx") return EnvTexture(SunsetScene, 0.08, 93, 1, 255, SunsetRamp);
+    if (name == "15mview.scx") return EnvTexture(IceScene, 0.1, 103, 1, 255, IceRamp);
+    if (name == "11cont.scx") return EnvTexture(GoldScene, 0.1, 113, 86, 255, GoldRamp);
+    if (name == "18soh3d.scx") return EnvTexture(JadeScene, 0.1, 123, 86, 255, JadeRamp);
+    return {};
 }
