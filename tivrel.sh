@@ -34,6 +34,7 @@ case "${1:-}" in
 test)
     install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
     bash tools/check_platform_includes.sh
+    bash tools/check_layers.sh
     build build
     export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
     ctest --test-dir build --output-on-failure -j2

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "video/display.h"
+#include "core/pixels.h"
 
 int main()
 {

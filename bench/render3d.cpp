@@ -12,11 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "audio/audio.h"
+#include "core/shared.h"
 #include "effects/effects.h"
 #include "engine3d/mesh.h"
 #include "engine3d/render.h"
-#include "video/video.h"
 
 namespace {
 
