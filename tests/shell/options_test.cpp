@@ -2,6 +2,7 @@
 // every malformed value is refused with a reason.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -131,6 +132,19 @@ TEST(Options, BadOptionsAndValuesAreRefusedWithAReason)
         EXPECT_FALSE(error.empty()) << shown;
         EXPECT_EQ(error.find('\n'), std::string::npos) << shown;
     }
+}
+
+TEST(Options, SceneCountAndNamesComeFromTheSceneTable)
+{
+    ShellOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"--list-scenes"}, &o, &error)) << error;
+    EXPECT_TRUE(o.listScenes);
+    std::string list = SceneListText();
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 17);
+    EXPECT_EQ(list.find("   1  "), 0u);
+    EXPECT_NE(UsageText().find("start at scene N (1..17)"), std::string::npos);
+    EXPECT_NE(UsageText().find(list), std::string::npos);
 }
 
 TEST(Options, ModeLookupPrefersTheListedEntryOverTheDesktop)
