@@ -228,7 +228,7 @@ int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
             CentredText(7, top + 14, 152, "Zerith - Tivrel");
             CentredText(6, top + 24, 157, "Code, graphics and music: the group");
             CentredText(6, top + 34, 156, "A demo party competition entry");
-            CentredText(7, top + 50, 156, "Linux version: the porting team");
+            CentredText(7, top + 50, 156, "Player, tools and content: the developers");
             ImGui::SetCursorPos(Units(60, top + 77));
             if (ImGui::Button("Ok", Units(50, 18)) || closeAbout) {
                 ImGui::CloseCurrentPopup();
