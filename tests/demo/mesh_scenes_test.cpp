@@ -127,24 +127,6 @@ TEST_F(MeshScenes, SetUpBuildsThePaletteAndBackgroundOfItsScene)
     EXPECT_EQ(FrameBuffer, DemoFrame);
 }
 
-TEST_F(MeshScenes, SecondObjectSharesTheCameraTargetAndTexture)
-{
-    LoadMeshScene(1);
-    MeshObject* first = ObjectTable[0];
-    first->centreX = 11, first->depthOffset = 300, first->angleY = 5;
-    TexCoord* ownMapping = ObjectTable[1]->mapping;
-    CopyObjectParameters(0, 1);
-    EXPECT_EQ(ObjectTable[1]->centreX, 11);
-    EXPECT_EQ(ObjectTable[1]->angleY, 5);
-    EXPECT_EQ(ObjectTable[1]->mapping, ownMapping);
-    EXPECT_EQ(ObjectTable[1]->target, first->target);
-    EXPECT_EQ(ObjectTable[1]->texture, first->texture);
-    EXPECT_EQ(ObjectTable[1]->textureBlock, nullptr);
-    EXPECT_EQ(ObjectTable[1]->mode, ModeEnvironment);
-    EXPECT_NE(ObjectTable[1]->vertices, first->vertices);
-    ReleaseMeshScene(DemoFrame);
-}
-
 // Runs `body` in a child with its standard output sent to standard error, so the
 // death-test regex sees the printed line.
 #define EXPECT_LINE_AND_STATUS_1(body, line)                                                                           \
