@@ -1,6 +1,6 @@
 // The generator's own math: its series must agree with the C library to well below
 // a byte's rounding step, its noise must repeat every 256 texels (seamless textures),
-// and its rounding and wave tables must follow their stated rules.
+// and its rounding and palette ramps must follow their stated rules.
 #include <gtest/gtest.h>
 
 #include <cmath>

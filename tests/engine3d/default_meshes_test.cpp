@@ -1,6 +1,7 @@
-// The generated default meshes: they read back, fit the archive's scratch areas,
-// are closed and wound outward, stay in front of the eye, and the final scene's
-// slab has the vertex layout that scene relies on.
+// The generated default meshes, read back through the mesh reader: closed, wound
+// outward, in front of the eye, drawn from the side that faces it, with the chunks
+// a reader must skip; and the final scene's slab has the vertex layout that scene
+// relies on.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,77 +12,77 @@
 #include <utility>
 #include <vector>
 
-#include "archive/pack.h"
+#include "archive/entries.h"
 #include "engine3d/mesh.h"
 #include "engine3d/render.h"
 #include "gencontent/content.h"
 
 namespace {
 
-struct Expected {
-    const char* name;
+struct Shape {
     int objects;
     int genus;   // 0: sphere-like, 1: torus-like
 };
-const Expected Files[6] = {{"star.3ds", 1, 0}, {"jo2.3ds", 1, 1},  {"jo6.3ds", 1, 1},
-                           {"part5.3ds", 1, 0}, {"new4.3ds", 3, 1}, {"stucco1.3ds", 1, 0}};
+const std::map<std::string, Shape> Shapes = {{"star.3ds", {1, 0}}, {"jo2.3ds", {1, 1}},  {"jo6.3ds", {1, 1}},
+                                             {"part5.3ds", {1, 0}}, {"new4.3ds", {3, 1}}, {"stucco1.3ds", {1, 0}}};
 
-class DefaultMeshes : public testing::TestWithParam<Expected> {
-protected:
-    void SetUp() override
-    {
-        bytes = BuildMeshFile(GetParam().name);
-        input = MemoryMeshInput{bytes.data(), uint32_t(bytes.size()), 0};
-        const char* error = ParseMeshEntry(MemoryMeshSource(&input));
-        ASSERT_EQ(error, nullptr) << error;
-    }
-    void TearDown() override { ReleaseObjectTable(); }
-    std::vector<uint8_t> bytes;
-    MemoryMeshInput input;
-};
-
-TEST_P(DefaultMeshes, FitTheScratchAreasRawAndPacked)
+std::vector<std::string> MeshEntries()
 {
-    EXPECT_LE(bytes.size(), 100000u);
-    EXPECT_LE(PackStream(bytes.data(), bytes.size()).size(), 100000u);
-    EXPECT_EQ(ObjectCount, GetParam().objects);
+    std::vector<std::string> names;
+    for (int i = 0; i < DataEntryCount; i++)
+        if (DataEntries[i].kind == EntryMesh)
+            names.push_back(DataEntries[i].name);
+    return names;
 }
 
-TEST_P(DefaultMeshes, AreClosedAndConsistentlyWound)
+// Reads the mesh file `name` into the object table.
+void Load(const std::string& name)
 {
+    std::vector<uint8_t> bytes = BuildMeshFile(name);
+    MemoryMeshInput input{bytes.data(), uint32_t(bytes.size()), 0};
+    const char* error = ParseMeshEntry(MemoryMeshSource(&input));
+    ASSERT_EQ(error, nullptr) << name << ": " << error;
+}
+
+class DefaultMeshes : public testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(Load(GetParam())); }
+    void TearDown() override { ReleaseObjectTable(); }
+};
+
+TEST_P(DefaultMeshes, AreClosedOutwardWoundAndNearTheOrigin)
+{
+    ASSERT_EQ(Shapes.count(GetParam()), 1u) << "no shape expected for this mesh entry";
+    const Shape& shape = Shapes.at(GetParam());
+    EXPECT_EQ(ObjectCount, shape.objects);
+    // The scenes' eye is 556 units in front of the origin (1,256 for the final scene);
+    // with projected sizes in mind the meshes stay far closer.
+    double reach = GetParam() == "stucco1.3ds" ? 500 : 200;
     for (int32_t k = 0; k < ObjectCount; k++) {
         const MeshObject* o = ObjectTable[k];
+        for (uint32_t i = 0; i < o->vertices->count; i++) {
+            const Point4& v = o->vertices->entry[i];
+            ASSERT_LT(std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z) / 65536, reach) << i;
+        }
         // Every directed edge once, and its reverse once: a closed, oriented surface.
         std::map<std::pair<int, int>, int> edges;
+        double volume = 0;   // signed; the reader's axis swap is a rotation, so the sign holds
         for (uint32_t f = 0; f < o->faces->count; f++) {
             const Face& t = o->faces->entry[f];
             edges[{t.a, t.b}]++;
             edges[{t.b, t.c}]++;
             edges[{t.c, t.a}]++;
+            const Point4 &a = o->vertices->entry[t.a], &b = o->vertices->entry[t.b], &c = o->vertices->entry[t.c];
+            volume += double(a.x) * (double(b.y) * c.z - double(b.z) * c.y) -
+                      double(a.y) * (double(b.x) * c.z - double(b.z) * c.x) +
+                      double(a.z) * (double(b.x) * c.y - double(b.y) * c.x);
         }
         for (const auto& [edge, uses] : edges) {
             ASSERT_EQ(uses, 1) << "object " << k << " edge " << edge.first << "-" << edge.second;
             ASSERT_EQ(edges.count({edge.second, edge.first}), 1u) << "object " << k << " open edge";
         }
         // Euler characteristic of a closed triangle mesh of the expected genus.
-        EXPECT_EQ(int(o->faces->count), 2 * int(o->vertices->count) - 4 + 4 * GetParam().genus) << "object " << k;
-    }
-}
-
-TEST_P(DefaultMeshes, FacesPointOutward)
-{
-    for (int32_t k = 0; k < ObjectCount; k++) {
-        const MeshObject* o = ObjectTable[k];
-        // Signed volume in model units (the axis swap is a rotation, so the sign holds).
-        double volume = 0;
-        for (uint32_t f = 0; f < o->faces->count; f++) {
-            const Face& t = o->faces->entry[f];
-            const Point4 &a = o->vertices->entry[t.a], &b = o->vertices->entry[t.b], &c = o->vertices->entry[t.c];
-            double ax = a.x / 65536.0, ay = a.y / 65536.0, az = a.z / 65536.0;
-            double bx = b.x / 65536.0, by = b.y / 65536.0, bz = b.z / 65536.0;
-            double cx = c.x / 65536.0, cy = c.y / 65536.0, cz = c.z / 65536.0;
-            volume += ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx);
-        }
+        EXPECT_EQ(int(o->faces->count), 2 * int(o->vertices->count) - 4 + 4 * shape.genus) << "object " << k;
         EXPECT_GT(volume, 0) << "object " << k;
     }
 }
@@ -90,7 +91,7 @@ TEST_P(DefaultMeshes, TheRendererDrawsTheFacesThatFaceTheEye)
 {
     // In flat mode the colour is -z of the rotated face normal: 1..63 for faces
     // turned to the viewer, 193..255 for faces turned away.
-    bool finalMesh = std::string(GetParam().name) == "stucco1.3ds";
+    bool finalMesh = GetParam() == "stucco1.3ds";
     std::vector<uint8_t> target(TargetImageBytes);
     for (int angle : {0, 40, 130, 220, 300}) {
         std::fill(target.begin(), target.end(), 0);
@@ -116,32 +117,14 @@ TEST_P(DefaultMeshes, TheRendererDrawsTheFacesThatFaceTheEye)
     }
 }
 
-TEST_P(DefaultMeshes, StayInFrontOfTheEyeAtAnyAngle)
-{
-    // The scenes' eye is 556 units in front of the origin (1,256 for the final scene);
-    // with projected sizes in mind the meshes stay far closer.
-    double limit = std::string(GetParam().name) == "stucco1.3ds" ? 500 : 200;
-    for (int32_t k = 0; k < ObjectCount; k++) {
-        const MeshObject* o = ObjectTable[k];
-        for (uint32_t i = 0; i < o->vertices->count; i++) {
-            const Point4& v = o->vertices->entry[i];
-            double r = std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z) / 65536;
-            ASSERT_LT(r, limit) << "object " << k << " vertex " << i;
-        }
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, DefaultMeshes, testing::ValuesIn(Files),
-                         [](const testing::TestParamInfo<Expected>& info) {
-                             std::string name = info.param.name;
-                             return name.substr(0, name.find('.'));
+INSTANTIATE_TEST_SUITE_P(Entries, DefaultMeshes, testing::ValuesIn(MeshEntries()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                             return info.param.substr(0, info.param.find('.'));
                          });
 
 TEST(FinalSceneSlab, BottomFaceIsVertices0154AndTopIs2367)
 {
-    std::vector<uint8_t> bytes = BuildMeshFile("stucco1.3ds");
-    MemoryMeshInput input{bytes.data(), uint32_t(bytes.size()), 0};
-    ASSERT_EQ(ParseMeshEntry(MemoryMeshSource(&input)), nullptr);
+    ASSERT_NO_FATAL_FAILURE(Load("stucco1.3ds"));
     const MeshObject* o = ObjectTable[0];
     ASSERT_EQ(o->vertices->count, 8u);
     ASSERT_NE(o->mapping, nullptr);
