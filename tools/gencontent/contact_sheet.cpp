@@ -90,14 +90,6 @@ void Overlay(std::vector<uint8_t>* frame, const std::vector<uint8_t>& pic, int s
     OverlayKernel(&pic[(size_t)srcRow * PictureWidth], &(*frame)[(size_t)dstRow * PictureWidth], rows, (uint8_t)base);
 }
 
-// Runs one of the demo's colour loaders (LoadOverlayColours, LoadLyricsColours) on palette.
-void LoadColours(uint8_t* palette, void (*load)()) {
-    uint8_t* demoPalette = CurrentPalette;
-    CurrentPalette = palette;
-    load();
-    CurrentPalette = demoPalette;
-}
-
 // A test texture: a coloured grid, so the map's shape reads directly.
 void TestTexture(std::vector<uint8_t>* tex, uint8_t* palette) {
     tex->assign(65536, 0);
@@ -265,7 +257,7 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
     {
         const Picture& t = tex["euf0010.scx"];
         std::memcpy(pal, t.palette, 768);
-        LoadColours(pal, LoadOverlayColours);
+        RunColourLoader(pal, LoadOverlayColours);
         std::vector<uint8_t> f = Render(Kernel::WaveTunnel, data["angrad1.dat"], t.pixels, 90);
         Overlay(&f, pic["tivrel.scx"].pixels, 0, 180, 20, 237);
         still(0, "1: tivrel.scx over angrad1", f, pal);
@@ -294,7 +286,7 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
         for (int i = 0; i < 4; i++) {
             const Picture& t = tex[lyr[i].texture];
             std::memcpy(pal, t.palette, 768);
-            LoadColours(pal, LoadLyricsColours);
+            RunColourLoader(pal, LoadLyricsColours);
             std::vector<uint8_t> f = Render(lyr[i].k, data[lyr[i].mapName], t.pixels, 60);
             Overlay(&f, pic["lyrics.scx"].pixels, lyr[i].band, 30, 170, 246);
             still(5 + i, std::to_string(scene[i]) + ": lyrics band " + std::to_string(i + 1), f, pal);
@@ -351,7 +343,7 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
             return false;
         }
         FillFromBackgroundKernel(f.data(), sky.data(), PicturePixelBytes);
-        still(15, "16: stucco1.3ds, 14soh pass, over the sky", f, venus.palette);
+        still(15, "16: stucco1.3ds with 14soh, over the sky", f, venus.palette);
         const Picture& thx = pic["thx.scx"];
         still(16, "17: thx.scx", thx.pixels, thx.palette);
         // The strip itself, a stretch of it through the 7venus upper half.

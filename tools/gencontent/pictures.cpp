@@ -25,15 +25,12 @@ constexpr int OverlayColourBase = 237;   // the first palette entry LoadOverlayC
 constexpr int OverlayValues = 17;        // values 0..16
 
 // The overlay colours, value by value, as the demo loads them into its palette.
-const uint8_t* OverlayColourTable() {
+const uint8_t* LoadedOverlayColours() {
     static uint8_t table[OverlayValues * 3];
     static bool loaded = false;
     if (!loaded) {
         uint8_t palette[PaletteBytes] = {};
-        uint8_t* demoPalette = CurrentPalette;
-        CurrentPalette = palette;
-        LoadOverlayColours();
-        CurrentPalette = demoPalette;
+        RunColourLoader(palette, LoadOverlayColours);
         std::memcpy(table, palette + OverlayColourBase * 3, sizeof table);
         loaded = true;
     }
@@ -45,7 +42,7 @@ const char* const SerifOblique = "DejaVuSerif.ttf+oblique";
 const char* const Condensed = "DejaVuSans-Bold.ttf+condensed";
 
 Rgb Overlay(int value) {
-    const uint8_t* c = OverlayColourTable() + value * 3;
+    const uint8_t* c = LoadedOverlayColours() + value * 3;
     return {(double)c[0], (double)c[1], (double)c[2]};
 }
 Rgb Mix(Rgb a, Rgb b, double t) { return {Lerp(a.r, b.r, t), Lerp(a.g, b.g, t), Lerp(a.b, b.b, t)}; }
@@ -78,7 +75,7 @@ void Paint(Layered* img, const Mask& mask, int dx, int dy, Shade shade) {
 std::vector<uint8_t> ToOverlay(const Layered& img, int first, int last) {
     std::vector<uint8_t> out(img.colour.size(), 0);
     for (size_t i = 0; i < out.size(); i++)
-        if (img.alpha[i] >= 0.5) out[i] = (uint8_t)NearestEntry(OverlayColourTable(), first, last, img.colour[i]);
+        if (img.alpha[i] >= 0.5) out[i] = (uint8_t)NearestEntry(LoadedOverlayColours(), first, last, img.colour[i]);
     return out;
 }
 
@@ -86,7 +83,7 @@ Picture OverlayPicture(const std::vector<uint8_t>& pixels) {
     Picture p = MakePicture(W, H);
     p.pixels = pixels;
     // The file's own palette is never shown; it holds the overlay colours for viewers.
-    std::memcpy(p.palette, OverlayColourTable(), OverlayValues * 3);
+    std::memcpy(p.palette, LoadedOverlayColours(), OverlayValues * 3);
     return p;
 }
 
@@ -354,6 +351,13 @@ const char* const Greetings[] = {
 };
 
 }  // namespace
+
+void RunColourLoader(uint8_t* palette, void (*loader)()) {
+    uint8_t* demoPalette = CurrentPalette;
+    CurrentPalette = palette;
+    loader();
+    CurrentPalette = demoPalette;
+}
 
 std::vector<uint8_t> BuildStrip() {
     Mask cover = MakeMask(StripWidth, StripRows);
