@@ -7,11 +7,11 @@ namespace {
 
 TEST(Fixed, ProductsRoundHalvesTowardsPlusInfinity)
 {
-    EXPECT_EQ(M16(1, 32768), 1);                  // +0.5 -> 1
-    EXPECT_EQ(M16(-1, 32768), 0);                 // -0.5 -> 0
-    EXPECT_EQ(M16(-3, 32768), -1);                // -1.5 -> -1
+    EXPECT_EQ(M16(1, 32768), 1);     // +0.5 -> 1
+    EXPECT_EQ(M16(-1, 32768), 0);    // -0.5 -> 0
+    EXPECT_EQ(M16(-3, 32768), -1);   // -1.5 -> -1
     EXPECT_EQ(M16(65536, -3 * 65536), -3 * 65536);
-    EXPECT_EQ(M16(1 << 20, 1 << 20), 1 << 24);    // the 64-bit product is exact
+    EXPECT_EQ(M16(1 << 20, 1 << 20), 1 << 24);   // the 64-bit product is exact
     EXPECT_EQ(M32(65536, 32768), 1);
     EXPECT_EQ(M32(-65536, 32768), 0);
     EXPECT_EQ(M32(-3 * 65536, 32768), -1);
@@ -26,4 +26,4 @@ TEST(Fixed, RoundToIntTakesHalvesAwayFromZero)
         EXPECT_EQ(RoundToInt(value), expect) << value;
 }
 
-}  // namespace
+}   // namespace

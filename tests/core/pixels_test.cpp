@@ -35,13 +35,16 @@ TEST(Pack, EveryFormatFromSixBitComponentsLeavingPaddingAlone)
         {24, 1, 3, [](int r, int g, int b) { return uint32_t(r * 4) << 16 | g * 4 << 8 | b * 4; }},
         {16, 1, 2, [](int r, int g, int b) { return uint32_t(r >> 1) << 11 | g << 5 | b >> 1; }},
         {16, 0, 2, [](int r, int g, int b) { return uint32_t(r >> 1) << 10 | (g >> 1) << 5 | b >> 1; }},
-        {8, 1, 0, nullptr}, {15, 0, 0, nullptr}, {48, 1, 0, nullptr},
+        {8, 1, 0, nullptr},
+        {15, 0, 0, nullptr},
+        {48, 1, 0, nullptr},
     };
     for (const Format& format : formats) {
         const int pitch = ScreenWidth * 4 + 37;
         std::vector<uint8_t> surface(size_t(pitch) * ScreenHeight + 64, 0x5C);
         ASSERT_EQ(PackFrame(trueColor.data(), surface.data(), pitch, {640, 480, format.depth, format.greenSixBits}),
-                  format.bytes) << format.depth;
+                  format.bytes)
+            << format.depth;
         const int rowBytes = ScreenWidth * format.bytes;
         for (int y = 0; y < ScreenHeight; y++)
             for (int x = 0; x < pitch; x++) {
@@ -63,4 +66,4 @@ TEST(Pack, EveryFormatFromSixBitComponentsLeavingPaddingAlone)
     }
 }
 
-}  // namespace
+}   // namespace

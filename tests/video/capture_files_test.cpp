@@ -22,8 +22,8 @@ TEST(FrameList, SelectsExactlyItsFramesAndRefusesMalformedLists)
     for (uint32_t f : {100u, 499u, 501u, 1199u, 1211u, 4294967294u})
         EXPECT_FALSE(FrameListContains(list, f)) << f;
 
-    for (const char* bad : {"", ",", "1,", ",1", "5:3", "a", "1:", ":4", "1::2", "-1", "1 ,2", "2,,3",
-                            "4294967296", "99999999999999999999", "1:2:3", "0x10"}) {
+    for (const char* bad : {"", ",", "1,", ",1", "5:3", "a", "1:", ":4", "1::2", "-1", "1 ,2", "2,,3", "4294967296",
+                            "99999999999999999999", "1:2:3", "0x10"}) {
         error.clear();
         EXPECT_FALSE(ParseFrameList(bad, &list, &error)) << '"' << bad << '"';
         EXPECT_FALSE(error.empty()) << bad;
@@ -64,8 +64,9 @@ TEST(IndexedPng, ReadsBackThroughThePaletteAndIsByteForByteRepeatable)
         for (int c = 0; c < 3; c++)
             ASSERT_EQ(rgb[3 * i + c], device[3 * pixels[i] + 2 - c]) << "pixel " << i << " component " << c;
 
-    EXPECT_FALSE(WriteIndexedPng("/nonexistent/y.png", pixels.data(), ScreenWidth, ScreenHeight, device.data(), &error));
+    EXPECT_FALSE(
+        WriteIndexedPng("/nonexistent/y.png", pixels.data(), ScreenWidth, ScreenHeight, device.data(), &error));
     EXPECT_NE(error.find("/nonexistent/y.png"), std::string::npos);
 }
 
-}  // namespace
+}   // namespace

@@ -26,9 +26,9 @@ TEST(ModeTable, DesktopFirstThenUsableModesByDepthDescendingWidthAndHeightAscend
 {
     const ModeCandidate desktop = Mode(640, 480, 16, 0x07E0), unusable = Mode(1024, 768, 8, 0);
     const std::vector<ModeCandidate> listed = {
-        Mode(640, 480, 16, 0x03E0), Mode(800, 600, 32), Mode(640, 480, 8, 0), Mode(640, 480, 24),
-        Mode(320, 200, 16, 0x07E0), Mode(640, 480, 15, 0x03E0), Mode(640, 480, 32), Mode(319, 200, 32),
-        Mode(640, 400, 32), Mode(320, 199, 32), Mode(320, 200, 32), Mode(640, 480, 32)};
+        Mode(640, 480, 16, 0x03E0), Mode(800, 600, 32),         Mode(640, 480, 8, 0), Mode(640, 480, 24),
+        Mode(320, 200, 16, 0x07E0), Mode(640, 480, 15, 0x03E0), Mode(640, 480, 32),   Mode(319, 200, 32),
+        Mode(640, 400, 32),         Mode(320, 199, 32),         Mode(320, 200, 32),   Mode(640, 480, 32)};
     EXPECT_EQ(Table(&desktop, listed), "640x480x16 320x200x32 640x400x32 640x480x32 640x480x32 800x600x32 "
                                        "640x480x24 320x200x16 640x480x16/5 ");
     // Without a usable desktop the first accepted listed mode is entry 0.
@@ -50,4 +50,4 @@ TEST(ModeTable, StopsAtItsCapacity)
     EXPECT_EQ(table[DisplayModeCapacity - 1].width, 320 + 254);   // the first 255 listed are kept
 }
 
-}  // namespace
+}   // namespace
