@@ -20,21 +20,18 @@ inline std::string TempPath(const std::string& stem)
            std::to_string(counter++) + "_" + stem;
 }
 
-inline std::string WriteTemp(const Bytes& data, const std::string& stem = "archive.ovl")
+inline std::string WriteFile(const std::string& path, const Bytes& data)
 {
-    std::string path = TempPath(stem);
     FILE* f = fopen(path.c_str(), "wb");
-    EXPECT_TRUE(f != nullptr);
-    if (f) {
-        if (!data.empty()) fwrite(data.data(), 1, data.size(), f);
-        fclose(f);
-    }
+    EXPECT_TRUE(f && fwrite(data.data(), 1, data.size(), f) == data.size() && fclose(f) == 0) << path;
     return path;
 }
 
+inline std::string WriteTemp(const Bytes& data) { return WriteFile(TempPath("archive.ovl"), data); }
+
 // An entry with its stream given as is (possibly malformed).
 struct RawEntry {
-    std::string name;        // copied into the 12-byte field, at most 12 bytes
+    std::string name;   // at most 12 bytes
     Bytes stream;
     uint32_t unpackedSize;
 };
@@ -47,8 +44,7 @@ inline Bytes RawArchive(const std::vector<RawEntry>& entries)
     uint32_t offset = uint32_t(file.size());
     for (size_t i = 0; i < entries.size(); i++) {
         OverlayEntry e = {};
-        for (size_t k = 0; k < entries[i].name.size() && k < OverlayNameBytes; k++)
-            e.name[k] = entries[i].name[k];
+        entries[i].name.copy(e.name, OverlayNameBytes);
         e.offset = offset;
         e.packedSize = uint32_t(entries[i].stream.size());
         e.unpackedSize = entries[i].unpackedSize;
@@ -57,8 +53,7 @@ inline Bytes RawArchive(const std::vector<RawEntry>& entries)
         offset += e.packedSize;
     }
     for (const RawEntry& e : entries) file.insert(file.end(), e.stream.begin(), e.stream.end());
-    uint32_t total = uint32_t(file.size() + OverlayTrailerBytes);
     file.resize(file.size() + OverlayTrailerBytes);
-    WriteLE32(file.data() + file.size() - OverlayTrailerBytes, total);
+    WriteLE32(file.data() + file.size() - OverlayTrailerBytes, uint32_t(file.size()));
     return file;
 }

@@ -1,4 +1,5 @@
-// Archive reader: locating the archive, lookups, positions, cached reads, hostile files.
+// Archive reader: locating the archive, lookups, positions, areas, separate archives,
+// the demo's reader, hostile files.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -16,275 +17,248 @@ Bytes Pattern(size_t size, uint32_t seed)
     for (size_t i = 0; i < size; i++) out[i] = uint8_t(i % 97 < 40 ? rng() % 4 : i * seed);
     return out;
 }
-
 RawEntry Packed(const std::string& name, const Bytes& data)
 {
     return {name, PackStream(data.data(), data.size()), uint32_t(data.size())};
 }
+Bytes Slice(const Bytes& b, size_t from, size_t to) { return Bytes(b.begin() + from, b.begin() + to); }
 
-// Areas the reads go through: loading areas of 200,000 / 300,000, scratch 100,000 each.
-struct Areas {
-    Bytes loadPacked = Bytes(200000);
-    Bytes loadUnpacked = Bytes(300000);
-    Bytes scratchPacked = Bytes(ScratchAreaBytes);
-    Bytes scratchUnpacked = Bytes(ScratchAreaBytes);
-    Areas()
-    {
-        ZOH_SetScratch(scratchPacked.data(), scratchUnpacked.data());
-        ZOH_SetLoadingAreas(loadPacked.data(), loadPacked.size(), loadUnpacked.data(), loadUnpacked.size());
-    }
-    ~Areas() { ZOH_SetLoadingAreas(nullptr, 0, nullptr, 0), ZOH_SetScratch(nullptr, nullptr); }
-};
-
-Bytes ReadAll(int32_t entry, uint32_t count, bool cached = false)
-{
-    Bytes out(count);
-    int rc = cached ? ZOH_ReadCached(entry, out.data(), count) : ZOH_Read(entry, out.data(), count);
-    EXPECT_EQ(rc, 0) << ZOH_Error();
-    return out;
-}
-
+// An archive with loading areas of 200,000 / 300,000 bytes and scratch areas.
 class Reader : public testing::Test {
 protected:
-    Areas areas;
+    Archive ar;
+    Bytes loadPacked = Bytes(200000), loadUnpacked = Bytes(300000);
+    Bytes scratchPacked = Bytes(ScratchAreaBytes), scratchUnpacked = Bytes(ScratchAreaBytes);
     Bytes alpha = Pattern(70000, 1), beta = Pattern(5000, 2), gamma = Pattern(66314, 3);
-    void OpenStandard(size_t leading = 0)
+    Bytes standard =
+        RawArchive({Packed("alpha.dat", alpha), Packed("beta.scx", beta), Packed("23mview2.scx", gamma)});
+    void SetUp() override
     {
-        Bytes file = RawArchive({Packed("alpha.dat", alpha), Packed("beta.scx", beta),
-                                 Packed("23mview2.scx", gamma)});
-        Bytes lead = Pattern(leading, 9);
-        file.insert(file.begin(), lead.begin(), lead.end());
-        ASSERT_EQ(ZOH_OpenFile(WriteTemp(file).c_str()), 0) << ZOH_Error();
+        ArchiveSetScratch(&ar, scratchPacked.data(), scratchUnpacked.data());
+        ArchiveSetLoadingAreas(&ar, loadPacked.data(), loadPacked.size(), loadUnpacked.data(),
+                               loadUnpacked.size());
+    }
+    bool Open(const Bytes& file) { return ArchiveOpenBytes(&ar, file.data(), file.size()) == 0; }
+    int Try(int32_t entry, uint32_t count, bool cached, Bytes* out)
+    {
+        out->resize(count);
+        return (cached ? ArchiveReadCached : ArchiveRead)(&ar, entry, out->data(), count);
+    }
+    Bytes Read(int32_t entry, uint32_t count, bool cached = false)
+    {
+        Bytes out;
+        EXPECT_EQ(Try(entry, count, cached, &out), 0) << ArchiveError(&ar);
+        return out;
+    }
+    bool Fails(int32_t entry, uint32_t count, bool cached = false)
+    {
+        Bytes out;
+        return Try(entry, count, cached, &out) != 0;
     }
 };
 
 } // namespace
 
-TEST_F(Reader, InitPrintsItsThreeLinesFirstAndFailsCleanlyWithoutAFile)
-{
-    Bytes file = RawArchive({Packed("alpha.dat", alpha)});
-    std::string path = WriteTemp(file);
-    const char* saved = overlayName;
-    overlayName = path.c_str();
-    testing::internal::CaptureStdout();
-    int rc = ZOH_Init();
-    std::string log = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(log, "ZOH_Init: Zerith Ovarlay Handler initializing.\n"
-                   "ZOH_Init: Opening overlay file.\n"
-                   "ZOH_Init: Decompressing music.\n");
-    EXPECT_EQ(ZOH_EntryCount(), 1u);
-
-    std::string missing = TempPath("missing.ovl");
-    overlayName = missing.c_str();
-    testing::internal::CaptureStdout();
-    rc = ZOH_Init();
-    log = testing::internal::GetCapturedStdout();
-    overlayName = saved;
-    EXPECT_NE(rc, 0);
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3);
-    EXPECT_NE(std::string(ZOH_Error()).find("missing.ovl"), std::string::npos);
-    EXPECT_EQ(std::string(ZOH_Error()).find('\n'), std::string::npos);
-    EXPECT_EQ(ZOH_EntryCount(), 0u);
-    EXPECT_EQ(ZOH_Open("alpha.dat", 512), -1);
-}
-
-TEST_F(Reader, LeadingBytesReadLikeABareArchive)
-{
-    for (size_t leading : {size_t(0), size_t(1), size_t(4099)}) {
-        OpenStandard(leading);
-        EXPECT_EQ(ReadAll(ZOH_Open("alpha.dat", 512), 70000), alpha);
-        EXPECT_EQ(ReadAll(ZOH_Open("beta.scx", 512), 5000), beta);
-    }
-}
-
-TEST_F(Reader, NamesMatchAllTwelveBytes)
-{
-    OpenStandard();
-    EXPECT_EQ(ZOH_Open("23mview2.scx", 512), 2) << "12 characters, no terminator";
-    EXPECT_EQ(ZOH_Open("23mview2.sc", 512), -1);
-    EXPECT_EQ(ZOH_Open("23mview2.scxx", 512), -1);
-    EXPECT_EQ(ZOH_Open("ALPHA.DAT", 512), -1) << "case matters";
-    EXPECT_EQ(ZOH_Open("alpha", 512), -1);
-    EXPECT_EQ(ZOH_Open("", 512), -1);
-    EXPECT_EQ(ZOH_Open(nullptr, 512), -1);
-    EXPECT_EQ(ZOH_EntrySize(1), 5000u);
-    EXPECT_EQ(ZOH_EntrySize(3), 0u);
-}
-
-TEST_F(Reader, FullAndEmptyDirectories)
+TEST_F(Reader, LookupsMatchAllTwelveBytesInFullAndEmptyDirectories)
 {
     std::vector<RawEntry> many;
-    for (int i = 0; i < 255; i++) {
-        std::string name = std::to_string(i);
-        many.push_back(Packed(name.insert(0, 1, 'e'), Bytes(i, uint8_t(i))));
-    }
-    many[200].name = "e7";                // a later duplicate: the first record wins
-    ASSERT_EQ(ZOH_OpenFile(WriteTemp(RawArchive(many)).c_str()), 0) << ZOH_Error();
-    EXPECT_EQ(ZOH_EntryCount(), 255u);
-    EXPECT_EQ(ZOH_Open("e254", 512), 254);
-    EXPECT_EQ(ReadAll(254, 254), Bytes(254, 254));
-    EXPECT_EQ(ZOH_Open("e7", 512), 7);
-
-    ASSERT_EQ(ZOH_OpenFile(WriteTemp(RawArchive({})).c_str()), 0) << ZOH_Error();
-    EXPECT_EQ(ZOH_EntryCount(), 0u);
-    EXPECT_EQ(ZOH_Open("e7", 512), -1);
-    uint8_t b;
-    EXPECT_NE(ZOH_Read(0, &b, 1), 0);
+    for (int i = 0; i < 254; i++)
+        many.push_back(Packed(std::to_string(i).insert(0, 1, 'e'), Bytes(i, uint8_t(i))));
+    many[200].name = "e7";   // a later duplicate: the first record wins
+    many.push_back(Packed("23mview2.scx", beta));
+    ASSERT_TRUE(Open(RawArchive(many))) << ArchiveError(&ar);
+    EXPECT_EQ(ArchiveEntryCount(&ar), 255u);
+    EXPECT_EQ(ArchiveFind(&ar, "23mview2.scx"), 254) << "12 characters, no terminator";
+    EXPECT_EQ(Read(254, 5000), beta);
+    EXPECT_EQ(ArchiveFind(&ar, "e7"), 7);
+    for (const char* miss : {"23mview2.sc", "23mview2.scxx", "E7", "e", "", (const char*)nullptr})
+        EXPECT_EQ(ArchiveFind(&ar, miss), -1) << (miss ? miss : "null");
+    EXPECT_EQ(ArchiveEntrySize(&ar, 254), 5000u);
+    EXPECT_EQ(ArchiveEntrySize(&ar, 255), 0u);
+    ASSERT_TRUE(Open(RawArchive({})));
+    EXPECT_EQ(ArchiveFind(&ar, "e7"), -1);
+    EXPECT_TRUE(Fails(0, 1));
 }
 
-TEST_F(Reader, PositionsAndSeeks)
+TEST_F(Reader, PositionsSeeksAndCachedReads)
 {
-    OpenStandard();
-    int32_t a = ZOH_Open("alpha.dat", 512);
-    EXPECT_EQ(ZOH_Seek(a, 778, 0), 778u);
-    EXPECT_EQ(ReadAll(a, 64000), Bytes(alpha.begin() + 778, alpha.begin() + 64778));
-    EXPECT_EQ(ZOH_Seek(a, 0, 1), 64778u) << "tell";
-    EXPECT_EQ(ZOH_Open("alpha.dat", 512), a);
-    EXPECT_EQ(ZOH_Seek(a, 0, 1), 0u) << "re-open resets the position";
-    uint8_t none = 0;
-    EXPECT_EQ(ZOH_Read(a, &none, 0), 0);
-    EXPECT_EQ(ZOH_Seek(a, 0, 1), 0u) << "count 0 keeps the position";
+    ASSERT_TRUE(Open(standard));
+    int32_t a = ArchiveFind(&ar, "alpha.dat"), b = 1, g = 2;
+    EXPECT_EQ(ArchiveSeek(&ar, a, 778, 0), 778u);
+    EXPECT_EQ(Read(a, 64000), Slice(alpha, 778, 64778));
+    EXPECT_EQ(ArchiveSeek(&ar, a, 0, 1), 64778u) << "tell";
+    EXPECT_EQ(ArchiveFind(&ar, "alpha.dat"), a);
+    EXPECT_EQ(ArchiveSeek(&ar, a, 0, 1), 0u) << "finding the entry again resets its position";
+    Read(a, 0);
+    EXPECT_EQ(ArchiveSeek(&ar, a, 0, 1), 0u) << "count 0 keeps the position";
+    EXPECT_EQ(ArchiveSeek(&ar, a, 0, 2), 70000u);
+    EXPECT_EQ(ArchiveSeek(&ar, a, 100, 2), 69900u);
+    EXPECT_EQ(ArchiveSeek(&ar, a, uint32_t(-69900), 1), 0u) << "32-bit wrap";
+    EXPECT_EQ(ArchiveSeek(&ar, a, 5, 3), 0u) << "other whence: unchanged";
+    EXPECT_EQ(ArchiveSeek(&ar, a, 5, 256), 5u) << "whence is taken as 8 bits";
+    EXPECT_EQ(ArchiveSeek(&ar, a, 70001, 2), uint32_t(-1));
+    EXPECT_EQ(ArchiveSeek(&ar, 3, 5, 0), 0u);
+    EXPECT_EQ(ArchiveUnpackCount(&ar), 2u);
 
-    EXPECT_EQ(ZOH_Seek(a, 0, 2), 70000u);
-    EXPECT_EQ(ZOH_Seek(a, 100, 2), 69900u);
-    EXPECT_EQ(ZOH_Seek(a, uint32_t(-69900), 1), 0u) << "32-bit wrap";
-    EXPECT_EQ(ZOH_Seek(a, 5, 3), 0u) << "other whence: unchanged";
-    EXPECT_EQ(ZOH_Seek(a, 5, 256), 5u) << "whence is taken as 8 bits";
-    EXPECT_EQ(ZOH_Seek(a, 70001, 2), uint32_t(-1));
-
-    // Palette then pixels: the second read continues where the first stopped.
-    int32_t g = ZOH_Open("23mview2.scx", 512);
-    ZOH_Seek(g, 10, 0);
-    EXPECT_EQ(ReadAll(g, 768, true), Bytes(gamma.begin() + 10, gamma.begin() + 778));
-    EXPECT_EQ(ReadAll(g, 65536, true), Bytes(gamma.begin() + 778, gamma.end()));
-}
-
-TEST_F(Reader, CachedReadDecompressesOnlyWhenTheEntryChanges)
-{
-    OpenStandard();
-    int32_t b = ZOH_Open("beta.scx", 512), g = ZOH_Open("23mview2.scx", 512);
-    uint32_t before = ZOH_UnpackCount();
-    ReadAll(b, 10, true);
-    ReadAll(b, 10, true);
-    ReadAll(g, 10, true);
-    EXPECT_EQ(ReadAll(b, 10, true), Bytes(beta.begin() + 20, beta.begin() + 30));
-    EXPECT_EQ(ZOH_UnpackCount() - before, 3u);
-    ZOH_Read(b, nullptr, 0);
-    ZOH_Read(b, nullptr, 0);
-    EXPECT_EQ(ZOH_UnpackCount() - before, 5u) << "plain reads always decompress";
-    ZOH_SetScratch(areas.scratchPacked.data(), areas.scratchUnpacked.data());
-    ReadAll(b, 10, true);
-    EXPECT_EQ(ZOH_UnpackCount() - before, 6u) << "new scratch areas forget the cached entry";
-    uint8_t byte;
-    EXPECT_NE(ZOH_Read(b, &byte, 1), 0) << "the loading areas are gone after ZOH_SetScratch";
+    // Palette then pixels: the second read continues where the first stopped. Cached
+    // reads of g, g, b, g decompress three times; plain reads always decompress.
+    ArchiveSeek(&ar, g, 10, 0);
+    EXPECT_EQ(Read(g, 768, true), Slice(gamma, 10, 778));
+    EXPECT_EQ(Read(g, 65536, true), Slice(gamma, 778, 66314));
+    EXPECT_EQ(Read(b, 10, true), Slice(beta, 0, 10));
+    ArchiveSeek(&ar, g, 5, 0);
+    EXPECT_EQ(Read(g, 10, true), Slice(gamma, 5, 15));
+    EXPECT_EQ(ArchiveUnpackCount(&ar), 5u);
+    Read(g, 0);
+    EXPECT_EQ(ArchiveUnpackCount(&ar), 6u);
+    ArchiveSetScratch(&ar, scratchPacked.data(), scratchUnpacked.data());
+    Read(g, 10, true);
+    EXPECT_EQ(ArchiveUnpackCount(&ar), 7u) << "new scratch areas forget the cached entry";
+    EXPECT_TRUE(Fails(b, 1)) << "the loading areas are gone after ArchiveSetScratch";
 }
 
 TEST_F(Reader, ReadsStayInsideTheirAreas)
 {
-    OpenStandard();
-    int32_t b = ZOH_Open("beta.scx", 512);
+    ASSERT_TRUE(Open(standard));
+    int32_t a = 0, b = 1;
     // Past unpackedSize but inside the area: allowed, copies the area's bytes.
-    Bytes all(areas.loadUnpacked.size());
-    EXPECT_EQ(ZOH_Read(b, all.data(), uint32_t(all.size())), 0) << ZOH_Error();
-    EXPECT_EQ(Bytes(all.begin(), all.begin() + 5000), beta);
-    ZOH_Seek(b, 1, 0);
-    EXPECT_NE(ZOH_Read(b, all.data(), uint32_t(all.size())), 0) << "one byte past the area";
-    EXPECT_EQ(ZOH_Seek(b, 0, 1), 1u) << "a failed read keeps the position";
-    ZOH_Seek(b, 0xFFFFFFF0u, 0);
-    EXPECT_NE(ZOH_Read(b, all.data(), 0x20), 0) << "position + count wraps 32 bits";
+    EXPECT_EQ(Slice(Read(b, uint32_t(loadUnpacked.size())), 0, 5000), beta);
+    ArchiveSeek(&ar, b, 1, 0);
+    EXPECT_TRUE(Fails(b, uint32_t(loadUnpacked.size()))) << "one byte past the area";
+    EXPECT_EQ(ArchiveSeek(&ar, b, 0, 1), 1u) << "a failed read keeps the position";
+    ArchiveSeek(&ar, b, 0xFFFFFFF0u, 0);
+    EXPECT_TRUE(Fails(b, 0x20)) << "position + count wraps 32 bits";
     // alpha (70,000 bytes) fits a scratch area, but 66,314 bytes from position 40,000 do not.
-    int32_t a = ZOH_Open("alpha.dat", 512);
-    ZOH_Seek(a, 40000, 0);
-    EXPECT_NE(ZOH_ReadCached(a, all.data(), 66314), 0);
-
+    ArchiveSeek(&ar, a, 40000, 0);
+    EXPECT_TRUE(Fails(a, 66314, true));
     // The destination may be the unpacked area itself (groups.dat is read this way).
-    ZOH_Open("alpha.dat", 512);
-    EXPECT_EQ(ZOH_Read(a, areas.loadUnpacked.data(), 70000), 0);
-    EXPECT_EQ(Bytes(areas.loadUnpacked.begin(), areas.loadUnpacked.begin() + 70000), alpha);
+    ArchiveSeek(&ar, a, 0, 0);
+    EXPECT_EQ(ArchiveRead(&ar, a, loadUnpacked.data(), 70000), 0);
+    EXPECT_EQ(Slice(loadUnpacked, 0, 70000), alpha);
+
+    ASSERT_TRUE(Open(RawArchive({Packed("big", Pattern(150000, 4))})));
+    EXPECT_TRUE(Fails(0, 10, true)) << "packed or unpacked over 100,000";
+    Bytes tiny(100), oneShort(149999);
+    ArchiveSetLoadingAreas(&ar, tiny.data(), tiny.size(), loadUnpacked.data(), loadUnpacked.size());
+    EXPECT_TRUE(Fails(0, 10)) << "packed area too small";
+    ArchiveSetLoadingAreas(&ar, loadPacked.data(), loadPacked.size(), oneShort.data(), oneShort.size());
+    EXPECT_TRUE(Fails(0, 10)) << "unpacked area one byte short";
+    ArchiveSetLoadingAreas(&ar, nullptr, 0, nullptr, 0);
+    EXPECT_TRUE(Fails(0, 10)) << "no areas";
 }
 
-TEST_F(Reader, EntriesLargerThanTheAreasFail)
+TEST_F(Reader, TwoArchivesOpenAtOnceStayIndependent)
 {
-    Bytes big = Pattern(150000, 4);
-    ASSERT_EQ(ZOH_OpenFile(WriteTemp(RawArchive({Packed("big", big)})).c_str()), 0);
+    // This one on a file with leading bytes before the archive, the other on bytes.
+    Bytes leading = Pattern(4099, 9), otherAlpha = Pattern(3000, 7);
+    leading.insert(leading.end(), standard.begin(), standard.end());
+    ASSERT_EQ(ArchiveOpenFile(&ar, WriteTemp(leading).c_str()), 0) << ArchiveError(&ar);
+    Archive other;
+    Bytes otherFile = RawArchive({Packed("beta.scx", beta), Packed("alpha.dat", otherAlpha)});
+    Bytes packed(5000), unpacked(5000);
+    ASSERT_EQ(ArchiveOpenBytes(&other, otherFile.data(), otherFile.size()), 0);
+    ArchiveSetLoadingAreas(&other, packed.data(), packed.size(), unpacked.data(), unpacked.size());
+    int32_t mine = ArchiveFind(&ar, "alpha.dat"), theirs = ArchiveFind(&other, "alpha.dat");
+    EXPECT_EQ(theirs, 1);
+    ArchiveSeek(&ar, mine, 100, 0);
     Bytes out(10);
-    EXPECT_NE(ZOH_ReadCached(0, out.data(), 10), 0) << "packed or unpacked over 100,000";
-    Bytes tinyPacked(100), tinyUnpacked(200000);
-    ZOH_SetLoadingAreas(tinyPacked.data(), tinyPacked.size(), tinyUnpacked.data(), tinyUnpacked.size());
-    EXPECT_NE(ZOH_Read(0, out.data(), 10), 0) << "packed area too small";
-    Bytes packed(200000), small(149999);
-    ZOH_SetLoadingAreas(packed.data(), packed.size(), small.data(), small.size());
-    EXPECT_NE(ZOH_Read(0, out.data(), 10), 0) << "unpacked area one byte short";
+    EXPECT_EQ(ArchiveRead(&other, theirs, out.data(), 10), 0);
+    EXPECT_EQ(out, Slice(otherAlpha, 0, 10));
+    EXPECT_EQ(Read(mine, 10, true), Slice(alpha, 100, 110)) << "each has its own positions and areas";
+    EXPECT_EQ(ArchiveUnpackCount(&ar), 1u);
+    EXPECT_NE(ArchiveRead(&other, 7, out.data(), 1), 0);
+    EXPECT_STREQ(ArchiveError(&ar), "no error") << "a failure is reported by its own archive";
+    ArchiveClose(&other);
+    EXPECT_EQ(ArchiveEntryCount(&other), 0u);
+    EXPECT_EQ(Read(mine, 10), Slice(alpha, 110, 120)) << "closing one leaves the other";
+}
+
+TEST_F(Reader, DemoReaderIsOneArchiveBehindTheZohOperations)
+{
+    std::string path = WriteTemp(standard);
+    const char* saved = overlayName;
+    overlayName = path.c_str();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ZOH_Init(), 0) << ZOH_Error();
+    overlayName = saved;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ZOH_Init: Zerith Ovarlay Handler initializing.\n"
+                                                      "ZOH_Init: Opening overlay file.\n"
+                                                      "ZOH_Init: Decompressing music.\n");
+    ZOH_SetLoadingAreas(loadPacked.data(), loadPacked.size(), loadUnpacked.data(), loadUnpacked.size());
+    ASSERT_TRUE(Open(RawArchive({Packed("beta.scx", alpha)})));   // another archive meanwhile
+    int32_t b = ZOH_Open("beta.scx", 512);
+    EXPECT_EQ(ZOH_Seek(b, 4000, 0), 4000u);
+    Bytes out(1000);
+    EXPECT_EQ(ZOH_Read(b, out.data(), 1000), 0);
+    EXPECT_EQ(out, Slice(beta, 4000, 5000));
+    EXPECT_EQ(ZOH_UnpackCount(), 1u);
+    std::string missing = TempPath("missing.ovl");
+    overlayName = missing.c_str();
+    testing::internal::CaptureStdout();
+    EXPECT_NE(ZOH_Init(), 0);
+    testing::internal::GetCapturedStdout();
+    overlayName = saved;
+    EXPECT_EQ(ZOH_Error(), "ZOH_Init: Cannot open overlay file " + missing + ": No such file or directory");
     ZOH_SetLoadingAreas(nullptr, 0, nullptr, 0);
-    EXPECT_NE(ZOH_Read(0, out.data(), 10), 0) << "no areas";
+    EXPECT_EQ(ZOH_Open("beta.scx", 512), -1);
+    EXPECT_EQ(ArchiveFind(&ar, "beta.scx"), 0) << "the other archive is untouched";
 }
 
 // ---- Hostile files: every failure is clean, nothing escapes the areas ----
 
-TEST_F(Reader, MalformedFilesAreRefusedAtOpen)
+TEST_F(Reader, MalformedDirectoriesAreRefusedAtOpen)
 {
-    Bytes good = RawArchive({Packed("alpha.dat", alpha), Packed("beta.scx", beta)});
-    auto opens = [](const Bytes& file) { return ZOH_OpenFile(WriteTemp(file).c_str()) == 0; };
-    ASSERT_TRUE(opens(good));
-    EXPECT_FALSE(opens({})) << "empty file";
-    EXPECT_FALSE(opens(Bytes(19, 0))) << "shorter than header and trailer";
-    Bytes lying = good;
-    WriteLE32(lying.data() + lying.size() - 4, uint32_t(lying.size() + 1));
-    EXPECT_FALSE(opens(lying)) << "trailer longer than the file";
-    WriteLE32(lying.data() + lying.size() - 4, 19);
-    EXPECT_FALSE(opens(lying)) << "trailer shorter than header and trailer";
-    Bytes counted = good;
-    counted[OverlayCountOffset] = 255;
-    EXPECT_FALSE(opens(counted)) << "entryCount larger than the file holds";
-    Bytes past = good;
-    WriteLE32(past.data() + 16 + 32 + 12, uint32_t(past.size()));
-    EXPECT_FALSE(opens(past)) << "offset past the end";
-    Bytes longer = good;
-    WriteLE32(longer.data() + 16 + 32 + 16, 0xFFFFFFF0u);
-    EXPECT_FALSE(opens(longer)) << "offset + packedSize wraps 32 bits";
-    Bytes trailerless = good;
-    trailerless.resize(good.size() - 4);
-    EXPECT_FALSE(opens(trailerless));
-    EXPECT_EQ(ZOH_EntryCount(), 0u) << "a failed open leaves no directory";
-    EXPECT_EQ(std::string(ZOH_Error()).find('\n'), std::string::npos);
+    auto with = [&](size_t at, uint32_t value) {
+        Bytes file = standard;
+        WriteLE32(file.data() + std::min(at, file.size() - 4), value);
+        return file;
+    };
+    ASSERT_TRUE(Open(standard));
+    EXPECT_FALSE(Open({})) << "empty";
+    EXPECT_FALSE(Open(Bytes(19, 0))) << "shorter than header and trailer";
+    EXPECT_FALSE(Open(with(SIZE_MAX, uint32_t(standard.size() + 1)))) << "trailer longer than the file";
+    EXPECT_FALSE(Open(with(SIZE_MAX, 19))) << "trailer shorter than header and trailer";
+    EXPECT_FALSE(Open(with(12, 0xFF000000u))) << "entryCount larger than the file holds";
+    EXPECT_FALSE(Open(with(16 + 32 + 12, uint32_t(standard.size())))) << "offset past the end";
+    EXPECT_FALSE(Open(with(16 + 32 + 16, 0xFFFFFFF0u))) << "offset + packedSize wraps 32 bits";
+    EXPECT_FALSE(Open(Bytes(standard.begin(), standard.end() - 4))) << "no trailer";
+    EXPECT_EQ(ArchiveEntryCount(&ar), 0u) << "a failed open leaves no directory";
+    EXPECT_EQ(std::string(ArchiveError(&ar)).find('\n'), std::string::npos);
+    EXPECT_NE(ArchiveOpenFile(&ar, TempPath("missing.ovl").c_str()), 0);
 }
 
-TEST_F(Reader, BadStreamsFailTheirRead)
+TEST_F(Reader, BadStreamsAndMutatedArchivesFailCleanly)
 {
-    Bytes before = {0x00, 0x00, 0xFF};                         // match before the output
-    Bytes endless = {0xFF, 0xFF, 1, 2, 3};                     // no end token
-    Bytes expanding;                                           // 10 MB from a few bytes
-    StreamWriter w;
-    StreamBegin(&w, &expanding);
-    StreamLiteral(&w, 7);
-    for (int i = 0; i < 40000; i++) StreamMatch(&w, 256, 1);
-    StreamEnd(&w);
-    ASSERT_EQ(ZOH_OpenFile(WriteTemp(RawArchive({{"before", before, 10}, {"endless", endless, 3},
-                                                 {"expanding", expanding, 100}})).c_str()),
-              0);
-    Bytes out(10);
+    Bytes expanding = PackStream(Bytes(400000).data(), 400000), abc = {0x17, 0x00, 'a', 'b', 'c', 0, 0, 0};
+    // A match before the output, no end token, too much output; lengths that disagree.
+    ASSERT_TRUE(Open(RawArchive({{"before", {0x00, 0x00, 0xFF}, 10}, {"endless", {0xFF, 0xFF, 1, 2, 3}, 3},
+                                 {"expanding", expanding, 100}, {"short", abc, 4}, {"claims", abc, 1000}})));
+    Bytes out;
     for (int32_t i = 0; i < 3; i++) {
-        EXPECT_NE(ZOH_Read(i, out.data(), 1), 0) << i;
-        EXPECT_NE(ZOH_ReadCached(i, out.data(), 1), 0) << i;
+        EXPECT_TRUE(Fails(i, 1)) << i;
+        EXPECT_TRUE(Fails(i, 1, true)) << i;
     }
-}
+    for (int32_t i = 0; i < 6; i++) EXPECT_NE(ArchiveDecodeEntry(&ar, i, &out), 0) << i;
+    EXPECT_STREQ(ArchiveError(&ar), "ZOH_Read: bad entry index 5");
+    ArchiveDecodeEntry(&ar, 4, &out);
+    EXPECT_STREQ(ArchiveError(&ar), "unpacked size 1000 cannot come from 8 packed bytes");
+    ASSERT_TRUE(Open(standard));
+    EXPECT_EQ(ArchiveDecodeEntry(&ar, 0, &out), 0) << ArchiveError(&ar);
+    EXPECT_EQ(out, alpha);
+    EXPECT_EQ(ArchiveUnpackCount(&ar), 0u) << "whole-entry decoding uses no area";
 
-TEST_F(Reader, MutatedArchivesNeverEscape)
-{
     Bytes good = RawArchive({Packed("alpha.dat", Pattern(3000, 5)), Packed("beta.scx", beta)});
     std::mt19937 rng(42);
-    for (int round = 0; round < 300; round++) {
+    for (int round = 0; round < 2000; round++) {
         Bytes file = good;
-        int flips = 1 + rng() % 6;
-        for (int k = 0; k < flips; k++) file[rng() % file.size()] = uint8_t(rng());
+        for (int k = 1 + rng() % 6; k > 0; k--) file[rng() % file.size()] = uint8_t(rng());
         if (round % 5 == 0) file.resize(rng() % file.size());
-        if (ZOH_OpenFile(WriteTemp(file).c_str()) != 0) continue;
-        Bytes out(8000);
-        for (uint32_t i = 0; i < ZOH_EntryCount(); i++) {
-            ZOH_Seek(int32_t(i), rng() % 4000, 0);
-            ZOH_Read(int32_t(i), out.data(), uint32_t(rng() % out.size()));
-            ZOH_ReadCached(int32_t(i), out.data(), uint32_t(rng() % out.size()));
+        if (!Open(file)) continue;
+        for (int32_t i = 0; i < int32_t(ArchiveEntryCount(&ar)); i++) {
+            ArchiveSeek(&ar, i, rng() % 4000, 0);
+            Try(i, rng() % 8000, false, &out);
+            Try(i, rng() % 8000, true, &out);
+            ArchiveDecodeEntry(&ar, i, &out);
         }
     }
 }
