@@ -1,11 +1,14 @@
 // The dialog's artwork: found in an overlay file, scaled, and refused when broken.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "archive/archive.h"
+#include "archive/content_format.h"
 #include "archive/overlay_writer.h"
 #include "shell/title_art.h"
 
@@ -15,14 +18,14 @@ namespace {
 // right half colour 2.
 std::vector<uint8_t> Picture(uint8_t r1, uint8_t g1, uint8_t b1)
 {
-    std::vector<uint8_t> entry(778 + 64000, 0);
-    entry[10 + 3] = r1;
-    entry[10 + 4] = g1;
-    entry[10 + 5] = b1;
-    entry[10 + 6] = 63;   // colour 2: red
-    for (int y = 0; y < 200; y++)
-        for (int x = 0; x < 320; x++)
-            entry[778 + y * 320 + x] = x < 160 ? 1 : 2;
+    std::vector<uint8_t> entry(PictureEntryBytes, 0);
+    uint8_t* palette = entry.data() + PicturePaletteOffset;
+    palette[3] = r1;
+    palette[4] = g1;
+    palette[5] = b1;
+    palette[6] = 63;   // colour 2: red
+    for (uint32_t i = 0; i < PicturePixelBytes; i++)
+        entry[PicturePixelsOffset + i] = i % PictureWidth < PictureWidth / 2 ? 1 : 2;
     return entry;
 }
 
@@ -47,8 +50,15 @@ TEST(TitleArt, FoundAmongOtherEntriesAndShownThroughItsPalette)
 {
     std::string path = WriteOverlay("art_ok.ovl", {{"music.s3m", std::vector<uint8_t>(5000, 7)},
                                                    {"tivrel.scx", Picture(0, 63, 0)}});
+    // The demo's reader, open on another file, is left as it was.
+    std::string demo = WriteOverlay("art_demo.ovl", {{"a", {1}}, {"b", {2}}, {"c", {3}}});
+    ASSERT_EQ(ZOH_OpenFile(demo.c_str()), 0);
+    ZOH_Seek(1, 7, 0);
     std::vector<uint8_t> rgb(TitleArtBytes, 0xEE);
     ASSERT_TRUE(LoadTitleArt(path.c_str(), rgb.data()));
+    EXPECT_EQ(ZOH_EntryCount(), 3u);
+    EXPECT_EQ(ZOH_Seek(1, 0, 1), 7u);
+    EXPECT_EQ(ZOH_Open("tivrel.scx", 512), -1);
     EXPECT_EQ(At(rgb, 0, 0)[0], 0);
     EXPECT_EQ(At(rgb, 0, 0)[1], 255);
     EXPECT_EQ(At(rgb, 212, 132)[0], 255);
@@ -62,8 +72,7 @@ TEST(TitleArt, FoundAmongOtherEntriesAndShownThroughItsPalette)
 TEST(TitleArt, APaletteThatHidesThePictureGivesAGreyRamp)
 {
     std::vector<uint8_t> entry = Picture(0, 0, 0);
-    for (int i = 10; i < 778; i++)
-        entry[i] = 0;
+    std::fill(entry.begin() + PicturePaletteOffset, entry.begin() + PicturePixelsOffset, 0);
     std::string path = WriteOverlay("art_black.ovl", {{"tivrel.scx", entry}});
     std::vector<uint8_t> rgb(TitleArtBytes);
     ASSERT_TRUE(LoadTitleArt(path.c_str(), rgb.data()));
@@ -76,7 +85,7 @@ TEST(TitleArt, MissingOrBrokenDataLeavesTheBufferAlone)
 {
     std::vector<uint8_t> rgb(TitleArtBytes, 0xEE);
     std::string noEntry = WriteOverlay("art_none.ovl", {{"tivrel.scy", Picture(1, 2, 3)}});
-    std::string shortEntry = WriteOverlay("art_short.ovl", {{"tivrel.scx", std::vector<uint8_t>(778 + 63999, 1)}});
+    std::string shortEntry = WriteOverlay("art_short.ovl", {{"tivrel.scx", std::vector<uint8_t>(PictureEntryBytes - 1, 1)}});
     std::string truncated = WriteOverlay("art_cut.ovl", {{"tivrel.scx", Picture(1, 2, 3)}}, 600);
     std::string garbage = ::testing::TempDir() + "/art_garbage.ovl";
     std::ofstream(garbage, std::ios::binary) << std::string(100, '\xFF');
