@@ -23,7 +23,8 @@ inline std::string TempPath(const std::string& stem)
 inline std::string WriteFile(const std::string& path, const Bytes& data)
 {
     FILE* f = fopen(path.c_str(), "wb");
-    EXPECT_TRUE(f && fwrite(data.data(), 1, data.size(), f) == data.size() && fclose(f) == 0) << path;
+    bool written = f && (data.empty() || fwrite(data.data(), 1, data.size(), f) == data.size());
+    EXPECT_TRUE(f && fclose(f) == 0 && written) << path;
     return path;
 }
 
