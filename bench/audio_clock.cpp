@@ -13,11 +13,10 @@
 
 using Clock = std::chrono::steady_clock;
 
-static double Seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
+static double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-static void MeasureTimer() {
+static void MeasureTimer()
+{
     StartFrameTimer();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto start = Clock::now();
@@ -26,20 +25,21 @@ static void MeasureTimer() {
     const uint32_t ticks = TickCounters[0].load() - first;
     const double elapsed = Seconds(Clock::now() - start);
     StopFrameTimer();
-    std::printf("frame timer: %u ticks in %.3f s = %.2f per second\n", ticks, elapsed,
-                ticks / elapsed);
+    std::printf("frame timer: %u ticks in %.3f s = %.2f per second\n", ticks, elapsed, ticks / elapsed);
 }
 
 // Row changes of a song whose rows last exactly 20 ms, reported against the time
 // since StartMusic: offset = reported time - ideal time (row index x 20 ms).
-static void MeasureRows(const char* label) {
+static void MeasureRows(const char* label)
+{
     MusicInit();
     MiniS3mOptions options;
     options.orders = 8;
     options.patterns = 4;
     options.rowsPerOrder = 16;
     std::vector<uint8_t> module = BuildMiniS3m(options);
-    if (LoadMusic(module.data(), uint32_t(module.size())) != 0) return;
+    if (LoadMusic(module.data(), uint32_t(module.size())) != 0)
+        return;
     const auto start = Clock::now();
     StartMusic(1);
     int lastRowIndex = 0;
@@ -62,14 +62,15 @@ static void MeasureRows(const char* label) {
     const double spread = changes ? std::sqrt(sumSquares / changes - mean * mean) : 0;
     std::printf("%s: device %s, latency %d frames (%.1f ms); %d row changes, offset "
                 "mean %.1f ms, spread %.1f ms, worst %.1f ms\n",
-                label, MusicHasDevice() ? "yes" : "no", MusicLatencyFrames(),
-                MusicLatencyFrames() / 44.1, changes, mean * 1000, spread * 1000, worst * 1000);
+                label, MusicHasDevice() ? "yes" : "no", MusicLatencyFrames(), MusicLatencyFrames() / 44.1, changes,
+                mean * 1000, spread * 1000, worst * 1000);
     FreeMusic();
     MusicClose();
     MusicPosition = {0, 0};
 }
 
-int main() {
+int main()
+{
     MeasureTimer();
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     MeasureRows("SDL dummy driver");

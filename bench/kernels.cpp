@@ -11,9 +11,11 @@
 
 namespace {
 
-double MedianMs(const std::function<void(int)>& call, int calls) {
+double MedianMs(const std::function<void(int)>& call, int calls)
+{
     std::vector<double> ms(calls);
-    for (int i = 0; i < 20; ++i) call(i);   // warm caches
+    for (int i = 0; i < 20; ++i)
+        call(i);   // warm caches
     for (int i = 0; i < calls; ++i) {
         auto t0 = std::chrono::steady_clock::now();
         call(i);
@@ -24,19 +26,25 @@ double MedianMs(const std::function<void(int)>& call, int calls) {
     return ms[calls / 2];
 }
 
-}  // namespace
+}   // namespace
 
-int main() {
+int main()
+{
     const int calls = 500;
     std::mt19937 rng(1234);
     std::vector<uint8_t> map(2 * MapPixels), texture(65536), target(MapPixels), background(MapPixels);
     std::vector<uint8_t> bigMap(BigMapBytes), movement(MovementRecordBytes * MovementRecords);
     std::vector<uint8_t> source(MapPixels), palette(768), paletteSource(768);
-    for (auto& b : map) b = uint8_t(rng());
-    for (auto& b : texture) b = uint8_t(rng());
-    for (auto& b : bigMap) b = uint8_t(rng());
-    for (auto& b : source) b = uint8_t(rng() % 4 == 0 ? 0 : rng());
-    for (auto& b : paletteSource) b = uint8_t(rng() % 64);
+    for (auto& b : map)
+        b = uint8_t(rng());
+    for (auto& b : texture)
+        b = uint8_t(rng());
+    for (auto& b : bigMap)
+        b = uint8_t(rng());
+    for (auto& b : source)
+        b = uint8_t(rng() % 4 == 0 ? 0 : rng());
+    for (auto& b : paletteSource)
+        b = uint8_t(rng() % 64);
     for (int r = 0; r < MovementRecords; ++r) {
         int32_t xy[2] = {int32_t(rng() % 321), int32_t(rng() % 201)};
         std::copy((uint8_t*)xy, (uint8_t*)xy + 8, &movement[r * MovementRecordBytes]);
@@ -65,21 +73,33 @@ int main() {
         {"MapEffect8", [&](int i) { MapEffect8Kernel(m, t, waveA, bump, o, uint8_t(i)); }},
         {"WaveTunnel", [&](int i) { WaveTunnelKernel(m, t, working, o, uint8_t(i)); }},
         {"StepWaveMorph (step + tunnel)",
-         [&](int i) { StepWaveKernel(working, targetWave); WaveTunnelKernel(m, t, working, o, uint8_t(i)); }},
+         [&](int i) {
+             StepWaveKernel(working, targetWave);
+             WaveTunnelKernel(m, t, working, o, uint8_t(i));
+         }},
         {"BackgroundEffect1",
-         [&](int i) { uint8_t f = uint8_t(i); ShiftMapKernel(m, t, background.data(), uint8_t(f + waveA[f]), waveB[f]); }},
+         [&](int i) {
+             uint8_t f = uint8_t(i);
+             ShiftMapKernel(m, t, background.data(), uint8_t(f + waveA[f]), waveB[f]);
+         }},
         {"BackgroundEffect2",
-         [&](int i) { uint8_t f = uint8_t(i); ShiftMapSwappedKernel(m, t, background.data(), waveB[f], waveA[f]); }},
-        {"SelectMovementWindow", [&](int i) { MovementWindowKernel(bigMap.data(), movement.data(), uint32_t(i), map.data()); }},
+         [&](int i) {
+             uint8_t f = uint8_t(i);
+             ShiftMapSwappedKernel(m, t, background.data(), waveB[f], waveA[f]);
+         }},
+        {"SelectMovementWindow",
+         [&](int i) { MovementWindowKernel(bigMap.data(), movement.data(), uint32_t(i), map.data()); }},
         {"OverlayName (200 rows)", [&](int) { OverlayKernel(source.data(), o, 200, 237); }},
         {"OverlayLyrics (30 rows)", [&](int) { OverlayKernel(source.data(), o + 170 * 320, 30, 246); }},
         {"FillFromBackground", [&](int) { FillFromBackgroundKernel(o, background.data(), MapPixels); }},
         {"PaletteFade", [&](int i) { PaletteFadeKernel(palette.data(), paletteSource.data(), i % 64); }},
     };
     std::printf("%-32s %12s\n", "kernel", "ms/frame");
-    for (const auto& row : rows) std::printf("%-32s %12.4f\n", row.name, MedianMs(row.call, calls));
+    for (const auto& row : rows)
+        std::printf("%-32s %12.4f\n", row.name, MedianMs(row.call, calls));
     unsigned checksum = 0;
-    for (uint8_t b : target) checksum += b;
+    for (uint8_t b : target)
+        checksum += b;
     std::printf("(checksum %u)\n", checksum);
     return 0;
 }

@@ -23,7 +23,8 @@ static Bytes PackGreedy(const uint8_t* d, size_t n)
     std::vector<uint32_t> head(1 << 16, none), prev(n, none);
     auto hash = [&](size_t i) { return ((d[i] << 10) ^ (d[i + 1] << 5) ^ d[i + 2]) & 0xFFFF; };
     auto insert = [&](size_t i) {
-        if (i + 3 > n) return;
+        if (i + 3 > n)
+            return;
         uint32_t h = hash(i);
         prev[i] = head[h];
         head[h] = uint32_t(i);
@@ -37,8 +38,10 @@ static Bytes PackGreedy(const uint8_t* d, size_t n)
             uint32_t c = head[hash(i)];
             for (int depth = 0; depth < 64 && c != none && i - c <= 8192; depth++, c = prev[c]) {
                 size_t len = 0;
-                while (len < 256 && i + len < n && d[c + len] == d[i + len]) len++;
-                if (len > bestLen) bestLen = len, bestDist = i - c;
+                while (len < 256 && i + len < n && d[c + len] == d[i + len])
+                    len++;
+                if (len > bestLen)
+                    bestLen = len, bestDist = i - c;
             }
         }
         if (bestLen < 3 && i >= 1 && i + 2 <= n) {
@@ -49,9 +52,12 @@ static Bytes PackGreedy(const uint8_t* d, size_t n)
                 }
         }
         size_t step = bestLen >= 2 ? bestLen : 1;
-        if (step == 1) StreamLiteral(&w, d[i]);
-        else StreamMatch(&w, uint32_t(bestLen), uint32_t(bestDist));
-        for (size_t k = 0; k < step; k++) insert(i + k);
+        if (step == 1)
+            StreamLiteral(&w, d[i]);
+        else
+            StreamMatch(&w, uint32_t(bestLen), uint32_t(bestDist));
+        for (size_t k = 0; k < step; k++)
+            insert(i + k);
         i += step;
     }
     StreamEnd(&w);
@@ -73,9 +79,10 @@ static size_t GzipSize(const Bytes& in)
     return size;
 }
 
-static const char* const Words[] = {"the", "music", "plays", "on", "and", "light", "turns", "into",
-    "colour", "while", "a", "tunnel", "of", "texture", "rolls", "past", "every", "frame", "is",
-    "drawn", "by", "hand", "in", "three", "hundred", "twenty", "pixels", "wide", "with", "palette"};
+static const char* const Words[] = {"the",     "music",  "plays",  "on",     "and",  "light",   "turns", "into",
+                                    "colour",  "while",  "a",      "tunnel", "of",   "texture", "rolls", "past",
+                                    "every",   "frame",  "is",     "drawn",  "by",   "hand",    "in",    "three",
+                                    "hundred", "twenty", "pixels", "wide",   "with", "palette"};
 
 static Bytes TextLike(size_t size, uint32_t seed)
 {
@@ -111,7 +118,8 @@ static Bytes GroupsStrip()
     std::mt19937 rng(5);
     uint8_t font[64][8];
     for (auto& glyph : font)
-        for (auto& row : glyph) row = uint8_t(rng());
+        for (auto& row : glyph)
+            row = uint8_t(rng());
     for (int line = 0; line * 40 + 8 < 9200; line++) {
         int chars = 10 + rng() % 25;
         int x0 = (320 - chars * 8) / 2;
@@ -119,7 +127,8 @@ static Bytes GroupsStrip()
             const uint8_t* glyph = font[rng() % 27];
             for (int r = 0; r < 8; r++)
                 for (int b = 0; b < 8; b++)
-                    if (glyph[r] >> b & 1) out[size_t(line * 40 + 10 + r) * 320 + x0 + c * 8 + b] = 200 + r;
+                    if (glyph[r] >> b & 1)
+                        out[size_t(line * 40 + 10 + r) * 320 + x0 + c * 8 + b] = 200 + r;
         }
     }
     return out;
@@ -129,7 +138,8 @@ static Bytes Random(size_t size)
 {
     std::mt19937 rng(77);
     Bytes out(size);
-    for (auto& b : out) b = uint8_t(rng());
+    for (auto& b : out)
+        b = uint8_t(rng());
     return out;
 }
 
@@ -144,8 +154,8 @@ int main()
         {"groups strip", GroupsStrip()},
         {"random", Random(1 << 20)},
     };
-    printf("%-18s %9s %9s %6s %9s %6s %9s %6s %8s %8s\n", "input", "size", "optimal", "ratio",
-           "greedy", "ratio", "gzip -9", "ratio", "pack ms", "unpk ms");
+    printf("%-18s %9s %9s %6s %9s %6s %9s %6s %8s %8s\n", "input", "size", "optimal", "ratio", "greedy", "ratio",
+           "gzip -9", "ratio", "pack ms", "unpk ms");
     for (const Input& in : inputs) {
         auto t0 = std::chrono::steady_clock::now();
         Bytes packed = PackStream(in.data.data(), in.data.size());
@@ -160,9 +170,8 @@ int main()
         size_t greedy = PackGreedy(in.data.data(), in.data.size()).size();
         size_t gz = GzipSize(in.data);
         double size = double(in.data.size());
-        printf("%-18s %9zu %9zu %5.1f%% %9zu %5.1f%% %9zu %5.1f%% %8.0f %8.1f\n", in.name,
-               in.data.size(), packed.size(), 100 * packed.size() / size, greedy,
-               100 * greedy / size, gz, 100 * gz / size,
+        printf("%-18s %9zu %9zu %5.1f%% %9zu %5.1f%% %9zu %5.1f%% %8.0f %8.1f\n", in.name, in.data.size(),
+               packed.size(), 100 * packed.size() / size, greedy, 100 * greedy / size, gz, 100 * gz / size,
                std::chrono::duration<double, std::milli>(t1 - t0).count(),
                std::chrono::duration<double, std::milli>(t2 - t1).count());
     }

@@ -17,7 +17,10 @@ int main()
         frame[i] = static_cast<uint8_t>((i * 7) ^ (i >> 9));
     ScalePalette(palette, device);
 
-    struct Format { const char* name; DisplayMode mode; } formats[] = {
+    struct Format {
+        const char* name;
+        DisplayMode mode;
+    } formats[] = {
         {"32-bit", {640, 480, 32, 1}},
         {"24-bit", {640, 480, 24, 1}},
         {"16-bit 5-6-5", {640, 480, 16, 1}},
@@ -35,7 +38,8 @@ int main()
             PackFrame(trueColor.data(), surface.data(), pitch, f.mode);
             checksum += surface[n % 1000];
         }
-        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / frames;
+        double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / frames;
         std::printf("%-14s %7.3f ms/frame  %8.0f frames/s\n", f.name, ms, 1000.0 / ms);
     }
     std::printf("(checksum %u)\n", checksum);

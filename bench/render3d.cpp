@@ -25,7 +25,7 @@ struct SceneCase {
     bool turnX;
 };
 const SceneCase Cases[] = {
-    {"star.3ds", "23mview.scx", false}, {"jo2.3ds", "11cont.scx", false},   {"jo6.3ds", "23mview2.scx", true},
+    {"star.3ds", "23mview.scx", false},  {"jo2.3ds", "11cont.scx", false},   {"jo6.3ds", "23mview2.scx", true},
     {"part5.3ds", "18soh3d.scx", false}, {"new4.3ds", "15mview.scx", false}, {"stucco1.3ds", "14soh.scx", false},
 };
 
@@ -62,7 +62,7 @@ double Milliseconds(std::chrono::steady_clock::duration d)
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv)
 {

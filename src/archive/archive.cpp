@@ -57,13 +57,16 @@ static bool IsOpen(const Archive* a) { return a->file || !a->image.empty(); }
 // `count` bytes of the file or image from offset `at`.
 static bool ReadAt(Archive* a, uint64_t at, void* dest, size_t count)
 {
-    if (count == 0) return true;
+    if (count == 0)
+        return true;
     if (!a->file) {
-        if (at > a->image.size() || count > a->image.size() - at) return false;
+        if (at > a->image.size() || count > a->image.size() - at)
+            return false;
         memcpy(dest, a->image.data() + at, count);
         return true;
     }
-    if (fseeko(a->file.get(), off_t(at), SEEK_SET) != 0) return false;
+    if (fseeko(a->file.get(), off_t(at), SEEK_SET) != 0)
+        return false;
     return fread(dest, 1, count, a->file.get()) == count;
 }
 
@@ -80,8 +83,8 @@ static int ReadDirectory(Archive* a, uint64_t size, const char* label)
     uint32_t length = ReadLE32(trailer);
     if (length < OverlayHeaderBytes + OverlayTrailerBytes || length > size) {
         ArchiveClose(a);
-        return Fail(a, "ZOH_Init: %s has a bad trailer (archive length %u, file size %llu)", label,
-                    length, (unsigned long long)size);
+        return Fail(a, "ZOH_Init: %s has a bad trailer (archive length %u, file size %llu)", label, length,
+                    (unsigned long long)size);
     }
     uint64_t start = size - length;
 
@@ -111,8 +114,8 @@ static int ReadDirectory(Archive* a, uint64_t size, const char* label)
         e.position = 0;
         if (e.offset < dataStart || uint64_t(e.offset) + e.packedSize > dataEnd) {
             ArchiveClose(a);
-            return Fail(a, "ZOH_Init: entry %u \"%s\" (offset %u, %u bytes) lies outside the archive",
-                        i, NameText(e).text, e.offset, e.packedSize);
+            return Fail(a, "ZOH_Init: entry %u \"%s\" (offset %u, %u bytes) lies outside the archive", i,
+                        NameText(e).text, e.offset, e.packedSize);
         }
     }
     a->archiveStart = start;
@@ -125,7 +128,8 @@ int ArchiveOpenFile(Archive* a, const char* path)
 {
     ArchiveClose(a);
     a->file.reset(fopen(path, "rb"));
-    if (!a->file) return Fail(a, "ZOH_Init: Cannot open overlay file %s: %s", path, strerror(errno));
+    if (!a->file)
+        return Fail(a, "ZOH_Init: Cannot open overlay file %s: %s", path, strerror(errno));
     if (fseeko(a->file.get(), 0, SEEK_END) != 0) {
         ArchiveClose(a);
         return Fail(a, "ZOH_Init: Cannot read overlay file %s", path);
@@ -136,7 +140,8 @@ int ArchiveOpenFile(Archive* a, const char* path)
 int ArchiveOpenBytes(Archive* a, const uint8_t* data, size_t size)
 {
     ArchiveClose(a);
-    if (size) a->image.assign(data, data + size);
+    if (size)
+        a->image.assign(data, data + size);
     return ReadDirectory(a, size, "the byte image");
 }
 
@@ -144,7 +149,8 @@ uint32_t ArchiveEntryCount(const Archive* a) { return uint32_t(a->directory.size
 
 const OverlayEntry* ArchiveEntry(const Archive* a, int32_t entry)
 {
-    if (entry < 0 || size_t(entry) >= a->directory.size()) return nullptr;
+    if (entry < 0 || size_t(entry) >= a->directory.size())
+        return nullptr;
     return &a->directory[size_t(entry)];
 }
 
@@ -158,10 +164,12 @@ uint32_t ArchiveUnpackCount(const Archive* a) { return a->unpackCount; }
 
 int32_t ArchiveFind(Archive* a, const char* name)
 {
-    if (!name) return -1;
+    if (!name)
+        return -1;
     char key[OverlayNameBytes] = {};
     size_t length = strnlen(name, OverlayNameBytes + 1);
-    if (length > OverlayNameBytes) return -1;
+    if (length > OverlayNameBytes)
+        return -1;
     memcpy(key, name, length);
     for (size_t i = 0; i < a->directory.size(); i++) {
         if (memcmp(a->directory[i].name, key, OverlayNameBytes) == 0) {
@@ -190,40 +198,44 @@ uint32_t ArchiveSeek(Archive* a, int32_t entry, uint32_t offset, int whence)
 
 int ArchiveReadPacked(Archive* a, int32_t entry, uint8_t* dest, size_t cap)
 {
-    if (!IsOpen(a)) return Fail(a, "ZOH_Read: no overlay file is open");
+    if (!IsOpen(a))
+        return Fail(a, "ZOH_Read: no overlay file is open");
     const OverlayEntry* e = ArchiveEntry(a, entry);
-    if (!e) return Fail(a, "ZOH_Read: bad entry index %d", entry);
+    if (!e)
+        return Fail(a, "ZOH_Read: bad entry index %d", entry);
     if (e->packedSize > (dest ? cap : 0))
-        return Fail(a, "ZOH_Read: entry \"%s\" has %u packed bytes, more than its area of %zu",
-                    NameText(*e).text, e->packedSize, dest ? cap : 0);
+        return Fail(a, "ZOH_Read: entry \"%s\" has %u packed bytes, more than its area of %zu", NameText(*e).text,
+                    e->packedSize, dest ? cap : 0);
     if (!ReadAt(a, a->archiveStart + e->offset, dest, e->packedSize))
-        return Fail(a, "ZOH_Read: cannot read entry \"%s\" from the overlay file",
-                    NameText(*e).text);
+        return Fail(a, "ZOH_Read: cannot read entry \"%s\" from the overlay file", NameText(*e).text);
     return 0;
 }
 
 int ArchiveDecodeEntry(Archive* a, int32_t entry, std::vector<uint8_t>* out)
 {
     const OverlayEntry* e = ArchiveEntry(a, entry);
-    if (!e) return Fail(a, "ZOH_Read: bad entry index %d", entry);
+    if (!e)
+        return Fail(a, "ZOH_Read: bad entry index %d", entry);
     if (e->unpackedSize > uint64_t(e->packedSize) * MaxExpansion + 256)
-        return Fail(a, "unpacked size %u cannot come from %u packed bytes", e->unpackedSize,
-                    e->packedSize);
+        return Fail(a, "unpacked size %u cannot come from %u packed bytes", e->unpackedSize, e->packedSize);
     std::vector<uint8_t> packed(e->packedSize);
-    if (ArchiveReadPacked(a, entry, packed.data(), packed.size()) != 0) return 1;
+    if (ArchiveReadPacked(a, entry, packed.data(), packed.size()) != 0)
+        return 1;
     out->assign(e->unpackedSize, 0);
     long n = ZOH_Unpack(packed.data(), packed.size(), out->data(), out->size());
-    if (n < 0) return Fail(a, "bad stream, or it decodes to more than %u bytes", e->unpackedSize);
+    if (n < 0)
+        return Fail(a, "bad stream, or it decodes to more than %u bytes", e->unpackedSize);
     if (uint64_t(n) != e->unpackedSize)
         return Fail(a, "decodes to %ld bytes, directory says %u", n, e->unpackedSize);
     return 0;
 }
 
 // Reads and decompresses `entry` into `unpacked` (unpackedCap bytes).
-static int UnpackEntry(Archive* a, int32_t entry, uint8_t* packed, size_t packedCap,
-                       uint8_t* unpacked, size_t unpackedCap)
+static int UnpackEntry(Archive* a, int32_t entry, uint8_t* packed, size_t packedCap, uint8_t* unpacked,
+                       size_t unpackedCap)
 {
-    if (ArchiveReadPacked(a, entry, packed, packedCap) != 0) return 1;
+    if (ArchiveReadPacked(a, entry, packed, packedCap) != 0)
+        return 1;
     a->unpackCount++;
     const OverlayEntry& e = a->directory[size_t(entry)];
     if (ZOH_Unpack(packed, e.packedSize, unpacked, unpackedCap) < 0)
@@ -233,25 +245,25 @@ static int UnpackEntry(Archive* a, int32_t entry, uint8_t* packed, size_t packed
 }
 
 // Copies count bytes from the entry's position in `area` and advances the position.
-static int CopySpan(Archive* a, int32_t entry, const uint8_t* area, size_t areaSize, void* dest,
-                    uint32_t count)
+static int CopySpan(Archive* a, int32_t entry, const uint8_t* area, size_t areaSize, void* dest, uint32_t count)
 {
     OverlayEntry& e = a->directory[size_t(entry)];
     if (uint64_t(e.position) + count > areaSize)
-        return Fail(a, "ZOH_Read: %u bytes from position %u of \"%s\" pass the end of its area (%zu)",
-                    count, e.position, NameText(e).text, areaSize);
-    if (count && !dest) return Fail(a, "ZOH_Read: no destination");
+        return Fail(a, "ZOH_Read: %u bytes from position %u of \"%s\" pass the end of its area (%zu)", count,
+                    e.position, NameText(e).text, areaSize);
+    if (count && !dest)
+        return Fail(a, "ZOH_Read: no destination");
     uint8_t* to = static_cast<uint8_t*>(dest);
     const uint8_t* from = area + e.position;
     // Ascending byte copy: a destination equal to the source leaves it unchanged.
     if (to != from)
-        for (uint32_t k = 0; k < count; k++) to[k] = from[k];
+        for (uint32_t k = 0; k < count; k++)
+            to[k] = from[k];
     e.position += count;
     return 0;
 }
 
-void ArchiveSetLoadingAreas(Archive* a, uint8_t* packed, size_t packedSize, uint8_t* unpacked,
-                            size_t unpackedSize)
+void ArchiveSetLoadingAreas(Archive* a, uint8_t* packed, size_t packedSize, uint8_t* unpacked, size_t unpackedSize)
 {
     a->loadingPacked = packed;
     a->loadingPackedSize = packed ? packedSize : 0;
@@ -270,22 +282,24 @@ void ArchiveSetScratch(Archive* a, uint8_t* packed, uint8_t* unpacked)
 
 int ArchiveRead(Archive* a, int32_t entry, void* dest, uint32_t count)
 {
-    if (!ArchiveEntry(a, entry)) return Fail(a, "ZOH_Read: bad entry index %d", entry);
-    if (!a->loadingPacked || !a->loadingUnpacked) return Fail(a, "ZOH_Read: no loading areas");
-    if (UnpackEntry(a, entry, a->loadingPacked, a->loadingPackedSize, a->loadingUnpacked,
-                    a->loadingUnpackedSize))
+    if (!ArchiveEntry(a, entry))
+        return Fail(a, "ZOH_Read: bad entry index %d", entry);
+    if (!a->loadingPacked || !a->loadingUnpacked)
+        return Fail(a, "ZOH_Read: no loading areas");
+    if (UnpackEntry(a, entry, a->loadingPacked, a->loadingPackedSize, a->loadingUnpacked, a->loadingUnpackedSize))
         return 1;
     return CopySpan(a, entry, a->loadingUnpacked, a->loadingUnpackedSize, dest, count);
 }
 
 int ArchiveReadCached(Archive* a, int32_t entry, void* dest, uint32_t count)
 {
-    if (!ArchiveEntry(a, entry)) return Fail(a, "ZOH_ReadCached: bad entry index %d", entry);
-    if (!a->scratchPacked || !a->scratchUnpacked) return Fail(a, "ZOH_ReadCached: no scratch areas");
+    if (!ArchiveEntry(a, entry))
+        return Fail(a, "ZOH_ReadCached: bad entry index %d", entry);
+    if (!a->scratchPacked || !a->scratchUnpacked)
+        return Fail(a, "ZOH_ReadCached: no scratch areas");
     if (entry != a->cachedEntry) {
         a->cachedEntry = -1;
-        if (UnpackEntry(a, entry, a->scratchPacked, ScratchAreaBytes, a->scratchUnpacked,
-                        ScratchAreaBytes))
+        if (UnpackEntry(a, entry, a->scratchPacked, ScratchAreaBytes, a->scratchUnpacked, ScratchAreaBytes))
             return 1;
         a->cachedEntry = entry;
     }

@@ -48,7 +48,7 @@ struct Archive {
     size_t loadingPackedSize = 0;
     uint8_t* loadingUnpacked = nullptr;
     size_t loadingUnpackedSize = 0;
-    uint8_t* scratchPacked = nullptr;      // ScratchAreaBytes each
+    uint8_t* scratchPacked = nullptr;   // ScratchAreaBytes each
     uint8_t* scratchUnpacked = nullptr;
 
     int32_t cachedEntry = -1;   // entry whose bytes scratchUnpacked holds, -1 for none

@@ -16,9 +16,9 @@
 constexpr uint32_t OverlayHeaderBytes = 16;
 constexpr uint32_t OverlayEntryBytes = 32;
 constexpr uint32_t OverlayTrailerBytes = 4;
-constexpr uint32_t OverlayNameBytes = 12;      // zero-padded; 12 characters leave no terminator
-constexpr uint32_t OverlayMaxEntries = 255;    // entryCount is one byte
-constexpr uint32_t OverlayCountOffset = 15;    // header byte holding entryCount
+constexpr uint32_t OverlayNameBytes = 12;     // zero-padded; 12 characters leave no terminator
+constexpr uint32_t OverlayMaxEntries = 255;   // entryCount is one byte
+constexpr uint32_t OverlayCountOffset = 15;   // header byte holding entryCount
 
 // Stream limits: back-references reach at most 8,192 bytes back and copy at most 256.
 constexpr uint32_t StreamWindow = 8192;
@@ -28,18 +28,19 @@ constexpr uint32_t StreamMaxMatch = 256;
 // One directory record, as on disk and as kept in memory by the reader.
 struct OverlayEntry {
     char name[OverlayNameBytes];
-    uint32_t offset;        // stream start, from archiveStart
-    uint32_t packedSize;    // stream length in bytes
-    uint32_t unpackedSize;  // entry length after decompression
-    uint32_t position;      // reader's read position; the stored value is never used
-    uint32_t reserved;      // written as 0, not read
+    uint32_t offset;         // stream start, from archiveStart
+    uint32_t packedSize;     // stream length in bytes
+    uint32_t unpackedSize;   // entry length after decompression
+    uint32_t position;       // reader's read position; the stored value is never used
+    uint32_t reserved;       // written as 0, not read
 };
 static_assert(sizeof(OverlayEntry) == OverlayEntryBytes, "OverlayEntry must be 32 bytes");
 
 // Decodes / encodes a 32-byte record (position is taken as stored).
 inline void DecodeOverlayEntry(const uint8_t* raw, OverlayEntry* e)
 {
-    for (uint32_t i = 0; i < OverlayNameBytes; i++) e->name[i] = char(raw[i]);
+    for (uint32_t i = 0; i < OverlayNameBytes; i++)
+        e->name[i] = char(raw[i]);
     e->offset = ReadLE32(raw + 12);
     e->packedSize = ReadLE32(raw + 16);
     e->unpackedSize = ReadLE32(raw + 20);
@@ -49,7 +50,8 @@ inline void DecodeOverlayEntry(const uint8_t* raw, OverlayEntry* e)
 
 inline void EncodeOverlayEntry(const OverlayEntry& e, uint8_t* raw)
 {
-    for (uint32_t i = 0; i < OverlayNameBytes; i++) raw[i] = uint8_t(e.name[i]);
+    for (uint32_t i = 0; i < OverlayNameBytes; i++)
+        raw[i] = uint8_t(e.name[i]);
     WriteLE32(raw + 12, e.offset);
     WriteLE32(raw + 16, e.packedSize);
     WriteLE32(raw + 20, e.unpackedSize);

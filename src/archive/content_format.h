@@ -13,13 +13,13 @@
 // Further bytes are not read.
 constexpr uint32_t PictureHeaderBytes = 10;
 constexpr uint32_t PaletteBytes = 768;
-constexpr uint32_t PicturePaletteOffset = PictureHeaderBytes;                  // 10
-constexpr uint32_t PicturePixelsOffset = PictureHeaderBytes + PaletteBytes;    // 778
-constexpr uint32_t PictureWidth = 320;                                         // full-screen pictures
+constexpr uint32_t PicturePaletteOffset = PictureHeaderBytes;                 // 10
+constexpr uint32_t PicturePixelsOffset = PictureHeaderBytes + PaletteBytes;   // 778
+constexpr uint32_t PictureWidth = 320;                                        // full-screen pictures
 constexpr uint32_t PictureHeight = 200;
-constexpr uint32_t PicturePixelBytes = PictureWidth * PictureHeight;          // 64,000
-constexpr uint32_t TextureSide = 256;                                          // textures: 256x256, wrapping
-constexpr uint32_t TextureBytes = TextureSide * TextureSide;                   // 65,536
+constexpr uint32_t PicturePixelBytes = PictureWidth * PictureHeight;              // 64,000
+constexpr uint32_t TextureSide = 256;                                             // textures: 256x256, wrapping
+constexpr uint32_t TextureBytes = TextureSide * TextureSide;                      // 65,536
 constexpr uint32_t PictureEntryBytes = PicturePixelsOffset + PicturePixelBytes;   // 64,778
 constexpr uint32_t TextureEntryBytes = PicturePixelsOffset + TextureBytes;        // 66,314
 // A TexturePicture in memory: the palette, then the 65,536 pixels.
@@ -41,8 +41,8 @@ constexpr uint32_t BigMapBytes = BigMapRowBytes * BigMapHeight;    // 512,000
 constexpr uint32_t MovementRecordBytes = 32;
 constexpr uint32_t MovementRecords = 896;
 constexpr uint32_t MovementTableBytes = MovementRecordBytes * MovementRecords;   // 28,672
-constexpr int32_t MovementMaxX = int32_t(BigMapWidth - PictureWidth);           // 320
-constexpr int32_t MovementMaxY = int32_t(BigMapHeight - PictureHeight);         // 200
+constexpr int32_t MovementMaxX = int32_t(BigMapWidth - PictureWidth);            // 320
+constexpr int32_t MovementMaxY = int32_t(BigMapHeight - PictureHeight);          // 200
 
 // ---- greetings strip ("groups.dat") -------------------------------------------------------
 // 9,200 rows of 320 palette indices 0..127 (drawn + 128 by the final scene).
@@ -55,5 +55,5 @@ constexpr uint32_t MusicReadBytes = 1048576;   // the fixed read of "music.s3m"
 // Entries read after loading go through the two scratch areas, so none may exceed
 // this many bytes packed or unpacked (meshes, 3D textures, the closing picture).
 constexpr uint32_t ScratchEntryBytes = 100000;
-constexpr int MeshMaxObjects = 256;             // objects per mesh entry
-constexpr uint32_t FinalMeshMinVertices = 8;    // the final scene flattens vertices 2, 3, 6, 7
+constexpr int MeshMaxObjects = 256;            // objects per mesh entry
+constexpr uint32_t FinalMeshMinVertices = 8;   // the final scene flattens vertices 2, 3, 6, 7

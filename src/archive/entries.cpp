@@ -6,9 +6,9 @@
 
 namespace {
 constexpr uint32_t Pixels = PicturePixelBytes;
-constexpr uint32_t Skip = PicturePixelsOffset;       // pixels only
-constexpr uint32_t PaletteSkip = PictureHeaderBytes; // palette, then pixels
-}  // namespace
+constexpr uint32_t Skip = PicturePixelsOffset;         // pixels only
+constexpr uint32_t PaletteSkip = PictureHeaderBytes;   // palette, then pixels
+}   // namespace
 
 // clang-format off
 const DataEntry DataEntries[] = {

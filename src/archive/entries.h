@@ -6,15 +6,15 @@
 #include <cstdint>
 
 enum EntryKind : uint8_t {
-    EntryMusic,        // the S3M module
-    EntryMap,          // 320x200 MapEntries
-    EntryBigMap,       // 640x400 MapEntries
-    EntryMovement,     // the movement path
-    EntryOverlay,      // full-screen picture whose pixel values pick overlay colours
-    EntryTexture,      // palette and 256x256 pixels
-    EntryPicture,      // palette and 320x200 pixels (the closing picture)
-    EntryStrip,        // the greetings strip
-    EntryMesh,         // 3D Studio mesh
+    EntryMusic,      // the S3M module
+    EntryMap,        // 320x200 MapEntries
+    EntryBigMap,     // 640x400 MapEntries
+    EntryMovement,   // the movement path
+    EntryOverlay,    // full-screen picture whose pixel values pick overlay colours
+    EntryTexture,    // palette and 256x256 pixels
+    EntryPicture,    // palette and 320x200 pixels (the closing picture)
+    EntryStrip,      // the greetings strip
+    EntryMesh,       // 3D Studio mesh
 };
 
 enum EntryArea : uint8_t {

@@ -8,8 +8,8 @@
 #include "archive/archive_format.h"
 #include "archive/pack.h"
 
-bool BuildOverlay(const std::vector<OverlayInput>& entries, std::vector<uint8_t>* file,
-                  std::string* error, unsigned threads)
+bool BuildOverlay(const std::vector<OverlayInput>& entries, std::vector<uint8_t>* file, std::string* error,
+                  unsigned threads)
 {
     if (entries.size() > OverlayMaxEntries) {
         *error = "too many entries: " + std::to_string(entries.size()) + " (at most 255)";
@@ -34,13 +34,16 @@ bool BuildOverlay(const std::vector<OverlayInput>& entries, std::vector<uint8_t>
     };
     unsigned count = std::max(1u, std::min<unsigned>(threads, unsigned(entries.size())));
     std::vector<std::thread> pool;
-    for (unsigned t = 1; t < count; t++) pool.emplace_back(worker);
+    for (unsigned t = 1; t < count; t++)
+        pool.emplace_back(worker);
     worker();
-    for (std::thread& t : pool) t.join();
+    for (std::thread& t : pool)
+        t.join();
 
     uint64_t offset = OverlayHeaderBytes + uint64_t(entries.size()) * OverlayEntryBytes;
     uint64_t total = offset + OverlayTrailerBytes;
-    for (const auto& s : streams) total += s.size();
+    for (const auto& s : streams)
+        total += s.size();
     if (total > UINT32_MAX) {
         *error = "archive would exceed 4 GiB";
         return false;
@@ -57,7 +60,8 @@ bool BuildOverlay(const std::vector<OverlayInput>& entries, std::vector<uint8_t>
         EncodeOverlayEntry(e, file->data() + OverlayHeaderBytes + i * OverlayEntryBytes);
         offset += streams[i].size();
     }
-    for (const auto& s : streams) file->insert(file->end(), s.begin(), s.end());
+    for (const auto& s : streams)
+        file->insert(file->end(), s.begin(), s.end());
     uint8_t trailer[OverlayTrailerBytes];
     WriteLE32(trailer, uint32_t(total));
     file->insert(file->end(), trailer, trailer + OverlayTrailerBytes);

@@ -14,5 +14,5 @@ struct OverlayInput {
 // same order, and the trailer. Returns false with a one-line reason in *error when a
 // name is empty or longer than 12 bytes, there are more than 255 entries, or the file
 // would not fit 32-bit offsets, or an entry is over 256 MiB.
-bool BuildOverlay(const std::vector<OverlayInput>& entries, std::vector<uint8_t>* file,
-                  std::string* error, unsigned threads = 2);
+bool BuildOverlay(const std::vector<OverlayInput>& entries, std::vector<uint8_t>* file, std::string* error,
+                  unsigned threads = 2);

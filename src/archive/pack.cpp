@@ -21,9 +21,9 @@ namespace {
 constexpr uint32_t None = UINT32_MAX;
 constexpr uint32_t NearMaxLength = 5;
 constexpr uint32_t LongMaxLength = 9;
-constexpr uint32_t TreeSlots = 16384;            // power of two > StreamWindow
-constexpr uint32_t NearSlots = 512;              // power of two > StreamShortWindow
-constexpr uint32_t RangeLevels = 9;              // 2^8 = 256 >= longest extended range
+constexpr uint32_t TreeSlots = 16384;   // power of two > StreamWindow
+constexpr uint32_t NearSlots = 512;     // power of two > StreamShortWindow
+constexpr uint32_t RangeLevels = 9;     // 2^8 = 256 >= longest extended range
 constexpr uint32_t RangeSlots = 512;
 
 // Number of equal bytes at a and b, from `len` up to `limit`.
@@ -34,18 +34,20 @@ inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t len, ui
             uint64_t x, y;
             memcpy(&x, a + len, 8);
             memcpy(&y, b + len, 8);
-            if (x != y) return len + uint32_t(__builtin_ctzll(x ^ y)) / 8;
+            if (x != y)
+                return len + uint32_t(__builtin_ctzll(x ^ y)) / 8;
             len += 8;
         }
     }
-    while (len < limit && a[len] == b[len]) len++;
+    while (len < limit && a[len] == b[len])
+        len++;
     return len;
 }
 
 struct MatchInfo {
-    uint8_t nearLength;    // 0 or 2..5
+    uint8_t nearLength;   // 0 or 2..5
     uint16_t nearDistance;
-    uint16_t farLength;    // 0 or 2..256
+    uint16_t farLength;   // 0 or 2..256
     uint16_t farDistance;
 };
 
@@ -59,7 +61,8 @@ void FindMatches(const uint8_t* d, uint32_t n, MatchInfo* info)
     for (uint32_t cur = 0; cur < n; cur++) {
         MatchInfo& m = info[cur];
         m = MatchInfo{0, 0, 0, 0};
-        if (n - cur < 2) continue;
+        if (n - cur < 2)
+            continue;
         uint32_t key = uint32_t(d[cur]) | uint32_t(d[cur + 1]) << 8;
 
         // Near: newest first, so the first of each length is the closest.
@@ -69,11 +72,13 @@ void FindMatches(const uint8_t* d, uint32_t n, MatchInfo* info)
         nearHead[key] = cur;
         while (cand != None && cur - cand <= StreamShortWindow) {
             uint32_t len = 2;
-            while (len < limit && d[cand + len] == d[cur + len]) len++;
+            while (len < limit && d[cand + len] == d[cur + len])
+                len++;
             if (len > m.nearLength) {
                 m.nearLength = uint8_t(len);
                 m.nearDistance = uint16_t(cur - cand);
-                if (len == limit) break;
+                if (len == limit)
+                    break;
             }
             cand = nearPrev[cand & (NearSlots - 1)];
         }
@@ -121,7 +126,7 @@ void FindMatches(const uint8_t* d, uint32_t n, MatchInfo* info)
 
 enum : uint8_t { StepLiteral, StepNear, StepFar };
 
-} // namespace
+}   // namespace
 
 void StreamBegin(StreamWriter* w, std::vector<uint8_t>* out)
 {
@@ -170,7 +175,8 @@ void StreamMatch(StreamWriter* w, uint32_t length, uint32_t distance)
     PutBit(w, 1);
     w->out->push_back(uint8_t(v));
     w->out->push_back(uint8_t((v >> 8) << 3 | n));
-    if (n == 0) w->out->push_back(uint8_t(length - 1));
+    if (n == 0)
+        w->out->push_back(uint8_t(length - 1));
 }
 
 void StreamEnd(StreamWriter* w)
@@ -206,7 +212,8 @@ std::vector<uint8_t> PackStream(const uint8_t* data, size_t size)
         for (uint32_t k = 1; k < RangeLevels; k++) {
             uint32_t half = 1u << (k - 1);
             uint64_t v = rangeAt(k - 1, pos);
-            if (uint64_t(pos) + half <= n) v = std::min(v, rangeAt(k - 1, pos + half));
+            if (uint64_t(pos) + half <= n)
+                v = std::min(v, rangeAt(k - 1, pos + half));
             rangeAt(k, pos) = v;
         }
     };
@@ -220,12 +227,14 @@ std::vector<uint8_t> PackStream(const uint8_t* data, size_t size)
         uint8_t bestKind = StepLiteral;
         for (uint32_t len = 2; len <= m.nearLength; len++) {
             uint32_t c = ShortMatchBits + cost[i + len];
-            if (c < best) best = c, bestLength = len, bestKind = StepNear;
+            if (c < best)
+                best = c, bestLength = len, bestKind = StepNear;
         }
         uint32_t farLong = std::min<uint32_t>(m.farLength, LongMaxLength);
         for (uint32_t len = 3; len <= farLong; len++) {
             uint32_t c = LongMatchBits + cost[i + len];
-            if (c < best) best = c, bestLength = len, bestKind = StepFar;
+            if (c < best)
+                best = c, bestLength = len, bestKind = StepFar;
         }
         if (m.farLength > LongMaxLength) {
             uint32_t a = i + LongMaxLength + 1;
@@ -233,7 +242,8 @@ std::vector<uint8_t> PackStream(const uint8_t* data, size_t size)
             uint32_t level = 31 - __builtin_clz(b - a + 1);
             uint64_t v = std::min(rangeAt(level, a), rangeAt(level, b - (1u << level) + 1));
             uint32_t c = ExtendedMatchBits + uint32_t(v >> 32);
-            if (c < best) best = c, bestLength = ~uint32_t(v) - i, bestKind = StepFar;
+            if (c < best)
+                best = c, bestLength = ~uint32_t(v) - i, bestKind = StepFar;
         }
         cost[i] = best;
         stepLength[i] = uint16_t(bestLength);

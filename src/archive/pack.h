@@ -16,9 +16,9 @@ std::vector<uint8_t> PackStream(const uint8_t* data, size_t size);
 // then right after the data bytes of the token that took the previous word's 16th bit).
 struct StreamWriter {
     std::vector<uint8_t>* out;
-    size_t controlAt;    // index in *out of the control word being filled
+    size_t controlAt;   // index in *out of the control word being filled
     uint32_t control;
-    int bitCount;        // bits already placed in it
+    int bitCount;   // bits already placed in it
 };
 
 // Starts a stream at the end of *out.

@@ -15,7 +15,8 @@ long ZOH_Unpack(const uint8_t* in, size_t inLen, uint8_t* out, size_t outCap)
 {
     size_t ip = 0;
     size_t op = 0;
-    if (inLen < 2) return -1;
+    if (inLen < 2)
+        return -1;
     uint32_t control = uint32_t(in[0]) | uint32_t(in[1]) << 8;
     ip = 2;
     int bitsLeft = 16;
@@ -39,24 +40,29 @@ long ZOH_Unpack(const uint8_t* in, size_t inLen, uint8_t* out, size_t outCap)
 
     for (;;) {
         uint32_t bit = takeBit();
-        if (overrun) return -1;
+        if (overrun)
+            return -1;
         if (bit) {
-            if (ip >= inLen || op >= outCap) return -1;
+            if (ip >= inLen || op >= outCap)
+                return -1;
             out[op++] = in[ip++];
             continue;
         }
         size_t length;
         size_t distance;
         bit = takeBit();
-        if (overrun) return -1;
+        if (overrun)
+            return -1;
         if (!bit) {
             uint32_t high = takeBit();
             uint32_t low = takeBit();
-            if (overrun || ip >= inLen) return -1;
+            if (overrun || ip >= inLen)
+                return -1;
             length = 2 + (high << 1 | low);
             distance = 256 - size_t(in[ip++]);
         } else {
-            if (inLen - ip < 2) return -1;
+            if (inLen - ip < 2)
+                return -1;
             uint32_t lo = in[ip];
             uint32_t hi = in[ip + 1];
             ip += 2;
@@ -64,16 +70,21 @@ long ZOH_Unpack(const uint8_t* in, size_t inLen, uint8_t* out, size_t outCap)
             if (hi & 7) {
                 length = (hi & 7) + 2;
             } else {
-                if (ip >= inLen) return -1;
+                if (ip >= inLen)
+                    return -1;
                 uint32_t extra = in[ip++];
-                if (extra == 0) return long(op);
-                if (extra == 1) continue;
+                if (extra == 0)
+                    return long(op);
+                if (extra == 1)
+                    continue;
                 length = extra + 1;
             }
         }
-        if (distance > op || length > outCap - op) return -1;
+        if (distance > op || length > outCap - op)
+            return -1;
         const uint8_t* from = out + (op - distance);
-        for (size_t k = 0; k < length; k++) out[op + k] = from[k];
+        for (size_t k = 0; k < length; k++)
+            out[op + k] = from[k];
         op += length;
     }
 }

@@ -16,38 +16,48 @@ constexpr std::chrono::milliseconds TickPeriod(20);
 struct FrameTimerState {
     std::thread thread;
     std::atomic<bool> stop{false};
-    ~FrameTimerState() {
+    ~FrameTimerState()
+    {
         // The normal end leaves the timer running; stop it before the process goes.
         stop.store(true);
-        if (thread.joinable()) thread.join();
+        if (thread.joinable())
+            thread.join();
     }
 };
 
 FrameTimerState FrameTimer;
 
-void FrameTimerLoop() {
+void FrameTimerLoop()
+{
     auto deadline = std::chrono::steady_clock::now() + TickPeriod;
     while (!FrameTimer.stop.load(std::memory_order_relaxed)) {
         std::this_thread::sleep_until(deadline);
-        if (FrameTimer.stop.load(std::memory_order_relaxed)) break;
+        if (FrameTimer.stop.load(std::memory_order_relaxed))
+            break;
         TickHandler();
         deadline += TickPeriod;
     }
 }
 
-}  // namespace
+}   // namespace
 
-void TickHandler() {
-    for (auto& counter : TickCounters) counter.fetch_add(1, std::memory_order_relaxed);
+void TickHandler()
+{
+    for (auto& counter : TickCounters)
+        counter.fetch_add(1, std::memory_order_relaxed);
 }
 
-void StartFrameTimer() {
-    if (VirtualClockActive() || FrameTimer.thread.joinable()) return;
+void StartFrameTimer()
+{
+    if (VirtualClockActive() || FrameTimer.thread.joinable())
+        return;
     FrameTimer.stop.store(false);
     FrameTimer.thread = std::thread(FrameTimerLoop);
 }
 
-void StopFrameTimer() {
+void StopFrameTimer()
+{
     FrameTimer.stop.store(true);
-    if (FrameTimer.thread.joinable()) FrameTimer.thread.join();
+    if (FrameTimer.thread.joinable())
+        FrameTimer.thread.join();
 }

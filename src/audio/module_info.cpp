@@ -6,13 +6,16 @@
 
 namespace {
 
-void SetError(std::string* error, const std::string& message) {
-    if (error != nullptr) *error = message;
+void SetError(std::string* error, const std::string& message)
+{
+    if (error != nullptr)
+        *error = message;
 }
 
-}  // namespace
+}   // namespace
 
-bool InspectModule(const uint8_t* data, size_t size, ModuleInfo* info, std::string* error) {
+bool InspectModule(const uint8_t* data, size_t size, ModuleInfo* info, std::string* error)
+{
     *info = ModuleInfo{};
     if (data == nullptr || size == 0) {
         SetError(error, "no module data");
@@ -20,16 +23,18 @@ bool InspectModule(const uint8_t* data, size_t size, ModuleInfo* info, std::stri
     }
     int errorCode = 0;
     const char* errorMessage = nullptr;
-    openmpt_module* module = openmpt_module_create_from_memory2(
-        data, size, openmpt_log_func_silent, nullptr, openmpt_error_func_store, nullptr,
-        &errorCode, &errorMessage, nullptr);
+    openmpt_module* module =
+        openmpt_module_create_from_memory2(data, size, openmpt_log_func_silent, nullptr, openmpt_error_func_store,
+                                           nullptr, &errorCode, &errorMessage, nullptr);
     if (module == nullptr) {
         SetError(error, std::string("not a module the player can load (") +
                             (errorMessage != nullptr ? errorMessage : "unknown error") + ")");
-        if (errorMessage != nullptr) openmpt_free_string(errorMessage);
+        if (errorMessage != nullptr)
+            openmpt_free_string(errorMessage);
         return false;
     }
-    if (errorMessage != nullptr) openmpt_free_string(errorMessage);
+    if (errorMessage != nullptr)
+        openmpt_free_string(errorMessage);
 
     if (const char* type = openmpt_module_get_metadata(module, "type")) {
         info->format = type;

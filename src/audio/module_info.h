@@ -8,12 +8,12 @@
 #include <vector>
 
 struct ModuleInfo {
-    std::string format;                     // the player's type name: "s3m", "it", "mod", ...
-    int32_t orderCount = 0;                 // orders in the song; unused "---" entries at
-                                            // the end of the order list are not counted
-    double lengthSeconds = 0.0;             // playing time once through, without repeats
-    std::vector<double> orderStartSeconds;  // orderCount entries: seconds from the song's
-                                            // start to row 0 of each order, as played
+    std::string format;                      // the player's type name: "s3m", "it", "mod", ...
+    int32_t orderCount = 0;                  // orders in the song; unused "---" entries at
+                                             // the end of the order list are not counted
+    double lengthSeconds = 0.0;              // playing time once through, without repeats
+    std::vector<double> orderStartSeconds;   // orderCount entries: seconds from the song's
+                                             // start to row 0 of each order, as played
 };
 
 // Loads the module from data[0, size) and fills *info; bytes after the end of the

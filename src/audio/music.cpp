@@ -32,14 +32,13 @@
 #include <cstring>
 #include <thread>
 
-
 namespace {
 
-constexpr size_t SliceFrames = 256;          // position resolution: 5.8 ms
-constexpr size_t SnapshotCount = 1024;       // 1024 slices: about 6 s of history
-constexpr size_t SinkBlockFrames = 441;      // 10 ms
-constexpr uint64_t SinkLeadBlocks = 2;       // rendered this far ahead of the clock
-constexpr int DeviceBufferRequest = 1024;    // frames per SDL callback
+constexpr size_t SliceFrames = 256;         // position resolution: 5.8 ms
+constexpr size_t SnapshotCount = 1024;      // 1024 slices: about 6 s of history
+constexpr size_t SinkBlockFrames = 441;     // 10 ms
+constexpr uint64_t SinkLeadBlocks = 2;      // rendered this far ahead of the clock
+constexpr int DeviceBufferRequest = 1024;   // frames per SDL callback
 
 enum class MusicOutput { None, Device, Sink, Virtual };
 
@@ -49,7 +48,7 @@ struct MusicState {
     int32_t orderCount = 0;
     int startOrder = 0;
     bool soundOn = true;
-    bool playing = false;         // from StartMusic to StopMusic/FreeMusic
+    bool playing = false;   // from StartMusic to StopMusic/FreeMusic
     bool virtualClock = false;
     bool sdlAudioInitialised = false;
     SDL_AudioDeviceID device = 0;
@@ -61,13 +60,13 @@ struct MusicState {
     // Renderer only.
     uint64_t framesRendered = 0;
     int32_t lastOrder = 0;
-    bool ended = false;           // past the song's last row: order MusicEndOrder
-    bool drained = false;         // the player has nothing more to render
+    bool ended = false;     // past the song's last row: order MusicEndOrder
+    bool drained = false;   // the player has nothing more to render
 
     // Published by the renderer.
     std::atomic<uint64_t> snapshots[SnapshotCount];
     std::atomic<uint64_t> snapshotsWritten{0};
-    std::atomic<uint32_t> timingSequence{0};  // odd while being written
+    std::atomic<uint32_t> timingSequence{0};   // odd while being written
     std::atomic<uint64_t> timingFrames{0};
     std::atomic<int64_t> timingNanoseconds{0};
 
@@ -76,24 +75,26 @@ struct MusicState {
 
 MusicState Music;
 
-int64_t NowNanoseconds() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+int64_t NowNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
-uint64_t PackSnapshot(uint64_t frames, uint8_t order, uint8_t row) {
+uint64_t PackSnapshot(uint64_t frames, uint8_t order, uint8_t row)
+{
     return (frames << 16) | (uint64_t(order) << 8) | row;
 }
 
-void PublishSnapshot(uint64_t frames, uint8_t order, uint8_t row) {
+void PublishSnapshot(uint64_t frames, uint8_t order, uint8_t row)
+{
     const uint64_t index = Music.snapshotsWritten.load(std::memory_order_relaxed);
-    Music.snapshots[index % SnapshotCount].store(PackSnapshot(frames, order, row),
-                                                 std::memory_order_relaxed);
+    Music.snapshots[index % SnapshotCount].store(PackSnapshot(frames, order, row), std::memory_order_relaxed);
     Music.snapshotsWritten.store(index + 1, std::memory_order_release);
 }
 
-void PublishTiming(uint64_t frames, int64_t nanoseconds) {
+void PublishTiming(uint64_t frames, int64_t nanoseconds)
+{
     // Sequence lock: odd while the pair changes. The release stores keep the odd
     // count visible to any reader that sees one of the new values.
     const uint32_t sequence = Music.timingSequence.load(std::memory_order_relaxed);
@@ -104,25 +105,30 @@ void PublishTiming(uint64_t frames, int64_t nanoseconds) {
 }
 
 // False when no output buffer has been timed yet.
-bool ReadTiming(uint64_t* frames, int64_t* nanoseconds) {
+bool ReadTiming(uint64_t* frames, int64_t* nanoseconds)
+{
     for (;;) {
         const uint32_t before = Music.timingSequence.load(std::memory_order_acquire);
-        if (before == 0) return false;
+        if (before == 0)
+            return false;
         if (before & 1) {
             std::this_thread::yield();
             continue;
         }
         *frames = Music.timingFrames.load(std::memory_order_acquire);
         *nanoseconds = Music.timingNanoseconds.load(std::memory_order_acquire);
-        if (Music.timingSequence.load(std::memory_order_relaxed) == before) return true;
+        if (Music.timingSequence.load(std::memory_order_relaxed) == before)
+            return true;
     }
 }
 
 // The latest snapshot taken at or before `frame` (the oldest one kept if none is).
 // False when nothing has been published.
-bool FindSnapshot(uint64_t frame, uint8_t* order, uint8_t* row) {
+bool FindSnapshot(uint64_t frame, uint8_t* order, uint8_t* row)
+{
     const uint64_t written = Music.snapshotsWritten.load(std::memory_order_acquire);
-    if (written == 0) return false;
+    if (written == 0)
+        return false;
     const uint64_t oldest = written > SnapshotCount ? written - SnapshotCount : 0;
     uint64_t chosen = Music.snapshots[oldest % SnapshotCount].load(std::memory_order_relaxed);
     for (uint64_t i = written; i-- > oldest;) {
@@ -138,14 +144,18 @@ bool FindSnapshot(uint64_t frame, uint8_t* order, uint8_t* row) {
 }
 
 // The frame of the song being heard now (see the top of this file).
-uint64_t HeardFrame() {
-    if (Music.output == MusicOutput::Virtual) return UINT64_MAX;
+uint64_t HeardFrame()
+{
+    if (Music.output == MusicOutput::Virtual)
+        return UINT64_MAX;
     uint64_t frames = 0;
     int64_t nanoseconds = 0;
-    if (!ReadTiming(&frames, &nanoseconds)) return 0;
+    if (!ReadTiming(&frames, &nanoseconds))
+        return 0;
     const int64_t elapsedMicroseconds = std::max<int64_t>(NowNanoseconds() - nanoseconds, 0) / 1000;
     const int64_t elapsed = elapsedMicroseconds * MusicSampleRate / 1000000;
-    if (Music.output == MusicOutput::Sink) return std::min<uint64_t>(frames, uint64_t(elapsed));
+    if (Music.output == MusicOutput::Sink)
+        return std::min<uint64_t>(frames, uint64_t(elapsed));
     const int64_t buffer = Music.deviceBufferFrames;
     const int64_t heard = int64_t(frames) - 2 * buffer + std::min(elapsed, buffer);
     return heard > 0 ? uint64_t(heard) : 0;
@@ -154,23 +164,25 @@ uint64_t HeardFrame() {
 // Renders into out in slices, detects the song's end, publishes a snapshot per slice.
 // The end: the player's read comes up short, or its order goes backwards (after the
 // last row it reports the restart order while it still renders a fade-out tail).
-void RenderSong(int16_t* out, size_t frames) {
+void RenderSong(int16_t* out, size_t frames)
+{
     for (size_t done = 0; done < frames;) {
         const size_t slice = std::min(SliceFrames, frames - done);
         int16_t* sliceOut = out + 2 * done;
         size_t got = 0;
         if (!Music.drained)
-            got = openmpt_module_read_interleaved_stereo(Music.module, MusicSampleRate, slice,
-                                                         sliceOut);
+            got = openmpt_module_read_interleaved_stereo(Music.module, MusicSampleRate, slice, sliceOut);
         if (got < slice) {
             std::memset(sliceOut + 2 * got, 0, (slice - got) * 4);
             Music.drained = true;
         }
-        if (!Music.soundOn) std::memset(sliceOut, 0, slice * 4);
+        if (!Music.soundOn)
+            std::memset(sliceOut, 0, slice * 4);
         Music.framesRendered += slice;
         int32_t order = openmpt_module_get_current_order(Music.module);
         int32_t row = openmpt_module_get_current_row(Music.module);
-        if (!Music.ended && (got < slice || order < Music.lastOrder)) Music.ended = true;
+        if (!Music.ended && (got < slice || order < Music.lastOrder))
+            Music.ended = true;
         Music.lastOrder = order;
         if (Music.ended)
             PublishSnapshot(Music.framesRendered, MusicEndOrder, 0);
@@ -180,7 +192,8 @@ void RenderSong(int16_t* out, size_t frames) {
     }
 }
 
-void AudioCallback(void*, Uint8* stream, int length) {
+void AudioCallback(void*, Uint8* stream, int length)
+{
     RenderSong(reinterpret_cast<int16_t*>(stream), size_t(length) / 4);
     PublishTiming(Music.framesRendered, NowNanoseconds());
 }
@@ -188,7 +201,8 @@ void AudioCallback(void*, Uint8* stream, int length) {
 // Plays the song in real time into nothing: block k (10 ms) plays from start +
 // k x 10 ms and is rendered SinkLeadBlocks earlier; a thread held up catches up
 // block by block.
-void SinkLoop() {
+void SinkLoop()
+{
     int16_t block[SinkBlockFrames * 2];
     const auto start = std::chrono::steady_clock::now();
     const int64_t startNanoseconds =
@@ -197,7 +211,8 @@ void SinkLoop() {
         if (blocks >= SinkLeadBlocks) {
             const uint64_t due = blocks - SinkLeadBlocks;
             std::this_thread::sleep_until(start + std::chrono::microseconds(due * 10000));
-            if (Music.sinkStop.load(std::memory_order_relaxed)) break;
+            if (Music.sinkStop.load(std::memory_order_relaxed))
+                break;
         }
         RenderSong(block, SinkBlockFrames);
         PublishTiming(Music.framesRendered, startNanoseconds);
@@ -205,50 +220,56 @@ void SinkLoop() {
 }
 
 // Stops the renderer; afterwards the main thread owns the module again.
-void HaltRenderer() {
+void HaltRenderer()
+{
     switch (Music.output) {
     case MusicOutput::Device:
         SDL_PauseAudioDevice(Music.device, 1);   // returns once no callback is running
         break;
     case MusicOutput::Sink:
         Music.sinkStop.store(true);
-        if (Music.sinkThread.joinable()) Music.sinkThread.join();
+        if (Music.sinkThread.joinable())
+            Music.sinkThread.join();
         break;
     case MusicOutput::Virtual:
-    case MusicOutput::None:
-        break;
+    case MusicOutput::None: break;
     }
     Music.output = MusicOutput::None;
     Music.playing = false;
 }
 
-void CloseDevice() {
-    if (Music.device != 0) SDL_CloseAudioDevice(Music.device);
+void CloseDevice()
+{
+    if (Music.device != 0)
+        SDL_CloseAudioDevice(Music.device);
     Music.device = 0;
-    if (Music.sdlAudioInitialised) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (Music.sdlAudioInitialised)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
     Music.sdlAudioInitialised = false;
 }
 
-MusicState::~MusicState() {
+MusicState::~MusicState()
+{
     // Process exit without the end calls: no thread may render past this point.
-    if (output == MusicOutput::Device) SDL_PauseAudioDevice(device, 1);
+    if (output == MusicOutput::Device)
+        SDL_PauseAudioDevice(device, 1);
     if (output == MusicOutput::Sink) {
         sinkStop.store(true);
-        if (sinkThread.joinable()) sinkThread.join();
+        if (sinkThread.joinable())
+            sinkThread.join();
     }
 }
 
-}  // namespace
+}   // namespace
 
-uint8_t MusicOrderByte(int32_t playerOrder) {
-    return uint8_t(uint32_t(playerOrder) + 1u);
-}
+uint8_t MusicOrderByte(int32_t playerOrder) { return uint8_t(uint32_t(playerOrder) + 1u); }
 
-void MusicInit() {
-    if (Music.virtualClock || Music.sdlAudioInitialised) return;
+void MusicInit()
+{
+    if (Music.virtualClock || Music.sdlAudioInitialised)
+        return;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        std::fprintf(stderr, "tivrel: no sound output (%s); the music plays silently\n",
-                     SDL_GetError());
+        std::fprintf(stderr, "tivrel: no sound output (%s); the music plays silently\n", SDL_GetError());
         return;
     }
     Music.sdlAudioInitialised = true;
@@ -262,27 +283,31 @@ void MusicInit() {
     // No allowed changes: SDL converts to the device's own format if it must.
     Music.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (Music.device == 0) {
-        std::fprintf(stderr, "tivrel: no sound device (%s); the music plays silently\n",
-                     SDL_GetError());
+        std::fprintf(stderr, "tivrel: no sound device (%s); the music plays silently\n", SDL_GetError());
         CloseDevice();
         return;
     }
     Music.deviceBufferFrames = obtained.samples;
 }
 
-int LoadMusic(const uint8_t* data, uint32_t length) {
+int LoadMusic(const uint8_t* data, uint32_t length)
+{
     FreeMusic();
-    if (data == nullptr || length == 0) return 1;
+    if (data == nullptr || length == 0)
+        return 1;
     int error = 0;
     const char* errorMessage = nullptr;
-    openmpt_module* module = openmpt_module_create_from_memory2(
-        data, length, openmpt_log_func_silent, nullptr, openmpt_error_func_store, nullptr,
-        &error, &errorMessage, nullptr);
-    if (errorMessage) openmpt_free_string(errorMessage);
-    if (module == nullptr) return 1;
+    openmpt_module* module =
+        openmpt_module_create_from_memory2(data, length, openmpt_log_func_silent, nullptr, openmpt_error_func_store,
+                                           nullptr, &error, &errorMessage, nullptr);
+    if (errorMessage)
+        openmpt_free_string(errorMessage);
+    if (module == nullptr)
+        return 1;
     const char* type = openmpt_module_get_metadata(module, "type");
     const bool isS3m = type != nullptr && std::strcmp(type, "s3m") == 0;
-    if (type) openmpt_free_string(type);
+    if (type)
+        openmpt_free_string(type);
     const int32_t orderCount = openmpt_module_get_num_orders(module);
     if (!isS3m || orderCount <= 0) {
         openmpt_module_destroy(module);
@@ -293,14 +318,13 @@ int LoadMusic(const uint8_t* data, uint32_t length) {
     return 0;
 }
 
-void SetMusicStartOrder(int playerOrder) {
-    Music.startOrder = std::max(playerOrder, 0);
-}
+void SetMusicStartOrder(int playerOrder) { Music.startOrder = std::max(playerOrder, 0); }
 
-void StartMusic(int soundOn) {
-    if (Music.module == nullptr || Music.playing) return;
-    openmpt_module_set_render_param(Music.module,
-                                    OPENMPT_MODULE_RENDER_STEREOSEPARATION_PERCENT, 0);
+void StartMusic(int soundOn)
+{
+    if (Music.module == nullptr || Music.playing)
+        return;
+    openmpt_module_set_render_param(Music.module, OPENMPT_MODULE_RENDER_STEREOSEPARATION_PERCENT, 0);
     openmpt_module_set_repeat_count(Music.module, 0);
     // No dither: its noise is random per run and per side, and capture runs must be
     // byte-identical.
@@ -309,15 +333,15 @@ void StartMusic(int soundOn) {
     Music.framesRendered = 0;
     Music.drained = false;
     Music.ended = Music.startOrder >= Music.orderCount;
-    if (!Music.ended) openmpt_module_set_position_order_row(Music.module, Music.startOrder, 0);
+    if (!Music.ended)
+        openmpt_module_set_position_order_row(Music.module, Music.startOrder, 0);
     Music.lastOrder = openmpt_module_get_current_order(Music.module);
     Music.snapshotsWritten.store(0);
     Music.timingSequence.store(0);
     if (Music.ended)
         PublishSnapshot(0, MusicEndOrder, 0);
     else
-        PublishSnapshot(0, MusicOrderByte(Music.lastOrder),
-                        uint8_t(openmpt_module_get_current_row(Music.module)));
+        PublishSnapshot(0, MusicOrderByte(Music.lastOrder), uint8_t(openmpt_module_get_current_row(Music.module)));
     Music.playing = true;
 
     if (Music.virtualClock) {
@@ -332,21 +356,28 @@ void StartMusic(int soundOn) {
     }
 }
 
-void UpdateMusicPosition() {
-    if (!Music.playing) return;
+void UpdateMusicPosition()
+{
+    if (!Music.playing)
+        return;
     uint8_t order = 0;
     uint8_t row = 0;
-    if (FindSnapshot(HeardFrame(), &order, &row)) MusicPosition = {order, row};
+    if (FindSnapshot(HeardFrame(), &order, &row))
+        MusicPosition = {order, row};
 }
 
-bool StopMusic() {
-    if (Music.module == nullptr) return false;
+bool StopMusic()
+{
+    if (Music.module == nullptr)
+        return false;
     HaltRenderer();
     return true;
 }
 
-bool FreeMusic() {
-    if (Music.module == nullptr) return false;
+bool FreeMusic()
+{
+    if (Music.module == nullptr)
+        return false;
     HaltRenderer();
     openmpt_module_destroy(Music.module);
     Music.module = nullptr;
@@ -354,21 +385,23 @@ bool FreeMusic() {
     return true;
 }
 
-void MusicClose() {
+void MusicClose()
+{
     HaltRenderer();
     CloseDevice();
 }
 
-bool MusicHasDevice() {
-    return Music.device != 0;
-}
+bool MusicHasDevice() { return Music.device != 0; }
 
-int MusicLatencyFrames() {
-    if (Music.virtualClock) return 0;
+int MusicLatencyFrames()
+{
+    if (Music.virtualClock)
+        return 0;
     return Music.device != 0 ? 2 * Music.deviceBufferFrames : 0;
 }
 
-void MusicEnterVirtualClock() {
+void MusicEnterVirtualClock()
+{
     // A song already playing carries on under the virtual clock.
     const bool wasPlaying = Music.playing;
     HaltRenderer();
@@ -380,12 +413,15 @@ void MusicEnterVirtualClock() {
     }
 }
 
-void MusicLeaveVirtualClock() {
-    if (Music.output == MusicOutput::Virtual) HaltRenderer();
+void MusicLeaveVirtualClock()
+{
+    if (Music.output == MusicOutput::Virtual)
+        HaltRenderer();
     Music.virtualClock = false;
 }
 
-void RenderVirtualMusic(int16_t* out, size_t frames) {
+void RenderVirtualMusic(int16_t* out, size_t frames)
+{
     if (Music.output == MusicOutput::Virtual && Music.playing)
         RenderSong(out, frames);
     else

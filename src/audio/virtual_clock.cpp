@@ -21,17 +21,21 @@ struct VirtualClockState {
 
 VirtualClockState VirtualClock;
 
-void PutLe16(uint8_t* at, uint32_t v) {
+void PutLe16(uint8_t* at, uint32_t v)
+{
     at[0] = uint8_t(v);
     at[1] = uint8_t(v >> 8);
 }
 
-void PutLe32(uint8_t* at, uint32_t v) {
-    for (int i = 0; i < 4; i++) at[i] = uint8_t(v >> (8 * i));
+void PutLe32(uint8_t* at, uint32_t v)
+{
+    for (int i = 0; i < 4; i++)
+        at[i] = uint8_t(v >> (8 * i));
 }
 
 // The canonical 44-byte header of a PCM WAV holding dataBytes of sound.
-void MakeWavHeader(uint8_t* header, uint32_t dataBytes) {
+void MakeWavHeader(uint8_t* header, uint32_t dataBytes)
+{
     const uint32_t channels = 2, bits = 16;
     std::fill_n(header, WavHeaderBytes, uint8_t(0));
     std::copy_n("RIFF", 4, header);
@@ -48,15 +52,18 @@ void MakeWavHeader(uint8_t* header, uint32_t dataBytes) {
     PutLe32(header + 40, dataBytes);
 }
 
-}  // namespace
+}   // namespace
 
-bool UseVirtualClock(const char* wavPath) {
-    if (VirtualClock.active) FinishVirtualClock();
+bool UseVirtualClock(const char* wavPath)
+{
+    if (VirtualClock.active)
+        FinishVirtualClock();
     VirtualClock = VirtualClockState{};
     VirtualClock.active = true;
     StopFrameTimer();   // from now on only AdvanceVirtualClock ticks
     MusicEnterVirtualClock();
-    if (wavPath == nullptr) return true;
+    if (wavPath == nullptr)
+        return true;
     VirtualClock.wav = std::fopen(wavPath, "wb");
     if (VirtualClock.wav == nullptr) {
         VirtualClock.wavFailed = true;
@@ -69,25 +76,29 @@ bool UseVirtualClock(const char* wavPath) {
     return !VirtualClock.wavFailed;
 }
 
-bool VirtualClockActive() {
-    return VirtualClock.active;
-}
+bool VirtualClockActive() { return VirtualClock.active; }
 
-void AdvanceVirtualClock() {
-    if (!VirtualClock.active) return;
+void AdvanceVirtualClock()
+{
+    if (!VirtualClock.active)
+        return;
     TickHandler();
     int16_t frames[VirtualStepFrames * 2];
     RenderVirtualMusic(frames, VirtualStepFrames);
-    if (VirtualClock.wav == nullptr) return;
+    if (VirtualClock.wav == nullptr)
+        return;
     uint8_t bytes[VirtualStepFrames * BytesPerFrame];
-    for (size_t i = 0; i < VirtualStepFrames * 2; i++) PutLe16(bytes + 2 * i, uint16_t(frames[i]));
+    for (size_t i = 0; i < VirtualStepFrames * 2; i++)
+        PutLe16(bytes + 2 * i, uint16_t(frames[i]));
     if (std::fwrite(bytes, 1, sizeof bytes, VirtualClock.wav) != sizeof bytes)
         VirtualClock.wavFailed = true;
     VirtualClock.framesWritten += VirtualStepFrames;
 }
 
-bool FinishVirtualClock() {
-    if (!VirtualClock.active) return true;
+bool FinishVirtualClock()
+{
+    if (!VirtualClock.active)
+        return true;
     bool ok = !VirtualClock.wavFailed;
     if (VirtualClock.wav != nullptr) {
         const uint64_t dataBytes = VirtualClock.framesWritten * BytesPerFrame;

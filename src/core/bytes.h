@@ -3,10 +3,7 @@
 #pragma once
 #include <cstdint>
 
-inline uint16_t ReadLE16(const uint8_t* p)
-{
-    return uint16_t(p[0] | p[1] << 8);
-}
+inline uint16_t ReadLE16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
 inline uint32_t ReadLE32(const uint8_t* p)
 {

@@ -23,7 +23,4 @@ void FailExitf(const char* format, ...)
     std::exit(1);
 }
 
-void OutOfMemoryExit()
-{
-    FailExit("\376 Not enough memory!\n");
-}
+void OutOfMemoryExit() { FailExit("\376 Not enough memory!\n"); }

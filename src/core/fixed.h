@@ -17,15 +17,9 @@ inline int32_t Round16(int32_t p) { return WrapAdd(p, 32768) >> 16; }
 // Products of 32-bit values from their exact 64-bit product p, halves rounded up:
 // M16 = floor((p + 32,768) / 65,536) (16.16 result), M32 = floor((p + 2^31) / 2^32);
 // both keep the low 32 bits.
-inline int32_t M16(int32_t a, int32_t b)
-{
-    return int32_t((int64_t(a) * b + 32768) >> 16);
-}
+inline int32_t M16(int32_t a, int32_t b) { return int32_t((int64_t(a) * b + 32768) >> 16); }
 
-inline int32_t M32(int32_t a, int32_t b)
-{
-    return int32_t((int64_t(a) * b + (int64_t(1) << 31)) >> 32);
-}
+inline int32_t M32(int32_t a, int32_t b) { return int32_t((int64_t(a) * b + (int64_t(1) << 31)) >> 32); }
 
 // Rounds to the nearest integer, halves away from zero: 2.5 -> 3, -2.5 -> -3.
 inline int32_t RoundToInt(double value)

@@ -83,19 +83,14 @@ static void Pack555(const uint8_t* src, uint8_t* dest, int pitch)
 int PackFrame(const uint8_t* trueColor, uint8_t* dest, int pitch, const DisplayMode& mode)
 {
     switch (mode.depth) {
-    case 32:
-        Pack32(trueColor, dest, pitch);
-        return 4;
-    case 24:
-        Pack24(trueColor, dest, pitch);
-        return 3;
+    case 32: Pack32(trueColor, dest, pitch); return 4;
+    case 24: Pack24(trueColor, dest, pitch); return 3;
     case 16:
         if (mode.greenSixBits)
             Pack565(trueColor, dest, pitch);
         else
             Pack555(trueColor, dest, pitch);
         return 2;
-    default:
-        return 0;
+    default: return 0;
     }
 }

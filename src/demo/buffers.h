@@ -13,15 +13,16 @@
 constexpr size_t MusicBufferBytes = MusicReadBytes;
 constexpr size_t GroupsImageBytes = StripBytes;   // 320 x 9,200
 
-extern uint8_t* MusicBuffer;        // the module; loading packed area; released after loading
-extern uint8_t* FrameBlock;         // 64,000: FrameBuffer of the 2D scenes
-extern uint8_t* TextureEuf0010;     // TexturePicture; scene 17 reuses it for the closing picture
+extern uint8_t* MusicBuffer;      // the module; loading packed area; released after loading
+extern uint8_t* FrameBlock;       // 64,000: FrameBuffer of the 2D scenes
+extern uint8_t* TextureEuf0010;   // TexturePicture; scene 17 reuses it for the closing picture
 extern uint8_t* TextureEuf0011;
 extern uint8_t* TextureEmp8g;
 extern uint8_t* TextureEuf0009;
 extern uint8_t* Texture18soh;
 extern uint8_t* Texture7venus;
-extern uint8_t* BackgroundMap;      // 320x200 MapEntries (backgr.dat)
-extern uint8_t* GroupsImage;        // loading unpacked area, then groups.dat (320 x 9,200)
+extern uint8_t* BackgroundMap;   // 320x200 MapEntries (backgr.dat)
+extern uint8_t* GroupsImage;     // loading unpacked area, then groups.dat (320 x 9,200)
 extern uint8_t* AngleRadiusMap[7];
-extern uint8_t* ObjectTexturePalette;  // 768: palette of the texture LoadObjectTexture read last  // angrad1..7.dat; all but [5] released after scene 10
+extern uint8_t* ObjectTexturePalette;   // 768: palette of the texture LoadObjectTexture read last  // angrad1..7.dat;
+                                        // all but [5] released after scene 10

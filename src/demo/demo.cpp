@@ -6,10 +6,7 @@
 
 void (*FrameEndStep)(int scene) = nullptr;
 
-int SceneCount(const SceneRow* rows, int count)
-{
-    return count > 0 ? rows[count - 1].number : 0;
-}
+int SceneCount(const SceneRow* rows, int count) { return count > 0 ? rows[count - 1].number : 0; }
 
 const char* SceneName(const SceneRow* rows, int count, int number)
 {

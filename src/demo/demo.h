@@ -9,12 +9,12 @@
 // order is at most `limit` (at least one), then `end`. Any step but `frame` may be
 // null.
 struct SceneRow {
-    int number;          // 1.., rising; rows of one scene share it
-    const char* name;    // for --list-scenes (the first row's name counts)
-    uint8_t limit;       // largest reported order at which the row keeps running
+    int number;         // 1.., rising; rows of one scene share it
+    const char* name;   // for --list-scenes (the first row's name counts)
+    uint8_t limit;      // largest reported order at which the row keeps running
     void (*between)();
     void (*setUp)();
-    void (*frame)();     // draws one frame into FrameBuffer
+    void (*frame)();   // draws one frame into FrameBuffer
     void (*end)();
 };
 

@@ -16,10 +16,10 @@
 
 namespace {
 
-constexpr uint8_t FadeOrder = 63;   // the last order of scene 16: fades from row 32
-constexpr uint32_t StripStopTick = 4450;       // 2 x 4450 + 199 rows stay inside GroupsImage
-constexpr uint32_t TurnTicks = 240;            // one turn per 4.8 s
-constexpr int StripRowOffset = 36;             // second-pass texture rows below the map's rows
+constexpr uint8_t FadeOrder = 63;          // the last order of scene 16: fades from row 32
+constexpr uint32_t StripStopTick = 4450;   // 2 x 4450 + 199 rows stay inside GroupsImage
+constexpr uint32_t TurnTicks = 240;        // one turn per 4.8 s
+constexpr int StripRowOffset = 36;         // second-pass texture rows below the map's rows
 constexpr int StripColumnOffset = 32;
 constexpr int FirstCompositedPixel = 100;
 constexpr int GroupsStride = 320;
@@ -30,8 +30,7 @@ uint8_t* SecondPassTexture;
 TexCoord* SecondPassMapping;
 uint8_t* SecondPassImage;
 
-const TexCoord SecondPassCoords[8] = {{255, 127}, {255, 255}, {0, 0}, {0, 0},
-                                      {0, 127},   {0, 255},   {0, 0}, {0, 0}};
+const TexCoord SecondPassCoords[8] = {{255, 127}, {255, 255}, {0, 0}, {0, 0}, {0, 127}, {0, 255}, {0, 0}, {0, 0}};
 const int FlattenedVertices[4] = {2, 3, 6, 7};
 
 // Saved from the first object at set-up.
@@ -126,7 +125,7 @@ void DrawFinalFrameImpl()
     FillFromBackground();
 }
 
-}  // namespace
+}   // namespace
 
 void SetUpScene16()
 {
@@ -170,10 +169,7 @@ void SetUpScene16()
     TickCounters[1].store(60);
 }
 
-void DrawScene16()
-{
-    DrawFinalFrameImpl();
-}
+void DrawScene16() { DrawFinalFrameImpl(); }
 
 void EndScene16()
 {
@@ -189,10 +185,7 @@ void EndScene16()
 
 // The closing picture's palette and pixels, read into the storage of the euf0010
 // TexturePicture, which no later scene uses.
-static uint8_t* ClosingPalette()
-{
-    return TextureEuf0010;
-}
+static uint8_t* ClosingPalette() { return TextureEuf0010; }
 
 void SetUpScene17()
 {

@@ -7,25 +7,23 @@
 #include "effects/effects.h"
 #include "video/video.h"
 
-static void CopyMap(int mapNumber) {
-    std::memcpy(CurrentMap, AngleRadiusMap[mapNumber - 1], MapBytes);
-}
+static void CopyMap(int mapNumber) { std::memcpy(CurrentMap, AngleRadiusMap[mapNumber - 1], MapBytes); }
 
-static void CopyTexturePicture(const uint8_t* picture) {
+static void CopyTexturePicture(const uint8_t* picture)
+{
     std::memcpy(CurrentPalette, picture, PaletteBytes);
     std::memcpy(CurrentTexture, picture + PaletteBytes, TextureBytes);
 }
 
-bool TitleVisible(int order, int row) {
-    return row + 64 * order > 176;
-}
+bool TitleVisible(int order, int row) { return row + 64 * order > 176; }
 
 // ------------------------------------------------------------------ scene 1
 
 // Direction of the wave morph: 1 from WaveA toward WaveB, 2 back.
 static int MorphState = 1;
 
-void DrawScene1() {
+void DrawScene1()
+{
     uint32_t p = TickCounters[0].load() % 256;
     if (p > 127 && MorphState != 2) {
         SetWaveMorphB();
@@ -41,7 +39,8 @@ void DrawScene1() {
         OverlayTitle();
 }
 
-void SetUpScene1() {
+void SetUpScene1()
+{
     LoadOverlayColours();
     SetPalette(CurrentPalette);
     CopyMap(1);
@@ -52,11 +51,24 @@ void SetUpScene1() {
 
 // ------------------------------------------------------------------ scene 2
 
-void DrawName1() { MapEffect2(); OverlayName1(); }
-void DrawName2() { MapEffect2(); OverlayName2(); }
-void DrawName3() { MapEffect2(); OverlayName3(); }
+void DrawName1()
+{
+    MapEffect2();
+    OverlayName1();
+}
+void DrawName2()
+{
+    MapEffect2();
+    OverlayName2();
+}
+void DrawName3()
+{
+    MapEffect2();
+    OverlayName3();
+}
 
-void SetUpScene2() {
+void SetUpScene2()
+{
     CopyTexturePicture(TextureEuf0010);
     LoadOverlayColours();
     SetPalette(CurrentPalette);
@@ -65,14 +77,13 @@ void SetUpScene2() {
 
 // ------------------------------------------------------------------ scene 3
 
-void DrawScene3() {
+void DrawScene3()
+{
     SelectMovementWindow();
     MapEffect1();
 }
 
-void SetUpScene3() {
-    TickCounters[0].store(736);
-}
+void SetUpScene3() { TickCounters[0].store(736); }
 
 // ------------------------------------------------------------------ scenes 4..10
 
@@ -80,27 +91,44 @@ enum ExtraColours { NoExtraColours, WithLyricsColours };
 
 struct TunnelScene {
     bool clear;
-    int map;                      // AngleRadiusMap number, 1..7
-    uint8_t* const* texture;      // TexturePicture to copy, or nullptr to keep
+    int map;                   // AngleRadiusMap number, 1..7
+    uint8_t* const* texture;   // TexturePicture to copy, or nullptr to keep
     ExtraColours colours;
 };
 
-void DrawScene4() { MapEffect3(); OverlayLyrics1(); }
-void DrawScene6() { MapEffect5(); OverlayLyrics2(); }
-void DrawScene8() { MapEffect7(); OverlayLyrics3(); }
-void DrawScene10() { MapEffect8(); OverlayLyrics4(); }
+void DrawScene4()
+{
+    MapEffect3();
+    OverlayLyrics1();
+}
+void DrawScene6()
+{
+    MapEffect5();
+    OverlayLyrics2();
+}
+void DrawScene8()
+{
+    MapEffect7();
+    OverlayLyrics3();
+}
+void DrawScene10()
+{
+    MapEffect8();
+    OverlayLyrics4();
+}
 
 static const TunnelScene TunnelScenes[7] = {
-    {true, 1, &TextureEuf0011, WithLyricsColours},    // 4
-    {true, 3, &TextureEuf0009, NoExtraColours},       // 5
-    {false, 4, nullptr, WithLyricsColours},           // 6
-    {false, 5, &Texture18soh, NoExtraColours},        // 7
-    {false, 5, nullptr, WithLyricsColours},           // 8
-    {true, 7, &TextureEuf0010, NoExtraColours},       // 9
-    {true, 1, &TextureEuf0011, WithLyricsColours},    // 10
+    {true, 1, &TextureEuf0011, WithLyricsColours},   // 4
+    {true, 3, &TextureEuf0009, NoExtraColours},      // 5
+    {false, 4, nullptr, WithLyricsColours},          // 6
+    {false, 5, &Texture18soh, NoExtraColours},       // 7
+    {false, 5, nullptr, WithLyricsColours},          // 8
+    {true, 7, &TextureEuf0010, NoExtraColours},      // 9
+    {true, 1, &TextureEuf0011, WithLyricsColours},   // 10
 };
 
-static void SetUpTunnelScene(int scene) {
+static void SetUpTunnelScene(int scene)
+{
     const TunnelScene& s = TunnelScenes[scene - 4];
     if (s.clear)
         std::memset(FrameBuffer, 0, ScreenBytes);

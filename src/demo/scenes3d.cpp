@@ -10,7 +10,6 @@
 #include "engine3d/render.h"
 #include "video/video.h"
 
-
 namespace {
 
 struct MeshLoader {
@@ -20,12 +19,9 @@ struct MeshLoader {
 };
 
 const MeshLoader MeshLoaders[6] = {
-    {"star.3ds", "23mview.scx", ModeEnvironment},
-    {"jo2.3ds", "11cont.scx", ModeEnvironment},
-    {"jo6.3ds", "23mview2.scx", ModeEnvironment},
-    {"part5.3ds", "18soh3d.scx", ModeEnvironment},
-    {"new4.3ds", "15mview.scx", ModeEnvironment},
-    {"stucco1.3ds", "14soh.scx", ModeTextured},
+    {"star.3ds", "23mview.scx", ModeEnvironment}, {"jo2.3ds", "11cont.scx", ModeEnvironment},
+    {"jo6.3ds", "23mview2.scx", ModeEnvironment}, {"part5.3ds", "18soh3d.scx", ModeEnvironment},
+    {"new4.3ds", "15mview.scx", ModeEnvironment}, {"stucco1.3ds", "14soh.scx", ModeTextured},
 };
 
 // Scenes 11..15: palette colours 0..85 (and the background texture) from the
@@ -38,11 +34,7 @@ struct MeshSceneSetup {
 };
 
 const MeshSceneSetup MeshScenes[5] = {
-    {1, false, false, 0},
-    {2, true, false, 0},
-    {3, false, true, 0},
-    {4, true, false, 0},
-    {5, false, false, 51},
+    {1, false, false, 0}, {2, true, false, 0}, {3, false, true, 0}, {4, true, false, 0}, {5, false, false, 51},
 };
 
 constexpr uint32_t LowColourBytes = 258;   // palette colours 0..85
@@ -57,7 +49,7 @@ uint32_t ArchiveSeek(void* context, uint32_t offset, int whence)
     return ZOH_Seek(*static_cast<int32_t*>(context), offset, whence);
 }
 
-}  // namespace
+}   // namespace
 
 void ReadMeshEntry(int32_t entry)
 {
@@ -121,8 +113,7 @@ void SetUpMeshScene(int scene)
     memset(FrameBuffer, 0, ScreenBytes);
     if (setup.emp8gBackground) {
         memcpy(CurrentPalette, TextureEmp8g, LowColourBytes);
-        memcpy(CurrentPalette + LowColourBytes, ObjectTexturePalette + LowColourBytes,
-               PaletteBytes - LowColourBytes);
+        memcpy(CurrentPalette + LowColourBytes, ObjectTexturePalette + LowColourBytes, PaletteBytes - LowColourBytes);
         memcpy(CurrentTexture, TextureEmp8g + PaletteBytes, TextureBytes);
     } else {
         memcpy(CurrentPalette, ObjectTexturePalette, PaletteBytes);
@@ -144,7 +135,7 @@ void SetUpMeshScene(int scene)
     TickCounters[0].store(0);
 }
 
-}  // namespace
+}   // namespace
 
 void SetUpScene11() { SetUpMeshScene(11); }
 void SetUpScene12() { SetUpMeshScene(12); }
@@ -178,7 +169,4 @@ void DrawMeshScene()
     FillFromBackground();
 }
 
-void EndMeshScene()
-{
-    ReleaseMeshScene(DemoFrame);
-}
+void EndMeshScene() { ReleaseMeshScene(DemoFrame); }

@@ -36,7 +36,8 @@ static uint8_t* ScratchUnpacked = nullptr;
 
 // ------------------------------------------------------------------ start-up
 
-static void ProbeMemory() {
+static void ProbeMemory()
+{
     // Written through a volatile pointer so the allocation really happens.
     uint8_t* volatile probe = static_cast<uint8_t*>(std::malloc(MemoryProbeBytes));
     if (probe == nullptr) {
@@ -48,13 +49,15 @@ static void ProbeMemory() {
 }
 
 // Allocates one zero-filled working buffer.
-static void AllocateZeroed(uint8_t** slot, size_t bytes) {
+static void AllocateZeroed(uint8_t** slot, size_t bytes)
+{
     *slot = static_cast<uint8_t*>(std::calloc(bytes, 1));
     if (*slot == nullptr)
         FailExit("\n not enough memory!\n");
 }
 
-static void AllocateWorkingBuffers() {
+static void AllocateWorkingBuffers()
+{
     struct Buffer {
         uint8_t** slot;
         size_t bytes;
@@ -96,21 +99,24 @@ static void AllocateWorkingBuffers() {
 }
 
 // Opens a loading-list entry; a missing entry ends the run with its name.
-static int32_t OpenEntry(const char* name) {
+static int32_t OpenEntry(const char* name)
+{
     int32_t entry = ZOH_Open(name, 512);
     if (entry < 0)
         FailExitf("ZOH_Open: %s not found", name);
     return entry;
 }
 
-static void ReadEntry(int32_t entry, uint8_t* dest, uint32_t count) {
+static void ReadEntry(int32_t entry, uint8_t* dest, uint32_t count)
+{
     if (ZOH_Read(entry, dest, count) != 0)
         FailExitf("%s", ZOH_Error());
 }
 
 // One entry of the entry table: the skip from its start, then one or two reads
 // (a palette, then the pixels) into consecutive bytes of `dest`.
-static void LoadEntry(const DataEntry& entry, uint8_t* dest) {
+static void LoadEntry(const DataEntry& entry, uint8_t* dest)
+{
     int32_t index = OpenEntry(entry.name);
     if (entry.skip != 0)
         ZOH_Seek(index, entry.skip, 0);
@@ -121,22 +127,41 @@ static void LoadEntry(const DataEntry& entry, uint8_t* dest) {
 
 // Destinations of the loading list, in the entry table's order after the music.
 static uint8_t** const LoadingDestinations[] = {
-    &BigMap,        &AngleRadiusMap[0], &AngleRadiusMap[1], &AngleRadiusMap[2], &AngleRadiusMap[3],
-    &AngleRadiusMap[4], &AngleRadiusMap[5], &AngleRadiusMap[6], &TitlePicture, &NamePicture[0],
-    &NamePicture[1], &NamePicture[2], &MovementTable, &TextureEuf0009, &TextureEuf0010,
-    &TextureEuf0011, &TextureEmp8g,  &Texture18soh,  &Texture7venus, &LyricsPicture,
-    &BackgroundMap, &GroupsImage,
+    &BigMap,
+    &AngleRadiusMap[0],
+    &AngleRadiusMap[1],
+    &AngleRadiusMap[2],
+    &AngleRadiusMap[3],
+    &AngleRadiusMap[4],
+    &AngleRadiusMap[5],
+    &AngleRadiusMap[6],
+    &TitlePicture,
+    &NamePicture[0],
+    &NamePicture[1],
+    &NamePicture[2],
+    &MovementTable,
+    &TextureEuf0009,
+    &TextureEuf0010,
+    &TextureEuf0011,
+    &TextureEmp8g,
+    &Texture18soh,
+    &Texture7venus,
+    &LyricsPicture,
+    &BackgroundMap,
+    &GroupsImage,
 };
 constexpr int LoadingListEntries = int(sizeof LoadingDestinations / sizeof LoadingDestinations[0]);
 
 // Entries 1..22 of the table: the loading list. groups.dat comes last because it
 // is decompressed into its own destination, the loading unpacked area.
-static void LoadDataEntries() {
+static void LoadDataEntries()
+{
     for (int i = 0; i < LoadingListEntries; i++)
         LoadEntry(DataEntries[1 + i], *LoadingDestinations[i]);
 }
 
-static void InstallScratchAreas() {
+static void InstallScratchAreas()
+{
     std::free(MusicBuffer);
     MusicBuffer = nullptr;
     AllocateZeroed(&ScratchPacked, ScratchAreaBytes);
@@ -144,7 +169,8 @@ static void InstallScratchAreas() {
     ZOH_SetScratch(ScratchPacked, ScratchUnpacked);
 }
 
-void ReleaseTunnelMaps() {
+void ReleaseTunnelMaps()
+{
     for (int i = 0; i < 7; ++i) {
         if (i == 5)
             continue;
@@ -156,7 +182,8 @@ void ReleaseTunnelMaps() {
 
 // ------------------------------------------------------------------ RunDemo
 
-void StartDemo(int firstScene) {
+void StartDemo(int firstScene)
+{
     if (overlayName == nullptr || overlayName[0] == '\0')
         overlayName = "tivrel.ovl";
     InitWaveTables();
@@ -188,7 +215,8 @@ void StartDemo(int firstScene) {
     StartMusic(StartupOptions.soundOn != 0 ? 1 : 0);
 }
 
-DemoEnd RunDemo() {
+DemoEnd RunDemo()
+{
     const int first = DemoStartScene < 1 ? 1 : DemoStartScene;
     StartDemo(first);
     return RunScenes(SceneTable, SceneTableRows, first);

@@ -21,7 +21,8 @@ const uint8_t BumpTable[16] = {1, 1, 1, 1, 1, 2, 2, 3, 4, 4, 5, 6, 7, 8, 9, 10};
 uint8_t WorkingWave[256];
 uint8_t TargetWave[256];
 
-void InitWaveTables() {
+void InitWaveTables()
+{
     BuildWaveA(WaveA);
     BuildWaveB(WaveB);
 }
@@ -30,82 +31,68 @@ void InitWaveTables() {
 [[maybe_unused]] static const bool waveTablesBuilt = (InitWaveTables(), true);
 
 // Phase of the texture-map kernels, read once per call.
-static uint8_t Phase() {
-    return uint8_t(TickCounters[2].load());
-}
+static uint8_t Phase() { return uint8_t(TickCounters[2].load()); }
 
 // ------------------------------------------------------------------ kernels
 
-void MapEffect1() {
-    ShiftMapKernel(CurrentMap, CurrentTexture, FrameBuffer, uint8_t(2 * Phase()), 0);
-}
+void MapEffect1() { ShiftMapKernel(CurrentMap, CurrentTexture, FrameBuffer, uint8_t(2 * Phase()), 0); }
 
-void MapEffect2() {
-    ShiftMapKernel(CurrentMap, CurrentTexture, FrameBuffer, uint8_t(2 * Phase()), 0);
-}
+void MapEffect2() { ShiftMapKernel(CurrentMap, CurrentTexture, FrameBuffer, uint8_t(2 * Phase()), 0); }
 
-void MapEffect3() {
-    MapEffect3Kernel(CurrentMap, CurrentTexture, WaveA, BumpTable, FrameBuffer, Phase());
-}
+void MapEffect3() { MapEffect3Kernel(CurrentMap, CurrentTexture, WaveA, BumpTable, FrameBuffer, Phase()); }
 
-void MapEffect4() {
-    RippleKernel(CurrentMap, CurrentTexture, WaveB, FrameBuffer, Phase());
-}
+void MapEffect4() { RippleKernel(CurrentMap, CurrentTexture, WaveB, FrameBuffer, Phase()); }
 
-void MapEffect5() {
-    NegatedRippleKernel(CurrentMap, CurrentTexture, WaveA, FrameBuffer, Phase());
-}
+void MapEffect5() { NegatedRippleKernel(CurrentMap, CurrentTexture, WaveA, FrameBuffer, Phase()); }
 
-void MapEffect6() {
-    SwappedRippleKernel(CurrentMap, CurrentTexture, WaveB, FrameBuffer, Phase());
-}
+void MapEffect6() { SwappedRippleKernel(CurrentMap, CurrentTexture, WaveB, FrameBuffer, Phase()); }
 
-void MapEffect7() {
-    RippleKernel(CurrentMap, CurrentTexture, WaveA, FrameBuffer, Phase());
-}
+void MapEffect7() { RippleKernel(CurrentMap, CurrentTexture, WaveA, FrameBuffer, Phase()); }
 
-void MapEffect8() {
-    MapEffect8Kernel(CurrentMap, CurrentTexture, WaveA, BumpTable, FrameBuffer, Phase());
-}
+void MapEffect8() { MapEffect8Kernel(CurrentMap, CurrentTexture, WaveA, BumpTable, FrameBuffer, Phase()); }
 
-void WaveTunnel() {
-    WaveTunnelKernel(CurrentMap, CurrentTexture, WorkingWave, FrameBuffer, Phase());
-}
+void WaveTunnel() { WaveTunnelKernel(CurrentMap, CurrentTexture, WorkingWave, FrameBuffer, Phase()); }
 
-void BackgroundEffect1() {
+void BackgroundEffect1()
+{
     uint8_t f = Phase();
     ShiftMapKernel(CurrentMap, CurrentTexture, BackgroundImage, uint8_t(f + WaveA[f]), WaveB[f]);
 }
 
-void BackgroundEffect2() {
+void BackgroundEffect2()
+{
     uint8_t f = Phase();
     ShiftMapSwappedKernel(CurrentMap, CurrentTexture, BackgroundImage, WaveB[f], WaveA[f]);
 }
 
 // ------------------------------------------------------ map selection and morph
 
-void SelectMovementWindow() {
+void SelectMovementWindow()
+{
     uint32_t record = TickCounters[0].load();
     if (TickCounters[0].load() >= 808)
         TickCounters[0].store(0);
     MovementWindowKernel(BigMap, MovementTable, record, CurrentMap);
 }
 
-void SetWaveMorphA() {
+void SetWaveMorphA()
+{
     for (int i = 0; i < 256; ++i) {
         WorkingWave[i] = WaveA[i];
         TargetWave[i] = WaveB[i];
     }
 }
 
-void SetWaveMorphB() {
+void SetWaveMorphB()
+{
     for (int i = 0; i < 256; ++i) {
         WorkingWave[i] = WaveB[i];
         TargetWave[i] = WaveA[i];
     }
 }
 
-void StepWaveMorph() {
+void StepWaveMorph()
+{
     StepWaveKernel(WorkingWave, TargetWave);
     WaveTunnel();
 }
@@ -126,14 +113,13 @@ constexpr uint8_t LyricsColourBase = 246;
 constexpr int LyricsBandRows = 30;
 constexpr int LyricsFrameRow = 170;
 
-static void OverlayLyricsBand(int sourceRow) {
-    OverlayKernel(LyricsPicture + sourceRow * ScreenWidth, FrameBuffer + LyricsFrameRow * ScreenWidth,
-                  LyricsBandRows, LyricsColourBase);
+static void OverlayLyricsBand(int sourceRow)
+{
+    OverlayKernel(LyricsPicture + sourceRow * ScreenWidth, FrameBuffer + LyricsFrameRow * ScreenWidth, LyricsBandRows,
+                  LyricsColourBase);
 }
 
-void OverlayTitle() {
-    OverlayKernel(TitlePicture, FrameBuffer + 20 * ScreenWidth, 180, TitleColourBase);
-}
+void OverlayTitle() { OverlayKernel(TitlePicture, FrameBuffer + 20 * ScreenWidth, 180, TitleColourBase); }
 
 void OverlayName1() { OverlayKernel(NamePicture[0], FrameBuffer, 200, TitleColourBase); }
 void OverlayName2() { OverlayKernel(NamePicture[1], FrameBuffer, 200, TitleColourBase); }
@@ -144,18 +130,10 @@ void OverlayLyrics2() { OverlayLyricsBand(55); }
 void OverlayLyrics3() { OverlayLyricsBand(109); }
 void OverlayLyrics4() { OverlayLyricsBand(162); }
 
-void LoadOverlayColours() {
-    LoadColoursKernel(CurrentPalette, 237, OverlayColours, 17);
-}
+void LoadOverlayColours() { LoadColoursKernel(CurrentPalette, 237, OverlayColours, 17); }
 
-void LoadLyricsColours() {
-    LoadColoursKernel(CurrentPalette, 246, LyricsColours, 9);
-}
+void LoadLyricsColours() { LoadColoursKernel(CurrentPalette, 246, LyricsColours, 9); }
 
-void FillFromBackground() {
-    FillFromBackgroundKernel(FrameBuffer, BackgroundImage, ScreenBytes);
-}
+void FillFromBackground() { FillFromBackgroundKernel(FrameBuffer, BackgroundImage, ScreenBytes); }
 
-void PaletteFade(const uint8_t* source, int amount) {
-    PaletteFadeKernel(CurrentPalette, source, amount);
-}
+void PaletteFade(const uint8_t* source, int amount) { PaletteFadeKernel(CurrentPalette, source, amount); }

@@ -6,7 +6,8 @@
 
 // ---------------------------------------------------------------- wave tables
 
-void BuildWaveA(uint8_t* wave) {
+void BuildWaveA(uint8_t* wave)
+{
     const long double pi = 3.141592653589793238462643383279502884L;
     for (int i = 0; i < 256; ++i) {
         long double v = std::floor(32.0L + 31.5L * std::sin(2.0L * pi * 5.0L * i / 256.0L) + 0.5L);
@@ -14,7 +15,8 @@ void BuildWaveA(uint8_t* wave) {
     }
 }
 
-void BuildWaveB(uint8_t* wave) {
+void BuildWaveB(uint8_t* wave)
+{
     const long double pi = 3.141592653589793238462643383279502884L;
     for (int i = 0; i < 256; ++i) {
         long double v = std::floor(64.0L + 63.5L * std::sin(2.0L * pi * i / 85.2L) + 0.5L);
@@ -28,29 +30,29 @@ void BuildWaveB(uint8_t* wave) {
 // writes one texel. The texel index is row * 256 + column with both parts already
 // reduced to 0..255, so no index can leave the texture.
 
-static inline unsigned Texel(uint8_t column, uint8_t row) {
-    return (unsigned(row) << 8) | column;
-}
+static inline unsigned Texel(uint8_t column, uint8_t row) { return (unsigned(row) << 8) | column; }
 
-void ShiftMapKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture,
-                    uint8_t* __restrict target, uint8_t columnAdd, uint8_t rowAdd) {
+void ShiftMapKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, uint8_t* __restrict target,
+                    uint8_t columnAdd, uint8_t rowAdd)
+{
     for (int p = 0; p < MapPixels; ++p) {
         uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
         target[p] = texture[Texel(uint8_t(m1 + columnAdd), uint8_t(m0 + rowAdd))];
     }
 }
 
-void ShiftMapSwappedKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture,
-                           uint8_t* __restrict target, uint8_t columnAdd, uint8_t rowAdd) {
+void ShiftMapSwappedKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, uint8_t* __restrict target,
+                           uint8_t columnAdd, uint8_t rowAdd)
+{
     for (int p = 0; p < MapPixels; ++p) {
         uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
         target[p] = texture[Texel(uint8_t(m0 + columnAdd), uint8_t(m1 + rowAdd))];
     }
 }
 
-void MapEffect3Kernel(const uint8_t* __restrict map, const uint8_t* __restrict texture,
-                      const uint8_t* __restrict waveA, const uint8_t* __restrict bump,
-                      uint8_t* __restrict target, uint8_t f) {
+void MapEffect3Kernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, const uint8_t* __restrict waveA,
+                      const uint8_t* __restrict bump, uint8_t* __restrict target, uint8_t f)
+{
     for (int p = 0; p < MapPixels; ++p) {
         uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
         uint8_t k = uint8_t(waveA[uint8_t(m1 + f)] >> 2) & 15;
@@ -58,8 +60,9 @@ void MapEffect3Kernel(const uint8_t* __restrict map, const uint8_t* __restrict t
     }
 }
 
-void RippleKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture,
-                  const uint8_t* __restrict wave, uint8_t* __restrict target, uint8_t f) {
+void RippleKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, const uint8_t* __restrict wave,
+                  uint8_t* __restrict target, uint8_t f)
+{
     const uint8_t f2 = uint8_t(2 * f);
     for (int p = 0; p < MapPixels; ++p) {
         uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
@@ -68,7 +71,8 @@ void RippleKernel(const uint8_t* __restrict map, const uint8_t* __restrict textu
 }
 
 void NegatedRippleKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture,
-                         const uint8_t* __restrict wave, uint8_t* __restrict target, uint8_t f) {
+                         const uint8_t* __restrict wave, uint8_t* __restrict target, uint8_t f)
+{
     const uint8_t f2 = uint8_t(2 * f);
     for (int p = 0; p < MapPixels; ++p) {
         uint16_t negated = uint16_t(-((unsigned(map[2 * p]) << 8) | map[2 * p + 1]));
@@ -78,7 +82,8 @@ void NegatedRippleKernel(const uint8_t* __restrict map, const uint8_t* __restric
 }
 
 void SwappedRippleKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture,
-                         const uint8_t* __restrict wave, uint8_t* __restrict target, uint8_t f) {
+                         const uint8_t* __restrict wave, uint8_t* __restrict target, uint8_t f)
+{
     const uint8_t f2 = uint8_t(2 * f);
     for (int p = 0; p < MapPixels; ++p) {
         uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
@@ -86,9 +91,9 @@ void SwappedRippleKernel(const uint8_t* __restrict map, const uint8_t* __restric
     }
 }
 
-void MapEffect8Kernel(const uint8_t* __restrict map, const uint8_t* __restrict texture,
-                      const uint8_t* __restrict waveA, const uint8_t* __restrict bump,
-                      uint8_t* __restrict target, uint8_t f) {
+void MapEffect8Kernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, const uint8_t* __restrict waveA,
+                      const uint8_t* __restrict bump, uint8_t* __restrict target, uint8_t f)
+{
     for (int p = 0; p < MapPixels; ++p) {
         uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
         uint8_t k = uint8_t(waveA[uint8_t(m0 + f)] >> 2) & 15;
@@ -96,8 +101,9 @@ void MapEffect8Kernel(const uint8_t* __restrict map, const uint8_t* __restrict t
     }
 }
 
-void WaveTunnelKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture,
-                      const uint8_t* __restrict wave, uint8_t* __restrict target, uint8_t f) {
+void WaveTunnelKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, const uint8_t* __restrict wave,
+                      uint8_t* __restrict target, uint8_t f)
+{
     for (int p = 0; p < MapPixels; ++p) {
         uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
         target[p] = texture[Texel(m0, uint8_t(m1 + f + wave[uint8_t(m0 + f)]))];
@@ -106,18 +112,16 @@ void WaveTunnelKernel(const uint8_t* __restrict map, const uint8_t* __restrict t
 
 // ------------------------------------------------------ map selection and morph
 
-uint32_t MovementRecordIndex(uint32_t n) {
-    return n % MovementRecords;
-}
+uint32_t MovementRecordIndex(uint32_t n) { return n % MovementRecords; }
 
-static int32_t ReadInt32LE(const uint8_t* bytes) {
-    uint32_t v = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-                 uint32_t(bytes[3]) << 24;
+static int32_t ReadInt32LE(const uint8_t* bytes)
+{
+    uint32_t v = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
     return int32_t(v);
 }
 
-void MovementWindowKernel(const uint8_t* bigMap, const uint8_t* movementTable,
-                          uint32_t record, uint8_t* map) {
+void MovementWindowKernel(const uint8_t* bigMap, const uint8_t* movementTable, uint32_t record, uint8_t* map)
+{
     const uint8_t* entry = movementTable + size_t(MovementRecordIndex(record)) * MovementRecordBytes;
     int32_t x = ReadInt32LE(entry);
     int32_t y = ReadInt32LE(entry + 4);
@@ -128,15 +132,16 @@ void MovementWindowKernel(const uint8_t* bigMap, const uint8_t* movementTable,
         std::memcpy(map + size_t(j) * MapRowBytes, window + size_t(j) * BigMapRowBytes, MapRowBytes);
 }
 
-void StepWaveKernel(uint8_t* __restrict working, const uint8_t* __restrict target) {
+void StepWaveKernel(uint8_t* __restrict working, const uint8_t* __restrict target)
+{
     for (int i = 0; i < 256; ++i)
         working[i] = uint8_t(working[i] + (working[i] < target[i]) - (working[i] > target[i]));
 }
 
 // ------------------------------------------------------------------ compositing
 
-void OverlayKernel(const uint8_t* __restrict source, uint8_t* __restrict frame, int rows,
-                   uint8_t colourBase) {
+void OverlayKernel(const uint8_t* __restrict source, uint8_t* __restrict frame, int rows, uint8_t colourBase)
+{
     const int count = rows * 320;
     for (int i = 0; i < count; ++i) {
         uint8_t v = source[i];
@@ -144,17 +149,19 @@ void OverlayKernel(const uint8_t* __restrict source, uint8_t* __restrict frame, 
     }
 }
 
-void FillFromBackgroundKernel(uint8_t* __restrict frame, const uint8_t* __restrict background,
-                              size_t count) {
+void FillFromBackgroundKernel(uint8_t* __restrict frame, const uint8_t* __restrict background, size_t count)
+{
     for (size_t i = 0; i < count; ++i)
         frame[i] = frame[i] ? frame[i] : background[i];
 }
 
-void LoadColoursKernel(uint8_t* palette, int first, const uint8_t (*colours)[3], int count) {
+void LoadColoursKernel(uint8_t* palette, int first, const uint8_t (*colours)[3], int count)
+{
     std::memcpy(palette + 3 * first, colours, size_t(3) * count);
 }
 
-void PaletteFadeKernel(uint8_t* palette, const uint8_t* source, int amount) {
+void PaletteFadeKernel(uint8_t* palette, const uint8_t* source, int amount)
+{
     for (int i = 0; i < 768; ++i) {
         int d = int(source[i]) - amount;
         if (d > 0 && int(palette[i]) > d)

@@ -21,39 +21,33 @@ void BuildWaveB(uint8_t* wave);
 
 // Column m1 + columnAdd, row m0 + rowAdd (MapEffect1/2 with 2f and 0;
 // BackgroundEffect1 with f + WaveA[f] and WaveB[f]).
-void ShiftMapKernel(const uint8_t* map, const uint8_t* texture, uint8_t* target,
-                    uint8_t columnAdd, uint8_t rowAdd);
+void ShiftMapKernel(const uint8_t* map, const uint8_t* texture, uint8_t* target, uint8_t columnAdd, uint8_t rowAdd);
 // Column m0 + columnAdd, row m1 + rowAdd (BackgroundEffect2 with WaveB[f], WaveA[f]).
-void ShiftMapSwappedKernel(const uint8_t* map, const uint8_t* texture, uint8_t* target,
-                           uint8_t columnAdd, uint8_t rowAdd);
+void ShiftMapSwappedKernel(const uint8_t* map, const uint8_t* texture, uint8_t* target, uint8_t columnAdd,
+                           uint8_t rowAdd);
 
 // k = waveA[m1 + f] >> 2 (0..15); column m1 + k, row m0 + f + bump[k].
-void MapEffect3Kernel(const uint8_t* map, const uint8_t* texture, const uint8_t* waveA,
-                      const uint8_t* bump, uint8_t* target, uint8_t f);
+void MapEffect3Kernel(const uint8_t* map, const uint8_t* texture, const uint8_t* waveA, const uint8_t* bump,
+                      uint8_t* target, uint8_t f);
 // Column m1 + f, row m0 + wave[m1 + 2f] (MapEffect4 with WaveB, MapEffect7 with WaveA).
-void RippleKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave,
-                  uint8_t* target, uint8_t f);
+void RippleKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave, uint8_t* target, uint8_t f);
 // As RippleKernel over the negated pair: the entry read as 256*m0 + m1, negated
 // modulo 65,536, high byte r', low byte c'; column c' + f, row r' + wave[c' + 2f].
-void NegatedRippleKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave,
-                         uint8_t* target, uint8_t f);
+void NegatedRippleKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave, uint8_t* target, uint8_t f);
 // Column m0 + f, row m1 + wave[m0 + 2f] (MapEffect6 with WaveB).
-void SwappedRippleKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave,
-                         uint8_t* target, uint8_t f);
+void SwappedRippleKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave, uint8_t* target, uint8_t f);
 // k = waveA[m0 + f] >> 2 (0..15); column m0 + k, row f - m1 + bump[k].
-void MapEffect8Kernel(const uint8_t* map, const uint8_t* texture, const uint8_t* waveA,
-                      const uint8_t* bump, uint8_t* target, uint8_t f);
-// Column m0, row m1 + f + wave[m0 + f].
-void WaveTunnelKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave,
+void MapEffect8Kernel(const uint8_t* map, const uint8_t* texture, const uint8_t* waveA, const uint8_t* bump,
                       uint8_t* target, uint8_t f);
+// Column m0, row m1 + f + wave[m0 + f].
+void WaveTunnelKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave, uint8_t* target, uint8_t f);
 
 // Record index actually read for counter value n: n wrapped into 0..895.
 uint32_t MovementRecordIndex(uint32_t n);
 // Copies the 320x200 window of bigMap whose top-left MapEntry is (x, y) of
 // movement record `record` (wrapped into 0..895) into map. x is clamped to
 // 0..320 and y to 0..200, so no record can reach outside bigMap.
-void MovementWindowKernel(const uint8_t* bigMap, const uint8_t* movementTable,
-                          uint32_t record, uint8_t* map);
+void MovementWindowKernel(const uint8_t* bigMap, const uint8_t* movementTable, uint32_t record, uint8_t* map);
 // Moves every byte of working one step (1) toward target; equal bytes stay.
 void StepWaveKernel(uint8_t* working, const uint8_t* target);
 

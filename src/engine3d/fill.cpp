@@ -55,8 +55,8 @@ bool ChoosePath(FillPath forced, const Extent& e, int32_t first, int32_t last, i
         return false;
     FillPath path = forced;
     if (path == FillPath::Chosen) {
-        bool sides = sideInclusive ? (e.xmax >= clip.right || e.xmin <= clip.left)
-                                   : (e.xmax > clip.right || e.xmin < clip.left);
+        bool sides =
+            sideInclusive ? (e.xmax >= clip.right || e.xmin <= clip.left) : (e.xmax > clip.right || e.xmin < clip.left);
         if (sides)
             path = FillPath::PerPixel;
         else if (first < clip.top || last > clip.bottom)
@@ -252,7 +252,7 @@ bool Gradient(int32_t n, int32_t w, uint32_t* gradient)
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 void FillFlatTriangle(TriangleSlot slots[3], const ClipRect& clip, uint8_t* target, uint8_t colour, FillPath path)
 {

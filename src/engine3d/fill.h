@@ -39,8 +39,7 @@ constexpr int32_t MaxScreenCoordinate = 8192;
 void FillFlatTriangle(TriangleSlot slots[3], const ClipRect& clip, uint8_t* target, uint8_t colour,
                       FillPath path = FillPath::Chosen);
 // Writes the low 8 bits of the rounded 16.16 intensity interpolated along edges and spans.
-void FillShadedTriangle(TriangleSlot slots[3], const ClipRect& clip, uint8_t* target,
-                        FillPath path = FillPath::Chosen);
+void FillShadedTriangle(TriangleSlot slots[3], const ClipRect& clip, uint8_t* target, FillPath path = FillPath::Chosen);
 // Maps a 256x256 texture (texel (u, v) at v * 256 + u, both wrapping); coordinates
 // step in 8.8 with one gradient for the whole triangle. A triangle whose gradient
 // does not fit 32 bits (nearly collinear with a long texture run) is not drawn.

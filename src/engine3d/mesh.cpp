@@ -17,10 +17,7 @@ void* EngineAlloc(size_t bytes)
     return block;
 }
 
-uintptr_t TextureAddressInBlock(uintptr_t blockStart)
-{
-    return (blockStart + 65536) & ~uintptr_t(65535);
-}
+uintptr_t TextureAddressInBlock(uintptr_t blockStart) { return (blockStart + 65536) & ~uintptr_t(65535); }
 
 void AllocateTextureBlock(MeshObject* object)
 {

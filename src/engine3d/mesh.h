@@ -40,11 +40,11 @@ struct TexCoord {
 
 // Render modes; every value above 4 draws as 4.
 enum RenderMode : uint8_t {
-    ModeFlat = 0,          // colour from the face normal
-    ModeNormalShaded = 1,  // intensity from vertex normals
-    ModeDepthShaded = 2,   // intensity from vertex depth
-    ModeTextured = 3,      // texture through the mapping coordinates
-    ModeEnvironment = 4,   // texture through the rotated vertex normals
+    ModeFlat = 0,           // colour from the face normal
+    ModeNormalShaded = 1,   // intensity from vertex normals
+    ModeDepthShaded = 2,    // intensity from vertex depth
+    ModeTextured = 3,       // texture through the mapping coordinates
+    ModeEnvironment = 4,    // texture through the rotated vertex normals
 };
 
 constexpr size_t TextureBlockBytes = 131072;
@@ -53,24 +53,24 @@ constexpr size_t TargetImageBytes = 64004;
 // Everything one RenderObject call needs. The first object of a mesh entry owns
 // textureBlock and target; the others share them through CopyObjectParameters.
 struct MeshObject {
-    PointArray* vertices;              // 16.16 model positions
-    FaceArray* faces;                  // reordered by the renderer every frame
-    PointArray* transformedVertices;   // per frame: rotated, then screen x, y and rotated z
-    PointArray* faceNormals;           // 16.16, length 63
-    PointArray* rotatedFaceNormals;    // per frame in mode 0, integers
-    PointArray* vertexNormals;         // 16.16, length 63
-    PointArray* rotatedVertexNormals;  // per frame in modes 1..4, integers
-    TexCoord* mapping;                 // one entry per vertex, or null
-    uint8_t* textureBlock;             // 131,072-byte allocation holding the texture
-    uint8_t* texture;                  // 256x256 texels, 65,536-aligned inside textureBlock
-    uint8_t* target;                   // 320x200 image (64,004-byte block)
-    int32_t angleZ, angleY, angleX;    // applied in this order
+    PointArray* vertices;                               // 16.16 model positions
+    FaceArray* faces;                                   // reordered by the renderer every frame
+    PointArray* transformedVertices;                    // per frame: rotated, then screen x, y and rotated z
+    PointArray* faceNormals;                            // 16.16, length 63
+    PointArray* rotatedFaceNormals;                     // per frame in mode 0, integers
+    PointArray* vertexNormals;                          // 16.16, length 63
+    PointArray* rotatedVertexNormals;                   // per frame in modes 1..4, integers
+    TexCoord* mapping;                                  // one entry per vertex, or null
+    uint8_t* textureBlock;                              // 131,072-byte allocation holding the texture
+    uint8_t* texture;                                   // 256x256 texels, 65,536-aligned inside textureBlock
+    uint8_t* target;                                    // 320x200 image (64,004-byte block)
+    int32_t angleZ, angleY, angleX;                     // applied in this order
     int32_t clipTop, clipBottom, clipRight, clipLeft;   // inclusive bounds
     int32_t viewDistance;
     int32_t centreX, centreY;
     int32_t depthOffset;
-    uint8_t mode;                      // RenderMode
-    uint32_t mappingCount;             // entries in mapping; mode 3 draws only when >= vertex count
+    uint8_t mode;            // RenderMode
+    uint32_t mappingCount;   // entries in mapping; mode 3 draws only when >= vertex count
 };
 
 constexpr int ObjectTableSize = 65536;

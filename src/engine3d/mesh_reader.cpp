@@ -27,8 +27,8 @@ constexpr uint16_t ChunkVertexList = 0x4110;
 constexpr uint16_t ChunkFaceList = 0x4120;
 constexpr uint16_t ChunkMapping = 0x4140;
 
-constexpr int LengthSlots = 10;      // slot k: length of the chunk walked at level k
-constexpr int DataStartSlots = 9;    // slot k: entry position where level k's data begins
+constexpr int LengthSlots = 10;     // slot k: length of the chunk walked at level k
+constexpr int DataStartSlots = 9;   // slot k: entry position where level k's data begins
 
 // Largest coordinate magnitude whose 16.16 value fits 32 bits with rotation headroom.
 constexpr double MaxCoordinate = 16384.0;
@@ -36,7 +36,7 @@ constexpr double MaxCoordinate = 16384.0;
 constexpr double MaxMapping = 1 << 22;
 
 const MeshSource* Source;
-uint32_t Position;                   // mirror of the source position
+uint32_t Position;   // mirror of the source position
 uint32_t ChunkLength[LengthSlots];
 uint32_t ChunkDataStart[DataStartSlots];
 char NameBuffer[256];
@@ -57,10 +57,7 @@ const char* ReadBytes(void* dest, uint32_t count)
     return nullptr;
 }
 
-void SeekTo(uint32_t position)
-{
-    Position = Source->seek(Source->context, position, 0);
-}
+void SeekTo(uint32_t position) { Position = Source->seek(Source->context, position, 0); }
 
 float LeFloat(const uint8_t* p)
 {
@@ -317,17 +314,10 @@ const char* ReadChunks(int level)
                 return "chunks nested too deep";
             error = ReadChunks(level + 1);
             break;
-        case ChunkVertexList:
-            error = ReadPointList(length - 6);
-            break;
-        case ChunkFaceList:
-            error = ReadFaceList(length - 6);
-            break;
-        case ChunkMapping:
-            error = ReadMappingList(length - 6);
-            break;
-        default:
-            break;
+        case ChunkVertexList: error = ReadPointList(length - 6); break;
+        case ChunkFaceList: error = ReadFaceList(length - 6); break;
+        case ChunkMapping: error = ReadMappingList(length - 6); break;
+        default: break;
         }
         if (error)
             return error;
@@ -357,12 +347,9 @@ uint32_t MemorySeek(void* context, uint32_t offset, int whence)
     return input->position;
 }
 
-}  // namespace
+}   // namespace
 
-MeshSource MemoryMeshSource(MemoryMeshInput* state)
-{
-    return MeshSource{MemoryRead, MemorySeek, state, state->size};
-}
+MeshSource MemoryMeshSource(MemoryMeshInput* state) { return MeshSource{MemoryRead, MemorySeek, state, state->size}; }
 
 const char* ParseMeshEntry(const MeshSource& source)
 {

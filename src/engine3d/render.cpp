@@ -19,7 +19,7 @@ struct SineTableBuilder {
 
 inline int32_t Degrees(int32_t angle) { return (angle % 360 + 360) % 360; }
 
-}  // namespace
+}   // namespace
 
 void RotatePointArray(const PointArray* src, PointArray* dst, int32_t angleZ, int32_t angleY, int32_t angleX)
 {
@@ -107,7 +107,7 @@ void QuickSortFaces(Face* face, int32_t lo, int32_t hi, PointArray* normals, Poi
     }
 }
 
-}  // namespace
+}   // namespace
 
 void SortFaceArray(FaceArray* faces, const PointArray* transformed, PointArray* faceNormals,
                    PointArray* rotatedFaceNormals)
@@ -132,10 +132,7 @@ void RotatePoints(const PointArray* src, PointArray* dst)
     RotatePointArray(src, dst, RenderState.angleZ, RenderState.angleY, RenderState.angleX);
 }
 
-void ProjectPoints(PointArray* points)
-{
-    ProjectPointArray(points, RenderState.camera, RenderState.vertexUsable);
-}
+void ProjectPoints(PointArray* points) { ProjectPointArray(points, RenderState.camera, RenderState.vertexUsable); }
 
 void SortFaces(bool moveFaceNormals)
 {
@@ -144,15 +141,9 @@ void SortFaces(bool moveFaceNormals)
                   moveFaceNormals ? RenderState.rotatedFaceNormals : nullptr);
 }
 
-void FillFlat()
-{
-    FillFlatTriangle(RenderState.slots, RenderState.clip, RenderState.target, RenderState.colour);
-}
+void FillFlat() { FillFlatTriangle(RenderState.slots, RenderState.clip, RenderState.target, RenderState.colour); }
 
-void FillShaded()
-{
-    FillShadedTriangle(RenderState.slots, RenderState.clip, RenderState.target);
-}
+void FillShaded() { FillShadedTriangle(RenderState.slots, RenderState.clip, RenderState.target); }
 
 void FillTextured()
 {
@@ -223,12 +214,8 @@ void RenderObject(MeshObject* object)
             slot.x = screen[i].x;
             slot.y = screen[i].y;
             switch (s.mode) {
-            case ModeNormalShaded:
-                slot.intensity = int32_t((uint32_t(63) - uint32_t(normal[i].z)) >> 1);
-                break;
-            case ModeDepthShaded:
-                slot.intensity = int32_t((uint32_t(256) - uint32_t(screen[i].z)) >> 3);
-                break;
+            case ModeNormalShaded: slot.intensity = int32_t((uint32_t(63) - uint32_t(normal[i].z)) >> 1); break;
+            case ModeDepthShaded: slot.intensity = int32_t((uint32_t(256) - uint32_t(screen[i].z)) >> 3); break;
             case ModeTextured:
                 slot.u = s.mapping[i].u;
                 slot.v = s.mapping[i].v;

@@ -51,9 +51,9 @@ struct RenderStateData {
     ClipRect clip;
     Camera camera;
     uint8_t mode;
-    uint8_t colour;                 // FillFlat's colour
+    uint8_t colour;   // FillFlat's colour
     TriangleSlot slots[3];
-    uint8_t vertexUsable[65536];    // from the last projection
+    uint8_t vertexUsable[65536];   // from the last projection
 };
 extern RenderStateData RenderState;
 

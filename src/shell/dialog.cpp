@@ -24,10 +24,7 @@ std::string ModeItemText(const DisplayMode& mode)
     return text;
 }
 
-static ImVec2 Units(float x, float y)
-{
-    return ImVec2(x * UnitX, y * UnitY);
-}
+static ImVec2 Units(float x, float y) { return ImVec2(x * UnitX, y * UnitY); }
 
 // An etched frame with its label cut into the top edge; coordinates in dialog units
 // relative to the current window.
@@ -109,8 +106,8 @@ int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
     }
     SDL_Texture* picture = nullptr;
     if (artwork != nullptr) {
-        picture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB24, SDL_TEXTUREACCESS_STATIC, TitleArtWidth,
-                                    TitleArtHeight);
+        picture =
+            SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB24, SDL_TEXTUREACCESS_STATIC, TitleArtWidth, TitleArtHeight);
         if (picture != nullptr)
             SDL_UpdateTexture(picture, nullptr, artwork, TitleArtWidth * 3);
     }
@@ -221,7 +218,8 @@ int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
         ImGui::SetNextWindowPos(ImVec2((width - aboutSize.x) * 0.5f, (height - aboutSize.y) * 0.5f));
         aboutOpen = false;
         if (ImGui::BeginPopupModal("About", nullptr,
-                                   ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings)) {
+                                   ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+                                       ImGuiWindowFlags_NoSavedSettings)) {
             aboutOpen = true;
             float top = ImGui::GetFrameHeight() / UnitY;   // title bar, in dialog units
             GroupBox(4, top + 6, 162, 60, "");

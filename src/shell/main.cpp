@@ -17,10 +17,7 @@
 #include "shell/title_art.h"
 #include "video/display.h"
 
-static bool FileExists(const std::string& path)
-{
-    return access(path.c_str(), R_OK) == 0;
-}
+static bool FileExists(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
 
 // --data, else tivrel.ovl in the working directory, else beside the executable.
 static std::string OverlayPath(const ShellOptions& options)
@@ -73,8 +70,8 @@ int main(int argc, char** argv)
     choice.windowed = options.windowed == 1;
     choice.nosound = options.nosound;
     if (options.haveMode) {
-        int index = FindModeIndex(DisplayModeTable, DisplayModeCount, options.modeWidth, options.modeHeight,
-                                  options.modeDepth);
+        int index =
+            FindModeIndex(DisplayModeTable, DisplayModeCount, options.modeWidth, options.modeHeight, options.modeDepth);
         if (index < 0) {
             std::fprintf(stderr, "tivrel: the display does not offer the mode %dx%dx%d\n", options.modeWidth,
                          options.modeHeight, options.modeDepth);

@@ -72,8 +72,7 @@ bool ParseSize(const char* text, int* width, int* height)
 bool ParseModeText(const char* text, int* width, int* height, int* depth)
 {
     const char* p = text;
-    return Number(&p, width) && *p++ == 'x' && Number(&p, height) && *p++ == 'x' && Number(&p, depth) &&
-           *p == '\0';
+    return Number(&p, width) && *p++ == 'x' && Number(&p, height) && *p++ == 'x' && Number(&p, depth) && *p == '\0';
 }
 
 int FindModeIndex(const DisplayMode* table, int count, int width, int height, int depth)

@@ -8,15 +8,15 @@
 struct ShellOptions {
     bool help = false;
     bool listScenes = false;
-    int windowed = -1;            // -1: not given (the dialog's box starts unchecked)
+    int windowed = -1;   // -1: not given (the dialog's box starts unchecked)
     bool nosound = false;
     bool haveMode = false;
     int modeWidth = 0, modeHeight = 0, modeDepth = 0;
     bool noDialog = false;
-    std::string dataPath;         // empty: the default search
+    std::string dataPath;   // empty: the default search
     int aspect = AspectStretch;
     bool vsync = false;
-    int scene = 0;                // 0: not given; else 1..scene count
+    int scene = 0;   // 0: not given; else 1..scene count
     bool capture = false;
     CaptureSettings captureSettings;
 };

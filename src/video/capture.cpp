@@ -18,10 +18,7 @@ static pid_t EncoderPid = -1;
 static FILE* EncoderInput = nullptr;
 static std::string SilentVideoPath;
 
-void ConfigureCapture(const CaptureSettings& settings)
-{
-    Settings = settings;
-}
+void ConfigureCapture(const CaptureSettings& settings) { Settings = settings; }
 
 static bool CaptureOpen()
 {
@@ -33,8 +30,7 @@ static bool CaptureOpen()
     std::error_code ec;
     std::filesystem::create_directories(Settings.directory + "/frames", ec);
     if (ec) {
-        std::fprintf(stderr, "tivrel: cannot create %s/frames: %s\n", Settings.directory.c_str(),
-                     ec.message().c_str());
+        std::fprintf(stderr, "tivrel: cannot create %s/frames: %s\n", Settings.directory.c_str(), ec.message().c_str());
         return false;
     }
     if (!Settings.videoPath.empty()) {
@@ -42,13 +38,40 @@ static bool CaptureOpen()
         SilentVideoPath = Settings.directory + "/video-frames.mkv";
         char size[32], scale[64];
         std::snprintf(size, sizeof size, "%dx%d", ScreenWidth, ScreenHeight);
-        std::snprintf(scale, sizeof scale, "scale=%d:%d:flags=neighbor", Settings.videoWidth,
-                      Settings.videoHeight);
-        EncoderPid = Spawn({ffmpeg, "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
-                            "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", size, "-r", "50", "-i", "pipe:0",
-                            "-vf", scale, "-c:v", "libx264", "-preset", "veryfast", "-crf", "16",
-                            "-pix_fmt", "yuv420p", "-fflags", "+bitexact", "-flags:v", "+bitexact",
-                            "-map_metadata", "-1", SilentVideoPath},
+        std::snprintf(scale, sizeof scale, "scale=%d:%d:flags=neighbor", Settings.videoWidth, Settings.videoHeight);
+        EncoderPid = Spawn({ffmpeg,
+                            "-nostdin",
+                            "-hide_banner",
+                            "-loglevel",
+                            "error",
+                            "-y",
+                            "-f",
+                            "rawvideo",
+                            "-pix_fmt",
+                            "bgr0",
+                            "-s",
+                            size,
+                            "-r",
+                            "50",
+                            "-i",
+                            "pipe:0",
+                            "-vf",
+                            scale,
+                            "-c:v",
+                            "libx264",
+                            "-preset",
+                            "veryfast",
+                            "-crf",
+                            "16",
+                            "-pix_fmt",
+                            "yuv420p",
+                            "-fflags",
+                            "+bitexact",
+                            "-flags:v",
+                            "+bitexact",
+                            "-map_metadata",
+                            "-1",
+                            SilentVideoPath},
                            &EncoderInput);
         if (EncoderPid < 0 || EncoderInput == nullptr) {
             std::fprintf(stderr, "tivrel: cannot start ffmpeg\n");
@@ -68,8 +91,8 @@ static void CapturePresent(const uint8_t* frame, const uint8_t* trueColor)
         char name[32];
         std::snprintf(name, sizeof name, "/frames/%06u.png", FrameNumber);
         std::string error;
-        if (!WriteIndexedPng((Settings.directory + name).c_str(), frame, ScreenWidth, ScreenHeight,
-                             DevicePalette, &error) &&
+        if (!WriteIndexedPng((Settings.directory + name).c_str(), frame, ScreenWidth, ScreenHeight, DevicePalette,
+                             &error) &&
             !CaptureFailed) {
             std::fprintf(stderr, "tivrel: %s\n", error.c_str());
             CaptureFailed = true;
@@ -86,10 +109,7 @@ static void CapturePresent(const uint8_t* frame, const uint8_t* trueColor)
     FrameNumber++;
 }
 
-static bool CapturePollEvents()
-{
-    return false;
-}
+static bool CapturePollEvents() { return false; }
 
 // Ends the video: waits for the encoder, then muxes the frames with the soundtrack,
 // which must be complete by now.
@@ -103,10 +123,32 @@ static bool CaptureClose()
         bool encoded = WaitFor(EncoderPid);
         EncoderPid = -1;
         if (encoded) {
-            pid_t mux = Spawn({FindProgram("ffmpeg"), "-nostdin", "-hide_banner", "-loglevel", "error",
-                               "-y", "-i", SilentVideoPath, "-i", Settings.soundtrackPath,
-                               "-map", "0:v", "-map", "1:a", "-c:v", "copy", "-c:a", "aac", "-b:a", "192k",
-                               "-fflags", "+bitexact", "-flags:a", "+bitexact", "-map_metadata", "-1",
+            pid_t mux = Spawn({FindProgram("ffmpeg"),
+                               "-nostdin",
+                               "-hide_banner",
+                               "-loglevel",
+                               "error",
+                               "-y",
+                               "-i",
+                               SilentVideoPath,
+                               "-i",
+                               Settings.soundtrackPath,
+                               "-map",
+                               "0:v",
+                               "-map",
+                               "1:a",
+                               "-c:v",
+                               "copy",
+                               "-c:a",
+                               "aac",
+                               "-b:a",
+                               "192k",
+                               "-fflags",
+                               "+bitexact",
+                               "-flags:a",
+                               "+bitexact",
+                               "-map_metadata",
+                               "-1",
                                Settings.videoPath},
                               nullptr);
             encoded = mux > 0 && WaitFor(mux);
@@ -120,5 +162,5 @@ static bool CaptureClose()
     return ok;
 }
 
-const PresentBackend CaptureBackend = {"capture",         CaptureOpen,       CaptureSetPalette,
-                                       CapturePresent,    CapturePollEvents, CaptureClose};
+const PresentBackend CaptureBackend = {"capture",      CaptureOpen,       CaptureSetPalette,
+                                       CapturePresent, CapturePollEvents, CaptureClose};

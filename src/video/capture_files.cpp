@@ -46,7 +46,8 @@ bool ParseFrameList(const char* text, FrameList* list, std::string* error)
         list->ranges.emplace_back(first, last);
     } while (*p == ',' && *++p != '\0');
     if (*p != '\0' || p == text || p[-1] == ',') {
-        *error = std::string("bad frame list \"") + text + "\": expected numbers and first:last ranges separated by commas";
+        *error =
+            std::string("bad frame list \"") + text + "\": expected numbers and first:last ranges separated by commas";
         return false;
     }
     return true;
@@ -62,8 +63,8 @@ bool FrameListContains(const FrameList& list, uint32_t frame)
     return false;
 }
 
-bool WriteIndexedPng(const char* path, const uint8_t* pixels, int width, int height,
-                     const uint8_t* devicePalette, std::string* error)
+bool WriteIndexedPng(const char* path, const uint8_t* pixels, int width, int height, const uint8_t* devicePalette,
+                     std::string* error)
 {
     FILE* file = std::fopen(path, "wb");
     if (file == nullptr) {
@@ -85,8 +86,8 @@ bool WriteIndexedPng(const char* path, const uint8_t* pixels, int width, int hei
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_color colours[256];
     for (int i = 0; i < 256; i++) {
         colours[i].red = devicePalette[3 * i + 2];

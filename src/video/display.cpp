@@ -15,7 +15,7 @@ bool PresentVsync = false;
 static SDL_Window* MainWindow = nullptr;
 static SDL_Renderer* MainRenderer = nullptr;
 static SDL_Texture* DrawTexture = nullptr;
-static DisplayMode PresentMode{};        // the format the texture is packed in
+static DisplayMode PresentMode{};   // the format the texture is packed in
 static bool CursorHidden = false;
 static bool TextureLost = false;
 
@@ -90,8 +90,7 @@ int DiscoverModes()
         if (SDL_GetDisplayMode(0, i, &mode) == 0)
             listed[listedCount++] = CandidateFromSdl(mode);
     }
-    DisplayModeCount = BuildDisplayModeTable(haveDesktop ? &desktop : nullptr, listed,
-                                             listedCount, DisplayModeTable);
+    DisplayModeCount = BuildDisplayModeTable(haveDesktop ? &desktop : nullptr, listed, listedCount, DisplayModeTable);
     return 1;
 }
 
@@ -136,8 +135,8 @@ static bool FindSdlMode(const DisplayMode& mode, SDL_DisplayMode* found)
 
 static bool CreateDrawTexture()
 {
-    DrawTexture = SDL_CreateTexture(MainRenderer, TextureFormat(PresentMode), SDL_TEXTUREACCESS_STREAMING,
-                                    ScreenWidth, ScreenHeight);
+    DrawTexture = SDL_CreateTexture(MainRenderer, TextureFormat(PresentMode), SDL_TEXTUREACCESS_STREAMING, ScreenWidth,
+                                    ScreenHeight);
     if (DrawTexture == nullptr)
         return false;
     SDL_SetTextureBlendMode(DrawTexture, SDL_BLENDMODE_NONE);
@@ -266,9 +265,7 @@ static bool SdlPollEvents()
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
-        case SDL_QUIT:
-            quit = true;
-            break;
+        case SDL_QUIT: quit = true; break;
         case SDL_KEYDOWN:
             if (event.key.keysym.sym == SDLK_ESCAPE)
                 quit = true;
@@ -281,11 +278,8 @@ static bool SdlPollEvents()
             else if (event.window.event == SDL_WINDOWEVENT_CLOSE)
                 quit = true;
             break;
-        case SDL_RENDER_DEVICE_RESET:
-            TextureLost = true;
-            break;
-        default:
-            break;
+        case SDL_RENDER_DEVICE_RESET: TextureLost = true; break;
+        default: break;
         }
     }
     return quit;

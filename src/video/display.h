@@ -36,8 +36,8 @@ bool AcceptDisplayMode(const ModeCandidate& mode, DisplayMode* table, int32_t* c
 int CompareDisplayModes(const DisplayMode& a, const DisplayMode& b);
 // Builds the table: the desktop first, then every listed mode, then sorts entries
 // 1..count-1. desktop may be null (its query failed). Returns the count.
-int32_t BuildDisplayModeTable(const ModeCandidate* desktop, const ModeCandidate* listed,
-                              int listedCount, DisplayMode* table);
+int32_t BuildDisplayModeTable(const ModeCandidate* desktop, const ModeCandidate* listed, int listedCount,
+                              DisplayMode* table);
 
 // ---- Display (SDL) ---------------------------------------------------------------
 
@@ -86,16 +86,16 @@ bool FrameListContains(const FrameList& list, uint32_t frame);
 // Writes a width x height 8-bit indexed PNG: PLTE = the 256 entries of devicePalette
 // (B,G,R order, written as R,G,B), pixel values exactly `pixels`. No time chunk, so
 // equal input gives byte-identical files. False with a reason on failure.
-bool WriteIndexedPng(const char* path, const uint8_t* pixels, int width, int height,
-                     const uint8_t* devicePalette, std::string* error);
+bool WriteIndexedPng(const char* path, const uint8_t* pixels, int width, int height, const uint8_t* devicePalette,
+                     std::string* error);
 
 struct CaptureSettings {
     std::string directory;
     FrameList frames;
-    std::string videoPath;       // empty: no video
+    std::string videoPath;   // empty: no video
     int videoWidth = 1280;
     int videoHeight = 800;
-    std::string soundtrackPath;  // WAV muxed into the video when it is closed
+    std::string soundtrackPath;   // WAV muxed into the video when it is closed
 };
 // Capture as a presentation backend: open creates DIR/frames and, with a video
 // path, starts ffmpeg; present writes the chosen frames as DIR/frames/NNNNNN.png

@@ -35,8 +35,8 @@ int CompareDisplayModes(const DisplayMode& a, const DisplayMode& b)
     return 0;
 }
 
-int32_t BuildDisplayModeTable(const ModeCandidate* desktop, const ModeCandidate* listed,
-                              int listedCount, DisplayMode* table)
+int32_t BuildDisplayModeTable(const ModeCandidate* desktop, const ModeCandidate* listed, int listedCount,
+                              DisplayMode* table)
 {
     int32_t count = 0;
     if (desktop != nullptr)
@@ -44,9 +44,7 @@ int32_t BuildDisplayModeTable(const ModeCandidate* desktop, const ModeCandidate*
     for (int i = 0; i < listedCount; i++)
         AcceptDisplayMode(listed[i], table, &count);
     if (count > 2)
-        std::stable_sort(table + 1, table + count, [](const DisplayMode& a, const DisplayMode& b) {
-            return CompareDisplayModes(a, b) < 0;
-        });
+        std::stable_sort(table + 1, table + count,
+                         [](const DisplayMode& a, const DisplayMode& b) { return CompareDisplayModes(a, b) < 0; });
     return count;
 }
-

@@ -14,15 +14,9 @@ const PresentBackend NullBackend = {"null", NullOpen, NullSetPalette, NullPresen
 
 static const PresentBackend* Backend = &NullBackend;
 
-void UsePresentBackend(const PresentBackend* backend)
-{
-    Backend = backend != nullptr ? backend : &NullBackend;
-}
+void UsePresentBackend(const PresentBackend* backend) { Backend = backend != nullptr ? backend : &NullBackend; }
 
-const PresentBackend* CurrentPresentBackend()
-{
-    return Backend;
-}
+const PresentBackend* CurrentPresentBackend() { return Backend; }
 
 void SetPalette(const uint8_t* palette)
 {

@@ -29,8 +29,10 @@ struct Canvas {
 
 const uint8_t Background[3] = {24, 24, 30};
 
-void Put(Canvas* c, int x, int y, const uint8_t* palette6, int index) {
-    if (x < 0 || y < 0 || x >= c->width || y >= c->height) return;
+void Put(Canvas* c, int x, int y, const uint8_t* palette6, int index)
+{
+    if (x < 0 || y < 0 || x >= c->width || y >= c->height)
+        return;
     uint8_t* p = &c->rgb[((size_t)y * c->width + x) * 3];
     for (int k = 0; k < 3; k++) {
         int v = palette6[index * 3 + k] & 63;
@@ -38,25 +40,32 @@ void Put(Canvas* c, int x, int y, const uint8_t* palette6, int index) {
     }
 }
 
-void Blit(Canvas* c, int x0, int y0, const std::vector<uint8_t>& pixels, int w, int h, const uint8_t* palette) {
+void Blit(Canvas* c, int x0, int y0, const std::vector<uint8_t>& pixels, int w, int h, const uint8_t* palette)
+{
     for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++) Put(c, x0 + x, y0 + y, palette, pixels[(size_t)y * w + x]);
+        for (int x = 0; x < w; x++)
+            Put(c, x0 + x, y0 + y, palette, pixels[(size_t)y * w + x]);
 }
 
-void PaletteStrip(Canvas* c, int x0, int y0, const uint8_t* palette) {
+void PaletteStrip(Canvas* c, int x0, int y0, const uint8_t* palette)
+{
     for (int i = 0; i < 256; i++)
-        for (int y = 0; y < 10; y++) Put(c, x0 + i, y0 + y, palette, i);
+        for (int y = 0; y < 10; y++)
+            Put(c, x0 + i, y0 + y, palette, i);
 }
 
-void Label(Canvas* c, int x, int y, const std::string& text) {
+void Label(Canvas* c, int x, int y, const std::string& text)
+{
     Mask m = MakeMask(c->width, 16);
     DrawText(&m, "DejaVuSans.ttf", 12, x, 12, 0, text);
     for (int j = 0; j < 16; j++)
         for (int i = 0; i < c->width; i++) {
             double a = m.a[j * c->width + i];
-            if (a <= 0 || y + j >= c->height) continue;
+            if (a <= 0 || y + j >= c->height)
+                continue;
             uint8_t* p = &c->rgb[((size_t)(y + j) * c->width + i) * 3];
-            for (int k = 0; k < 3; k++) p[k] = (uint8_t)RoundHalfUp(Lerp(p[k], 230, a));
+            for (int k = 0; k < 3; k++)
+                p[k] = (uint8_t)RoundHalfUp(Lerp(p[k], 230, a));
         }
 }
 
@@ -65,7 +74,8 @@ enum class Kernel { WaveTunnel, Effect1, Effect3, Effect4, Effect5, Effect6, Eff
 
 uint8_t WaveTableA[256], WaveTableB[256];
 
-std::vector<uint8_t> Render(Kernel k, const std::vector<uint8_t>& map, const std::vector<uint8_t>& tex, int phase) {
+std::vector<uint8_t> Render(Kernel k, const std::vector<uint8_t>& map, const std::vector<uint8_t>& tex, int phase)
+{
     std::vector<uint8_t> out(PicturePixelBytes);
     const uint8_t* m = map.data();
     const uint8_t* t = tex.data();
@@ -86,12 +96,14 @@ std::vector<uint8_t> Render(Kernel k, const std::vector<uint8_t>& map, const std
 }
 
 // `rows` rows of pic from srcRow on, over frame from dstRow on, with colour base `base`.
-void Overlay(std::vector<uint8_t>* frame, const std::vector<uint8_t>& pic, int srcRow, int rows, int dstRow, int base) {
+void Overlay(std::vector<uint8_t>* frame, const std::vector<uint8_t>& pic, int srcRow, int rows, int dstRow, int base)
+{
     OverlayKernel(&pic[(size_t)srcRow * PictureWidth], &(*frame)[(size_t)dstRow * PictureWidth], rows, (uint8_t)base);
 }
 
 // A test texture: a coloured grid, so the map's shape reads directly.
-void TestTexture(std::vector<uint8_t>* tex, uint8_t* palette) {
+void TestTexture(std::vector<uint8_t>* tex, uint8_t* palette)
+{
     tex->assign(65536, 0);
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
@@ -104,7 +116,8 @@ void TestTexture(std::vector<uint8_t>* tex, uint8_t* palette) {
         double r = 0.5 + 0.5 * Cos(TwoPi * hue), g = 0.5 + 0.5 * Cos(TwoPi * (hue - 1.0 / 3)),
                b = 0.5 + 0.5 * Cos(TwoPi * (hue - 2.0 / 3));
         double k = (i & 64) ? 0.55 : 0.9;
-        if (i & 128) r = g = b = k = 1;
+        if (i & 128)
+            r = g = b = k = 1;
         palette[i * 3] = (uint8_t)Quantise(r * k * 63, 0, 63);
         palette[i * 3 + 1] = (uint8_t)Quantise(g * k * 63, 0, 63);
         palette[i * 3 + 2] = (uint8_t)Quantise(b * k * 63, 0, 63);
@@ -121,9 +134,11 @@ struct MeshView {
 // Draws the mesh file in bytes over a frame cleared to 0, as the 3D scenes do;
 // false when the file does not read.
 bool DrawMesh(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& texture, const MeshView& view,
-              std::vector<uint8_t>* frame) {
+              std::vector<uint8_t>* frame)
+{
     MemoryMeshInput input{bytes.data(), (uint32_t)bytes.size(), 0};
-    if (ParseMeshEntry(MemoryMeshSource(&input))) return false;
+    if (ParseMeshEntry(MemoryMeshSource(&input)))
+        return false;
     MeshObject* first = ObjectTable[0];
     first->mode = view.mode;
     first->target = static_cast<uint8_t*>(EngineAlloc(TargetImageBytes));
@@ -141,14 +156,17 @@ bool DrawMesh(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tex
     first->angleZ = view.angleZ;
     first->angleY = view.angleY;
     first->angleX = view.angleX;
-    for (int32_t k = 1; k < ObjectCount; k++) CopyObjectParameters(0, (uint8_t)k);
-    for (int32_t k = 0; k < ObjectCount; k++) RenderObject(ObjectTable[k]);
+    for (int32_t k = 1; k < ObjectCount; k++)
+        CopyObjectParameters(0, (uint8_t)k);
+    for (int32_t k = 0; k < ObjectCount; k++)
+        RenderObject(ObjectTable[k]);
     frame->assign(first->target, first->target + PicturePixelBytes);
     ReleaseObjectTable();
     return true;
 }
 
-bool WritePng(const std::string& path, const Canvas& c) {
+bool WritePng(const std::string& path, const Canvas& c)
+{
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
@@ -162,9 +180,10 @@ bool WritePng(const std::string& path, const Canvas& c) {
     return true;
 }
 
-}  // namespace
+}   // namespace
 
-bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
+bool WriteContactSheet(const std::string& dir, const std::string& pngPath)
+{
     BuildWaveA(WaveTableA);
     BuildWaveB(WaveTableB);
     // Every entry but the music, by its kind: textures and pictures with their
@@ -176,7 +195,8 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
         const DataEntry& e = DataEntries[i];
         std::string path = dir + "/" + e.name;
         bool ok = true;
-        if (e.kind == EntryMusic) continue;
+        if (e.kind == EntryMusic)
+            continue;
         if (e.kind == EntryTexture) {
             textureNames.push_back(e.name);
             ok = ReadPicture(path, &tex[e.name], TextureSide, TextureSide);
@@ -198,7 +218,8 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
     const int textureCellH = 256 + 44;
     c.height = 40 + textureRows * textureCellH + 40 + 5 * cellH + 40 + 5 * cellH + 16;
     c.rgb.assign((size_t)c.width * c.height * 3, 0);
-    for (size_t i = 0; i < c.rgb.size(); i++) c.rgb[i] = Background[i % 3];
+    for (size_t i = 0; i < c.rgb.size(); i++)
+        c.rgb[i] = Background[i % 3];
 
     int y = 12;
     Label(&c, 16, y, "textures (256x256) and their palettes");
@@ -308,7 +329,8 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
             const Picture& obj = tex[s3[i].object];
             const Picture& back = s3[i].emp ? tex["8emp_g.scx"] : obj;
             std::memcpy(pal, obj.palette, 768);
-            if (s3[i].emp) std::memcpy(pal, tex["8emp_g.scx"].palette, 258);
+            if (s3[i].emp)
+                std::memcpy(pal, tex["8emp_g.scx"].palette, 258);
             std::vector<uint8_t> f;
             const int angle = 40;
             MeshView view{ModeEnvironment, 160, 100, 300, angle, angle, s3[i].turnX ? angle : 0};
@@ -318,8 +340,9 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath) {
             }
             FillFromBackgroundKernel(f.data(), Render(Kernel::Back1, data["angrad6.dat"], back.pixels, 25).data(),
                                      PicturePixelBytes);
-            still(9 + i, std::to_string(11 + i) + ": " + s3[i].mesh + ", " + s3[i].object +
-                             (s3[i].emp ? " over 8emp_g" : ""), f, pal);
+            still(9 + i,
+                  std::to_string(11 + i) + ": " + s3[i].mesh + ", " + s3[i].object + (s3[i].emp ? " over 8emp_g" : ""),
+                  f, pal);
         }
     }
     // Final scene: the cloud ceiling refracted by the strip, the slab in its first,

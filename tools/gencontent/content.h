@@ -44,9 +44,9 @@ struct MeshTriangle {
     uint16_t a, b, c;
 };
 struct MeshData {
-    std::string name;                   // may be empty
-    std::vector<MeshPoint> vertices;    // at most 65,535
-    std::vector<double> u, v;           // mapping per vertex, in texture widths
+    std::string name;                  // may be empty
+    std::vector<MeshPoint> vertices;   // at most 65,535
+    std::vector<double> u, v;          // mapping per vertex, in texture widths
     std::vector<MeshTriangle> faces;
 };
 // A 3D Studio mesh file with one object per mesh (at least one), in order. Besides

@@ -14,18 +14,24 @@ double Sin(double x);
 double Cos(double x);
 double Atan2(double y, double x);   // (-Pi, Pi], Atan2(0, 0) = 0
 double Exp(double x);
-double Log(double x);                // x > 0
-double Pow(double x, double y);      // x > 0; Pow(0, y) = 0
-double Sqrt(double x);               // IEEE square root, 0 for x <= 0
+double Log(double x);             // x > 0
+double Pow(double x, double y);   // x > 0; Pow(0, y) = 0
+double Sqrt(double x);            // IEEE square root, 0 for x <= 0
 
 inline double Clamp01(double v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
 inline double Lerp(double a, double b, double t) { return a + (b - a) * t; }
-inline double Smooth(double t) { t = Clamp01(t); return t * t * (3 - 2 * t); }
+inline double Smooth(double t)
+{
+    t = Clamp01(t);
+    return t * t * (3 - 2 * t);
+}
 // Rounds halves up; the one rounding rule of the generators.
-inline long RoundHalfUp(double v) {
+inline long RoundHalfUp(double v)
+{
     double f = v + 0.5;
     long i = (long)f;
-    if ((double)i > f) i -= 1;    // floor for negatives
+    if ((double)i > f)
+        i -= 1;   // floor for negatives
     return i;
 }
 // v rounded and clamped into lo..hi (lo for NaN).
@@ -38,13 +44,13 @@ struct Rng {
 };
 Rng MakeRng(uint64_t seed);
 uint32_t NextU32(Rng* r);
-double NextUnit(Rng* r);             // [0, 1)
+double NextUnit(Rng* r);                               // [0, 1)
 uint32_t Hash3(int32_t x, int32_t y, uint32_t seed);   // integer hash, any inputs
 
 // ---- periodic noise over a 256x256 torus ---------------------------------------------
 // Coordinates are texel units; every function here has period 256 in x and y
 // (cells is a power of two dividing 256).
-double GradNoise(double x, double y, int cells, uint32_t seed);         // about -1..1
+double GradNoise(double x, double y, int cells, uint32_t seed);   // about -1..1
 double Fbm(double x, double y, int cells, int octaves, double gain, uint32_t seed);
 // Distances to the nearest and second-nearest feature point of a jittered grid of
 // cells x cells points, measured on the torus, in units of one cell.
@@ -52,10 +58,10 @@ void Worley(double x, double y, int cells, uint32_t seed, double* f1, double* f2
 
 // ---- colours and fields ----------------------------------------------------------------
 struct Rgb {
-    double r, g, b;                  // 0..63
+    double r, g, b;   // 0..63
 };
 struct ColourKey {
-    double at;                       // 0..1 along the ramp
+    double at;   // 0..1 along the ramp
     Rgb colour;
 };
 

@@ -11,7 +11,8 @@
 #include <cstring>
 #include <string>
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     std::string dir, sheet;
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "--contact-sheet") == 0 && i + 1 < argc) {

@@ -30,7 +30,8 @@ double AngleUnits(double dy, double dx, int turns) { return Atan2(dy, dx) * (256
 
 typedef void (*MapFunction)(double dx, double dy, double* m0, double* m1);
 
-std::vector<uint8_t> SampleMap(int width, int height, MapFunction fn) {
+std::vector<uint8_t> SampleMap(int width, int height, MapFunction fn)
+{
     std::vector<uint8_t> map((size_t)width * height * MapEntryBytes);
     for (int y = 0; y < height; y++)
         for (int x = 0; x < width; x++) {
@@ -50,7 +51,8 @@ constexpr double TunnelDepth = 4096;
 double SoftRadius(double dx, double dy) { return Sqrt(dx * dx + dy * dy + 64); }
 
 // 1: round tunnel, one texture wrap around; texels come out square at radius 100.
-void RoundTunnel(double dx, double dy, double* m0, double* m1) {
+void RoundTunnel(double dx, double dy, double* m0, double* m1)
+{
     double r = SoftRadius(dx, dy);
     *m0 = AngleUnits(dy, dx, 1);
     *m1 = TunnelDepth / r;
@@ -58,7 +60,8 @@ void RoundTunnel(double dx, double dy, double* m0, double* m1) {
 
 // 2: flower tunnel, the wall's radius swells with six petals; walls and petals
 // turn slowly with depth.
-void FlowerTunnel(double dx, double dy, double* m0, double* m1) {
+void FlowerTunnel(double dx, double dy, double* m0, double* m1)
+{
     double r = SoftRadius(dx, dy);
     double a = Atan2(dy, dx);
     double depth = TunnelDepth / r;
@@ -69,7 +72,8 @@ void FlowerTunnel(double dx, double dy, double* m0, double* m1) {
 
 // 3: rectangular corridor, four flat walls in perspective; m0 runs once round the
 // cross-section (two wraps), m1 is the distance down the corridor.
-void Corridor(double dx, double dy, double* m0, double* m1) {
+void Corridor(double dx, double dy, double* m0, double* m1)
+{
     double ax = dx / 1.6, q = ax < 0 ? -ax : ax, ay = dy < 0 ? -dy : dy;
     double perimeter;   // 0..4 round the cross-section
     if (q >= ay) {
@@ -86,12 +90,13 @@ void Corridor(double dx, double dy, double* m0, double* m1) {
 
 // 4: a glass ball over a flat plane: the plane is the texture at 4/5 scale (exactly
 // one wrap across the screen); the ball shows it wrapped round a sphere.
-void Lens(double dx, double dy, double* m0, double* m1) {
+void Lens(double dx, double dy, double* m0, double* m1)
+{
     const double radius = 88;
     double rho2 = (dx * dx + dy * dy) / (radius * radius);
     if (rho2 < 1) {
         double nx = dx / radius, ny = dy / radius, nz = Sqrt(1 - rho2);
-        double longitude = Atan2(nx, nz);          // -Pi/2..Pi/2 on the front half
+        double longitude = Atan2(nx, nz);   // -Pi/2..Pi/2 on the front half
         double latitude = Atan2(ny, Sqrt(nx * nx + nz * nz));
         *m1 = 128 + longitude * (160 / Pi);
         *m0 = 100 + latitude * (160 / Pi);
@@ -102,7 +107,8 @@ void Lens(double dx, double dy, double* m0, double* m1) {
 }
 
 // 5: spiral tunnel: the angle turns with the depth, so the walls twist into arms.
-void Spiral(double dx, double dy, double* m0, double* m1) {
+void Spiral(double dx, double dy, double* m0, double* m1)
+{
     double r = SoftRadius(dx, dy);
     double depth = TunnelDepth / r;
     *m0 = depth;
@@ -110,7 +116,8 @@ void Spiral(double dx, double dy, double* m0, double* m1) {
 }
 
 // 6: floor and ceiling planes meeting at a horizon through the centre.
-void Planes(double dx, double dy, double* m0, double* m1) {
+void Planes(double dx, double dy, double* m0, double* m1)
+{
     double ady = (dy < 0 ? -dy : dy) + 8;
     double z = 3000 / ady;
     *m1 = z;
@@ -119,7 +126,8 @@ void Planes(double dx, double dy, double* m0, double* m1) {
 
 // 7: two poles side by side; lines of flow run from one to the other and circles
 // of constant ratio surround each (bipolar coordinates).
-void Dipole(double dx, double dy, double* m0, double* m1) {
+void Dipole(double dx, double dy, double* m0, double* m1)
+{
     const double a = 96;
     double ux = dx - a, vx = dx + a;   // z - a, z + a
     double r1 = Sqrt(ux * ux + dy * dy + 36), r2 = Sqrt(vx * vx + dy * dy + 36);
@@ -130,7 +138,8 @@ void Dipole(double dx, double dy, double* m0, double* m1) {
 }
 
 // Final scene: a cloud ceiling in perspective whose horizon lies above the screen.
-void Sky(double dx, double dy, double* m0, double* m1) {
+void Sky(double dx, double dy, double* m0, double* m1)
+{
     double h = dy + 100 + 70;   // distance below the horizon, 70 rows above the top
     double z = 9000 / h;
     *m1 = z;
@@ -139,7 +148,8 @@ void Sky(double dx, double dy, double* m0, double* m1) {
 
 // Closed path of the wandering tunnel: period 809 records, window origin inside
 // 0..MovementMaxX x 0..MovementMaxY of the big map.
-void PathPoint(int n, int* x, int* y) {
+void PathPoint(int n, int* x, int* y)
+{
     double a = TwoPi * n / 809.0;
     double px = 160 + 118 * Sin(a) + 36 * Sin(3 * a + 0.7);
     double py = 100 + 72 * Sin(2 * a + 0.4) + 20 * Cos(5 * a);
@@ -147,24 +157,27 @@ void PathPoint(int n, int* x, int* y) {
     *y = Quantise(py, 0, MovementMaxY);
 }
 
-}  // namespace
+}   // namespace
 
-std::vector<uint8_t> BuildMap(const std::string& name) {
+std::vector<uint8_t> BuildMap(const std::string& name)
+{
     const struct {
         const char* name;
         MapFunction fn;
     } maps[] = {
-        {"angrad1.dat", RoundTunnel}, {"angrad2.dat", FlowerTunnel}, {"angrad3.dat", Corridor},
-        {"angrad4.dat", Lens},        {"angrad5.dat", Spiral},       {"angrad6.dat", Planes},
-        {"angrad7.dat", Dipole},      {"backgr.dat", Sky},
+        {"angrad1.dat", RoundTunnel}, {"angrad2.dat", FlowerTunnel}, {"angrad3.dat", Corridor}, {"angrad4.dat", Lens},
+        {"angrad5.dat", Spiral},      {"angrad6.dat", Planes},       {"angrad7.dat", Dipole},   {"backgr.dat", Sky},
     };
     for (const auto& m : maps)
-        if (name == m.name) return SampleMap(PictureWidth, PictureHeight, m.fn);
-    if (name == "bigang.dat") return SampleMap(BigMapWidth, BigMapHeight, RoundTunnel);
+        if (name == m.name)
+            return SampleMap(PictureWidth, PictureHeight, m.fn);
+    if (name == "bigang.dat")
+        return SampleMap(BigMapWidth, BigMapHeight, RoundTunnel);
     return {};
 }
 
-std::vector<uint8_t> BuildMovementTable() {
+std::vector<uint8_t> BuildMovementTable()
+{
     std::vector<uint8_t> movement(MovementTableBytes, 0);
     for (uint32_t n = 0; n < MovementRecords; n++) {
         int x, y;

@@ -21,7 +21,6 @@ Vec3 Cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.
 double Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 Vec3 Normalized(Vec3 a) { return a * (1.0 / Sqrt(Dot(a, a))); }
 
-
 // ---- surface builders ------------------------------------------------------------
 
 // Makes the winding outward: a closed, consistently wound surface has a positive
@@ -38,8 +37,7 @@ void OrientOutward(Mesh& mesh)
 
 // A surface over a grid periodic in both parameters (torus-like): point(i, j) for
 // i < rings around the long way, j < sides.
-template <typename PointFn>
-Mesh PeriodicSurface(const char* name, int rings, int sides, PointFn point)
+template <typename PointFn> Mesh PeriodicSurface(const char* name, int rings, int sides, PointFn point)
 {
     Mesh mesh{name, {}, {}, {}, {}};
     for (int i = 0; i < rings; i++)
@@ -124,15 +122,14 @@ Mesh StarMesh()
         double arm = std::fabs(Cos(2.5 * (angle - Pi / 2)));
         return inner + (outer - inner) * arm * arm * arm;
     };
-    return PolarSurface("star", around, bands, Vec3{0, -halfThickness, 0}, Vec3{0, halfThickness, 0},
-                        [&](int i, int j) {
-                            double angle = 2 * Pi * i / around;
-                            double lat = -Pi / 2 + Pi * j / bands;
-                            double spread = SignedPower(Cos(lat), roundness);
-                            double r = outline(angle) * spread;
-                            return Vec3{r * Cos(angle), halfThickness * SignedPower(Sin(lat), roundness),
-                                        r * Sin(angle)};
-                        });
+    return PolarSurface(
+        "star", around, bands, Vec3{0, -halfThickness, 0}, Vec3{0, halfThickness, 0}, [&](int i, int j) {
+            double angle = 2 * Pi * i / around;
+            double lat = -Pi / 2 + Pi * j / bands;
+            double spread = SignedPower(Cos(lat), roundness);
+            double r = outline(angle) * spread;
+            return Vec3{r * Cos(angle), halfThickness * SignedPower(Sin(lat), roundness), r * Sin(angle)};
+        });
 }
 
 // A torus facing the viewer.
@@ -379,7 +376,7 @@ void WriteKeyframes(ChunkWriter& w, const std::string& nodeName)
     w.End(keyframes);
 }
 
-}  // namespace
+}   // namespace
 
 std::vector<uint8_t> EncodeMeshFile(const std::vector<MeshData>& meshes)
 {
@@ -422,4 +419,3 @@ std::vector<uint8_t> BuildMeshFile(const std::string& name)
         return EncodeMeshFile({SlabMesh()});
     return {};
 }
-

@@ -25,7 +25,8 @@ constexpr int OverlayColourBase = 237;   // the first palette entry LoadOverlayC
 constexpr int OverlayValues = 17;        // values 0..16
 
 // The overlay colours, value by value, as the demo loads them into its palette.
-const uint8_t* LoadedOverlayColours() {
+const uint8_t* LoadedOverlayColours()
+{
     static uint8_t table[OverlayValues * 3];
     static bool loaded = false;
     if (!loaded) {
@@ -41,7 +42,8 @@ const char* const Sans = "DejaVuSans.ttf";
 const char* const SerifOblique = "DejaVuSerif.ttf+oblique";
 const char* const Condensed = "DejaVuSans-Bold.ttf+condensed";
 
-Rgb Overlay(int value) {
+Rgb Overlay(int value)
+{
     const uint8_t* c = LoadedOverlayColours() + value * 3;
     return {(double)c[0], (double)c[1], (double)c[2]};
 }
@@ -53,18 +55,20 @@ struct Layered {
     std::vector<Rgb> colour;
     std::vector<double> alpha;
 };
-Layered MakeLayered(int width, int height) {
+Layered MakeLayered(int width, int height)
+{
     return {width, height, std::vector<Rgb>((size_t)width * height, Rgb{0, 0, 0}),
             std::vector<double>((size_t)width * height, 0.0)};
 }
 
 // Lays mask (shifted by dx, dy) over the image in the colour shade(x, y).
-template <typename Shade>
-void Paint(Layered* img, const Mask& mask, int dx, int dy, Shade shade) {
+template <typename Shade> void Paint(Layered* img, const Mask& mask, int dx, int dy, Shade shade)
+{
     for (int y = 0; y < img->height; y++)
         for (int x = 0; x < img->width; x++) {
             double a = mask.get(x - dx, y - dy);
-            if (a <= 0) continue;
+            if (a <= 0)
+                continue;
             size_t i = (size_t)y * img->width + x;
             img->colour[i] = img->alpha[i] > 0 ? Mix(img->colour[i], shade(x, y), a) : shade(x, y);
             img->alpha[i] = std::max(img->alpha[i], a);
@@ -72,14 +76,17 @@ void Paint(Layered* img, const Mask& mask, int dx, int dy, Shade shade) {
 }
 
 // Covered pixels (coverage 0.5 or more) take the nearest of values first..last.
-std::vector<uint8_t> ToOverlay(const Layered& img, int first, int last) {
+std::vector<uint8_t> ToOverlay(const Layered& img, int first, int last)
+{
     std::vector<uint8_t> out(img.colour.size(), 0);
     for (size_t i = 0; i < out.size(); i++)
-        if (img.alpha[i] >= 0.5) out[i] = (uint8_t)NearestEntry(LoadedOverlayColours(), first, last, img.colour[i]);
+        if (img.alpha[i] >= 0.5)
+            out[i] = (uint8_t)NearestEntry(LoadedOverlayColours(), first, last, img.colour[i]);
     return out;
 }
 
-Picture OverlayPicture(const std::vector<uint8_t>& pixels) {
+Picture OverlayPicture(const std::vector<uint8_t>& pixels)
+{
     Picture p = MakePicture(W, H);
     p.pixels = pixels;
     // The file's own palette is never shown; it holds the overlay colours for viewers.
@@ -90,21 +97,25 @@ Picture OverlayPicture(const std::vector<uint8_t>& pixels) {
 // Text with a dark rim: rim dilation `rim` in colour `rimColour`, optional shadow,
 // and the letters shaded by fill(x, y).
 template <typename Fill>
-void OutlinedText(Layered* img, const char* font, int size, double x, int baseline, int align,
-                  const std::string& text, int rim, Rgb rimColour, int shadow, Fill fill) {
+void OutlinedText(Layered* img, const char* font, int size, double x, int baseline, int align, const std::string& text,
+                  int rim, Rgb rimColour, int shadow, Fill fill)
+{
     Mask letters = MakeMask(img->width, img->height);
     DrawText(&letters, font, size, x, baseline, align, text);
     Mask outline = Dilate(letters, rim);
     auto dark = [&](int, int) { return rimColour; };
-    if (shadow) Paint(img, outline, shadow, shadow, dark);
+    if (shadow)
+        Paint(img, outline, shadow, shadow, dark);
     Paint(img, outline, 0, 0, dark);
     Paint(img, letters, 0, 0, fill);
 }
 
-Picture Title() {
+Picture Title()
+{
     Layered img = MakeLayered(W, H);
     int size = 92;
-    while (TextWidth(Bold, size, "tivrel") > 284) size--;
+    while (TextWidth(Bold, size, "tivrel") > 284)
+        size--;
     const int baseline = 104, top = baseline - size * 3 / 4;
     // Lavender letters, white along the top, a bright band through the middle.
     OutlinedText(&img, Bold, size, 160, baseline, 1, "tivrel", 3, Overlay(16), 4, [&](int, int y) {
@@ -121,14 +132,16 @@ Picture Title() {
         rule.a[(baseline + 17) * W + x] = fade > 0.5 ? 1 : 0;
     }
     Paint(&img, Dilate(rule, 1), 0, 0, [](int, int) { return Overlay(16); });
-    Paint(&img, rule, 0, 0, [](int x, int) { return Mix(Overlay(12), Overlay(15), Exp(-((x - 160) * (x - 160)) / 3000.0)); });
+    Paint(&img, rule, 0, 0,
+          [](int x, int) { return Mix(Overlay(12), Overlay(15), Exp(-((x - 160) * (x - 160)) / 3000.0)); });
     OutlinedText(&img, Sans, 14, 160, baseline + 40, 1, "a journey through 256 colours", 1, Overlay(1), 0,
                  [](int, int) { return Overlay(8); });
     return OverlayPicture(ToOverlay(img, 1, 16));
 }
 
-Picture Credit(const std::string& role, const std::string& who, const std::string& note, double x,
-               int baseline, int align) {
+Picture Credit(const std::string& role, const std::string& who, const std::string& note, double x, int baseline,
+               int align)
+{
     Layered img = MakeLayered(W, H);
     OutlinedText(&img, Bold, 15, x, baseline - 34, align, role, 2, Overlay(16), 0,
                  [](int, int) { return Overlay(13); });
@@ -141,7 +154,8 @@ Picture Credit(const std::string& role, const std::string& who, const std::strin
     return OverlayPicture(ToOverlay(img, 1, 16));
 }
 
-Picture Lyrics() {
+Picture Lyrics()
+{
     const int bandTop[4] = {0, 55, 109, 162};
     const char* lines[4] = {
         "made of light and numbers",
@@ -152,19 +166,21 @@ Picture Lyrics() {
     Layered img = MakeLayered(W, H);
     for (int b = 0; b < 4; b++) {
         int size = 19;
-        while (TextWidth(SerifOblique, size, lines[b]) > 296) size--;
-        OutlinedText(&img, SerifOblique, size, 160, bandTop[b] + 20, 1, lines[b], 2, Overlay(1), 1,
-                     [&](int, int y) {
-                         double t = Clamp01((y - (bandTop[b] + 6)) / 18.0);
-                         return Mix(Overlay(8), Overlay(6), t);
-                     });
+        while (TextWidth(SerifOblique, size, lines[b]) > 296)
+            size--;
+        OutlinedText(&img, SerifOblique, size, 160, bandTop[b] + 20, 1, lines[b], 2, Overlay(1), 1, [&](int, int y) {
+            double t = Clamp01((y - (bandTop[b] + 6)) / 18.0);
+            return Mix(Overlay(8), Overlay(6), t);
+        });
     }
     std::vector<uint8_t> pixels = ToOverlay(img, 1, 8);
     // Only the four 30-row bands are ever shown; keep everything else transparent.
     for (int y = 0; y < H; y++) {
         bool inBand = false;
-        for (int b = 0; b < 4; b++) inBand = inBand || (y >= bandTop[b] && y < bandTop[b] + 30);
-        if (!inBand) std::memset(pixels.data() + y * W, 0, W);
+        for (int b = 0; b < 4; b++)
+            inBand = inBand || (y >= bandTop[b] && y < bandTop[b] + 30);
+        if (!inBand)
+            std::memset(pixels.data() + y * W, 0, W);
     }
     return OverlayPicture(pixels);
 }
@@ -178,7 +194,8 @@ struct Box {
 };
 int Component(uint32_t c, int k) { return (int)((c >> (12 - 6 * k)) & 63); }
 
-void MedianCut(const std::vector<uint32_t>& pixels, uint8_t* palette, std::map<uint32_t, int>* lookup) {
+void MedianCut(const std::vector<uint32_t>& pixels, uint8_t* palette, std::map<uint32_t, int>* lookup)
+{
     std::vector<Box> boxes(1);
     boxes[0].colours = pixels;
     while (boxes.size() < 256) {
@@ -200,17 +217,20 @@ void MedianCut(const std::vector<uint32_t>& pixels, uint8_t* palette, std::map<u
                 }
             }
         }
-        if (best < 0) break;
+        if (best < 0)
+            break;
         std::vector<uint32_t>& c = boxes[best].colours;
         std::sort(c.begin(), c.end(), [&](uint32_t a, uint32_t b) {
             int ca = Component(a, bestK), cb = Component(b, bestK);
             return ca != cb ? ca < cb : a < b;
         });
         size_t mid = c.size() / 2;
-        while (mid > 0 && mid < c.size() && Component(c[mid], bestK) == Component(c[mid - 1], bestK)) mid++;
+        while (mid > 0 && mid < c.size() && Component(c[mid], bestK) == Component(c[mid - 1], bestK))
+            mid++;
         if (mid >= c.size()) {
             mid = c.size() / 2;
-            while (mid > 0 && Component(c[mid], bestK) == Component(c[mid - 1], bestK)) mid--;
+            while (mid > 0 && Component(c[mid], bestK) == Component(c[mid - 1], bestK))
+                mid--;
         }
         Box upper;
         upper.colours.assign(c.begin() + (long)mid, c.end());
@@ -222,14 +242,17 @@ void MedianCut(const std::vector<uint32_t>& pixels, uint8_t* palette, std::map<u
     for (const Box& b : boxes) {
         double s[3] = {0, 0, 0};
         for (uint32_t c : b.colours)
-            for (int k = 0; k < 3; k++) s[k] += Component(c, k);
+            for (int k = 0; k < 3; k++)
+                s[k] += Component(c, k);
         double n = (double)b.colours.size();
         means.push_back({s[0] / n, s[1] / n, s[2] / n});
     }
     std::vector<int> order(means.size());
-    for (size_t i = 0; i < order.size(); i++) order[i] = (int)i;
+    for (size_t i = 0; i < order.size(); i++)
+        order[i] = (int)i;
     std::sort(order.begin(), order.end(), [&](int a, int b) {
-        double la = means[a].r * 3 + means[a].g * 4 + means[a].b * 2, lb = means[b].r * 3 + means[b].g * 4 + means[b].b * 2;
+        double la = means[a].r * 3 + means[a].g * 4 + means[a].b * 2,
+               lb = means[b].r * 3 + means[b].g * 4 + means[b].b * 2;
         return la != lb ? la < lb : a < b;
     });
     std::memset(palette, 0, 768);
@@ -247,7 +270,8 @@ void MedianCut(const std::vector<uint32_t>& pixels, uint8_t* palette, std::map<u
 
 // Dusk over a lake: starry violet sky, a striped setting sun, two ranges of hills,
 // their reflections in rippling water, and the card's text with a soft glow.
-Picture Thanks() {
+Picture Thanks()
+{
     std::vector<Rgb> rgb((size_t)W * H);
     const int horizon = 136;
     const double sunX = 160, sunY = 88, sunR = 44;
@@ -263,7 +287,8 @@ Picture Thanks() {
             // Horizontal gaps across the lower half, wider towards the bottom.
             int below = (int)(y - sunY);
             bool gap = below > 0 && below % 9 < 1 + below / 10;
-            if (!gap) c = Mix(c, Mix(Rgb{63, 22, 20}, Rgb{63, 58, 24}, s), disc);
+            if (!gap)
+                c = Mix(c, Mix(Rgb{63, 22, 20}, Rgb{63, 58, 24}, s), disc);
         }
         return c;
     };
@@ -285,11 +310,14 @@ Picture Thanks() {
                 double my = 2 * horizon - y - 1, mx = x + shift;
                 double mfar = ridge(mx, horizon, 26, 131), mnear = ridge(mx + 90, horizon, 13, 132);
                 c = sky(mx, my);
-                if (my > mfar) c = Mix(Rgb{14, 6, 22}, Rgb{30, 12, 28}, Clamp01((my - mfar) / 30.0));
-                if (my > mnear) c = Rgb{5, 2, 10};
+                if (my > mfar)
+                    c = Mix(Rgb{14, 6, 22}, Rgb{30, 12, 28}, Clamp01((my - mfar) / 30.0));
+                if (my > mnear)
+                    c = Rgb{5, 2, 10};
                 double k = 0.65 - 0.35 * depth;
                 c = {c.r * k + 1, c.g * k + 2, c.b * k + 6};
-                if (Sin(y * 2.3 + x * 0.02) > 0.92 && depth > 0.05) c = Mix(c, Rgb{63, 50, 40}, 0.3 * (1 - depth));
+                if (Sin(y * 2.3 + x * 0.02) > 0.92 && depth > 0.05)
+                    c = Mix(c, Rgb{63, 50, 40}, 0.3 * (1 - depth));
             }
             rgb[y * W + x] = c;
         }
@@ -298,12 +326,14 @@ Picture Thanks() {
     for (int s = 0; s < 220; s++) {
         int x = (int)(NextU32(&rng) % W), y = (int)(NextU32(&rng) % 100);
         double b = NextUnit(&rng) * (1 - y / 110.0);
-        if (y < ridge(x, horizon, 26, 131)) rgb[y * W + x] = Mix(rgb[y * W + x], Rgb{60, 60, 63}, b);
+        if (y < ridge(x, horizon, 26, 131))
+            rgb[y * W + x] = Mix(rgb[y * W + x], Rgb{60, 60, 63}, b);
     }
     // The text: a glow, a dark rim and pale letters.
     Mask big = MakeMask(W, H), small = MakeMask(W, H);
     int size = 34;
-    while (TextWidth(Bold, size, "thanks for watching") > 300) size--;
+    while (TextWidth(Bold, size, "thanks for watching") > 300)
+        size--;
     DrawText(&big, Bold, size, 160, 48, 1, "thanks for watching");
     DrawText(&small, Sans, 13, 160, 188, 1, "tivrel  -  every pixel grown from source");
     Mask glow = Blur(Dilate(big, 2), 4);
@@ -330,36 +360,108 @@ Picture Thanks() {
     Picture p = MakePicture(W, H);
     std::map<uint32_t, int> lookup;
     MedianCut(packed, p.palette, &lookup);
-    for (size_t i = 0; i < packed.size(); i++) p.pixels[i] = (uint8_t)lookup[packed[i]];
+    for (size_t i = 0; i < packed.size(); i++)
+        p.pixels[i] = (uint8_t)lookup[packed[i]];
     return p;
 }
 
 // ---- the greetings strip ------------------------------------------------------------------
 
-
 const char* const Greetings[] = {
-    "", "greetings", "", "to all", "demosceners", "everywhere", "", "*",
-    "coders", "who count", "every cycle", "", "pixel artists", "who place", "every dot", "",
-    "trackers", "who think", "in hex", "", "*", "musicians", "and chip", "composers", "",
-    "sysops", "and swappers", "of old", "", "party", "organisers", "big and small", "", "*",
-    "everyone", "who stayed up", "all night", "for a deadline", "", "diskmag", "writers", "",
-    "sizecoders", "in 256 bytes", "4k and 64k", "", "*", "shader", "wizards", "", "tool makers",
-    "and archivists", "who keep", "old demos", "alive", "", "*", "thanks to", "the makers of",
-    "free fonts,", "compilers", "and trackers", "", "this demo", "was grown", "from source", "",
-    "no pixel", "drawn by hand", "", "*", "keep the", "scene alive", "", "see you", "at the next",
-    "party", "", "*", "",
+    "",
+    "greetings",
+    "",
+    "to all",
+    "demosceners",
+    "everywhere",
+    "",
+    "*",
+    "coders",
+    "who count",
+    "every cycle",
+    "",
+    "pixel artists",
+    "who place",
+    "every dot",
+    "",
+    "trackers",
+    "who think",
+    "in hex",
+    "",
+    "*",
+    "musicians",
+    "and chip",
+    "composers",
+    "",
+    "sysops",
+    "and swappers",
+    "of old",
+    "",
+    "party",
+    "organisers",
+    "big and small",
+    "",
+    "*",
+    "everyone",
+    "who stayed up",
+    "all night",
+    "for a deadline",
+    "",
+    "diskmag",
+    "writers",
+    "",
+    "sizecoders",
+    "in 256 bytes",
+    "4k and 64k",
+    "",
+    "*",
+    "shader",
+    "wizards",
+    "",
+    "tool makers",
+    "and archivists",
+    "who keep",
+    "old demos",
+    "alive",
+    "",
+    "*",
+    "thanks to",
+    "the makers of",
+    "free fonts,",
+    "compilers",
+    "and trackers",
+    "",
+    "this demo",
+    "was grown",
+    "from source",
+    "",
+    "no pixel",
+    "drawn by hand",
+    "",
+    "*",
+    "keep the",
+    "scene alive",
+    "",
+    "see you",
+    "at the next",
+    "party",
+    "",
+    "*",
+    "",
 };
 
-}  // namespace
+}   // namespace
 
-void RunColourLoader(uint8_t* palette, void (*loader)()) {
+void RunColourLoader(uint8_t* palette, void (*loader)())
+{
     uint8_t* demoPalette = CurrentPalette;
     CurrentPalette = palette;
     loader();
     CurrentPalette = demoPalette;
 }
 
-std::vector<uint8_t> BuildStrip() {
+std::vector<uint8_t> BuildStrip()
+{
     Mask cover = MakeMask(StripWidth, StripRows);
     const int count = (int)(sizeof Greetings / sizeof Greetings[0]);
     const double pitch = (StripRows - 160.0) / count;
@@ -377,7 +479,8 @@ std::vector<uint8_t> BuildStrip() {
         }
         bool heading = line == "greetings";
         int size = heading ? 58 : 44;
-        while (TextWidth(Condensed, size, line) > 244) size--;
+        while (TextWidth(Condensed, size, line) > 244)
+            size--;
         DrawText(&cover, Condensed, size, 160, baseline, 1, line);
     }
     // A strip value is 32 x level + d. The final scene displaces its background by
@@ -391,7 +494,8 @@ std::vector<uint8_t> BuildStrip() {
         for (int x = 0; x < (int)StripWidth; x++) {
             size_t i = (size_t)y * StripWidth + x;
             double c = cover.a[i], h = soft.a[i];
-            if (c <= 0 && h < 0.03) continue;
+            if (c <= 0 && h < 0.03)
+                continue;
             double e = soft.get(x - 1, y - 1) - soft.get(x + 1, y + 1);
             int d = Quantise(3 + 14 * h + 12 * e, 1, 31);
             int level = c >= 0.6 ? 3 : (c >= 0.15 ? 2 : 0);
@@ -400,13 +504,19 @@ std::vector<uint8_t> BuildStrip() {
     return strip;
 }
 
-Picture BuildPicture(const std::string& name) {
-    if (name == "tivrel.scx") return Title();
-    if (name == "name1.scx") return Credit("code", "tivrel developers", "plain procedural c++", 24, 62, 0);
+Picture BuildPicture(const std::string& name)
+{
+    if (name == "tivrel.scx")
+        return Title();
+    if (name == "name1.scx")
+        return Credit("code", "tivrel developers", "plain procedural c++", 24, 62, 0);
     if (name == "name2.scx")
         return Credit("graphics", "tivrel developers", "every pixel grown from source", 296, 112, 2);
-    if (name == "name3.scx") return Credit("music", "tivrel developers", "a module written by a program", 24, 168, 0);
-    if (name == "lyrics.scx") return Lyrics();
-    if (name == "thx.scx") return Thanks();
+    if (name == "name3.scx")
+        return Credit("music", "tivrel developers", "a module written by a program", 24, 168, 0);
+    if (name == "lyrics.scx")
+        return Lyrics();
+    if (name == "thx.scx")
+        return Thanks();
     return {};
 }

@@ -25,7 +25,8 @@ struct FontSpec {
     bool oblique = false, condensed = false;
 };
 
-static FontSpec ParseFont(const char* font) {
+static FontSpec ParseFont(const char* font)
+{
     FontSpec spec;
     std::string s = font;
     size_t plus = s.find('+');
@@ -35,7 +36,8 @@ static FontSpec ParseFont(const char* font) {
     return spec;
 }
 
-static FT_Face GetFace(const FontSpec& spec) {
+static FT_Face GetFace(const FontSpec& spec)
+{
     auto found = Faces.find(spec.file);
     FT_Face face = nullptr;
     if (found != Faces.end()) {
@@ -63,14 +65,18 @@ static FT_Face GetFace(const FontSpec& spec) {
     return face;
 }
 
-void ShutdownText() {
-    for (auto& entry : Faces) FT_Done_Face(entry.second);
+void ShutdownText()
+{
+    for (auto& entry : Faces)
+        FT_Done_Face(entry.second);
     Faces.clear();
-    if (Library) FT_Done_FreeType(Library);
+    if (Library)
+        FT_Done_FreeType(Library);
     Library = nullptr;
 }
 
-Mask MakeMask(int width, int height) {
+Mask MakeMask(int width, int height)
+{
     Mask m;
     m.width = width;
     m.height = height;
@@ -79,8 +85,8 @@ Mask MakeMask(int width, int height) {
 }
 
 // Walks the glyphs of text; calls draw(bitmap, left, top) for each, pen from x = 0.
-template <typename Draw>
-static int WalkGlyphs(FT_Face face, int pixelSize, const std::string& text, Draw draw) {
+template <typename Draw> static int WalkGlyphs(FT_Face face, int pixelSize, const std::string& text, Draw draw)
+{
     FT_Set_Pixel_Sizes(face, 0, (FT_UInt)pixelSize);
     long pen = 0;   // 26.6
     FT_UInt previous = 0;
@@ -88,7 +94,8 @@ static int WalkGlyphs(FT_Face face, int pixelSize, const std::string& text, Draw
         FT_UInt index = FT_Get_Char_Index(face, c);
         if (previous && index && FT_HAS_KERNING(face)) {
             FT_Vector kern;
-            if (FT_Get_Kerning(face, previous, index, FT_KERNING_UNFITTED, &kern) == 0) pen += kern.x;
+            if (FT_Get_Kerning(face, previous, index, FT_KERNING_UNFITTED, &kern) == 0)
+                pen += kern.x;
         }
         if (FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING | FT_LOAD_RENDER) == 0) {
             FT_GlyphSlot g = face->glyph;
@@ -100,60 +107,71 @@ static int WalkGlyphs(FT_Face face, int pixelSize, const std::string& text, Draw
     return (int)((pen + 32) >> 6);
 }
 
-int TextWidth(const char* font, int pixelSize, const std::string& text) {
+int TextWidth(const char* font, int pixelSize, const std::string& text)
+{
     FT_Face face = GetFace(ParseFont(font));
-    if (!face) return 0;
+    if (!face)
+        return 0;
     return WalkGlyphs(face, pixelSize, text, [](const FT_Bitmap&, int, int) {});
 }
 
-bool DrawText(Mask* mask, const char* font, int pixelSize, double x, int y, int align,
-              const std::string& text) {
+bool DrawText(Mask* mask, const char* font, int pixelSize, double x, int y, int align, const std::string& text)
+{
     FT_Face face = GetFace(ParseFont(font));
-    if (!face) return false;
+    if (!face)
+        return false;
     int width = TextWidth(font, pixelSize, text);
     int x0 = (int)RoundHalfUp(x - (align == 1 ? width / 2.0 : (align == 2 ? width : 0)));
     WalkGlyphs(face, pixelSize, text, [&](const FT_Bitmap& b, int left, int top) {
         for (unsigned r = 0; r < b.rows; r++)
             for (unsigned c = 0; c < b.width; c++) {
                 int px = x0 + left + (int)c, py = y - top + (int)r;
-                if (px < 0 || py < 0 || px >= mask->width || py >= mask->height) continue;
+                if (px < 0 || py < 0 || px >= mask->width || py >= mask->height)
+                    continue;
                 double v = b.buffer[r * b.pitch + c] / 255.0;
                 double& dst = mask->a[py * mask->width + px];
-                if (v > dst) dst = v;
+                if (v > dst)
+                    dst = v;
             }
     });
     return true;
 }
 
-Mask Dilate(const Mask& m, int radius) {
+Mask Dilate(const Mask& m, int radius)
+{
     Mask out = MakeMask(m.width, m.height);
     for (int y = 0; y < m.height; y++)
         for (int x = 0; x < m.width; x++) {
             double best = 0;
             for (int j = -radius; j <= radius; j++)
                 for (int i = -radius; i <= radius; i++) {
-                    if (i * i + j * j > radius * radius + radius) continue;
+                    if (i * i + j * j > radius * radius + radius)
+                        continue;
                     double v = m.get(x + i, y + j);
-                    if (v > best) best = v;
+                    if (v > best)
+                        best = v;
                 }
             out.a[y * m.width + x] = best;
         }
     return out;
 }
 
-static Mask BoxPass(const Mask& m, int radius, bool horizontal) {
+static Mask BoxPass(const Mask& m, int radius, bool horizontal)
+{
     Mask out = MakeMask(m.width, m.height);
     double scale = 1.0 / (2 * radius + 1);
     for (int y = 0; y < m.height; y++)
         for (int x = 0; x < m.width; x++) {
             double sum = 0;
-            for (int k = -radius; k <= radius; k++) sum += horizontal ? m.get(x + k, y) : m.get(x, y + k);
+            for (int k = -radius; k <= radius; k++)
+                sum += horizontal ? m.get(x + k, y) : m.get(x, y + k);
             out.a[y * m.width + x] = sum * scale;
         }
     return out;
 }
 
-Mask Blur(const Mask& m, int radius) {
+Mask Blur(const Mask& m, int radius)
+{
     Mask out = m;
     for (int pass = 0; pass < 3; pass++) {
         out = BoxPass(out, radius, true);

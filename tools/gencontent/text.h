@@ -7,9 +7,7 @@
 struct Mask {
     int width = 0, height = 0;
     std::vector<double> a;
-    double get(int x, int y) const {
-        return (x < 0 || y < 0 || x >= width || y >= height) ? 0.0 : a[y * width + x];
-    }
+    double get(int x, int y) const { return (x < 0 || y < 0 || x >= width || y >= height) ? 0.0 : a[y * width + x]; }
 };
 Mask MakeMask(int width, int height);
 
@@ -19,8 +17,7 @@ Mask MakeMask(int width, int height);
 int TextWidth(const char* font, int pixelSize, const std::string& text);
 // Draws text with its baseline at y, starting at x (align 0), centred on x (1) or
 // ending at x (2); coverage combines by maximum. Returns false if the font is missing.
-bool DrawText(Mask* mask, const char* font, int pixelSize, double x, int y, int align,
-              const std::string& text);
+bool DrawText(Mask* mask, const char* font, int pixelSize, double x, int y, int align, const std::string& text);
 Mask Dilate(const Mask& m, int radius);   // round structuring element
 Mask Blur(const Mask& m, int radius);     // three box passes, edges read as 0
 void ShutdownText();

@@ -15,19 +15,24 @@
 
 namespace {
 
-Picture FromField(const Field& f, int lo, int hi) {
+Picture FromField(const Field& f, int lo, int hi)
+{
     Picture p = MakePicture(256, 256);
-    for (int i = 0; i < 65536; i++) p.pixels[i] = (uint8_t)Quantise(lo + f.v[i] * (hi - lo), lo, hi);
+    for (int i = 0; i < 65536; i++)
+        p.pixels[i] = (uint8_t)Quantise(lo + f.v[i] * (hi - lo), lo, hi);
     return p;
 }
 
 // Copies the colour of entry `from` into every entry of first..last.
-void FillSame(uint8_t* palette, int first, int last, int from) {
-    for (int i = first; i <= last; i++) std::memcpy(palette + i * 3, palette + from * 3, 3);
+void FillSame(uint8_t* palette, int first, int last, int from)
+{
+    for (int i = first; i <= last; i++)
+        std::memcpy(palette + i * 3, palette + from * 3, 3);
 }
 
 // Marble: integer-frequency stripes bent by turbulence.
-double Turbulence(double x, double y, int cells, int octaves, uint32_t seed) {
+double Turbulence(double x, double y, int cells, int octaves, uint32_t seed)
+{
     double sum = 0, amplitude = 1, total = 0;
     for (int o = 0; o < octaves && cells <= 256; o++) {
         double n = GradNoise(x, y, cells, seed + 31u * o);
@@ -40,7 +45,8 @@ double Turbulence(double x, double y, int cells, int octaves, uint32_t seed) {
 }
 
 // euf0010: dark blue stone with glowing ice-blue veins.
-Picture IceVeins() {
+Picture IceVeins()
+{
     Field height = MakeField(), veins = MakeField();
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
@@ -52,17 +58,20 @@ Picture IceVeins() {
         }
     Field light = Light(height, 22, -1, -1, 1.2);
     Field out = MakeField();
-    for (int i = 0; i < 65536; i++) out.v[i] = 0.1 + 0.5 * light.v[i] * light.v[i] + 0.45 * veins.v[i];
-    for (double& v : out.v) v = Clamp01(v);
+    for (int i = 0; i < 65536; i++)
+        out.v[i] = 0.1 + 0.5 * light.v[i] * light.v[i] + 0.45 * veins.v[i];
+    for (double& v : out.v)
+        v = Clamp01(v);
     Picture p = FromField(out, 0, 235);
-    FillRamp(p.palette, 0, 235, {{0, {0, 1, 5}}, {0.3, {3, 9, 26}}, {0.55, {8, 26, 48}},
-                                 {0.78, {24, 48, 60}}, {1, {58, 63, 63}}});
+    FillRamp(p.palette, 0, 235,
+             {{0, {0, 1, 5}}, {0.3, {3, 9, 26}}, {0.55, {8, 26, 48}}, {0.78, {24, 48, 60}}, {1, {58, 63, 63}}});
     FillSame(p.palette, 236, 255, 235);
     return p;
 }
 
 // euf0011: molten copper marble.
-Picture CopperMarble() {
+Picture CopperMarble()
+{
     Field height = MakeField();
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
@@ -73,16 +82,23 @@ Picture CopperMarble() {
     Normalise(&height);
     Field light = Light(height, 24, -1, -0.6, 1);
     Field out = MakeField();
-    for (int i = 0; i < 65536; i++) out.v[i] = Clamp01(0.15 + 0.7 * height.v[i] * (0.45 + 0.75 * light.v[i]));
+    for (int i = 0; i < 65536; i++)
+        out.v[i] = Clamp01(0.15 + 0.7 * height.v[i] * (0.45 + 0.75 * light.v[i]));
     Picture p = FromField(out, 0, 245);
-    FillRamp(p.palette, 0, 245, {{0, {2, 0, 0}}, {0.25, {22, 4, 2}}, {0.5, {46, 16, 4}},
-                                 {0.72, {60, 36, 10}}, {0.9, {63, 55, 32}}, {1, {63, 63, 54}}});
+    FillRamp(p.palette, 0, 245,
+             {{0, {2, 0, 0}},
+              {0.25, {22, 4, 2}},
+              {0.5, {46, 16, 4}},
+              {0.72, {60, 36, 10}},
+              {0.9, {63, 55, 32}},
+              {1, {63, 63, 54}}});
     FillSame(p.palette, 246, 255, 245);
     return p;
 }
 
 // euf0009: bevelled cells like scales or cobbles, each with its own tone.
-Picture Scales() {
+Picture Scales()
+{
     Field height = MakeField(), tone = MakeField();
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
@@ -98,15 +114,16 @@ Picture Scales() {
     for (int i = 0; i < 65536; i++)
         out.v[i] = Clamp01((0.12 + 0.88 * light.v[i]) * tone.v[i] * (0.35 + 0.65 * height.v[i]));
     Picture p = FromField(out, 0, 245);
-    FillRamp(p.palette, 0, 245, {{0, {0, 3, 4}}, {0.3, {2, 16, 14}}, {0.55, {10, 32, 16}},
-                                 {0.8, {40, 52, 14}}, {1, {62, 63, 44}}});
+    FillRamp(p.palette, 0, 245,
+             {{0, {0, 3, 4}}, {0.3, {2, 16, 14}}, {0.55, {10, 32, 16}}, {0.8, {40, 52, 14}}, {1, {62, 63, 44}}});
     FillSame(p.palette, 246, 255, 245);
     return p;
 }
 
 // 18soh: a circuit board: copper traces with pads and chips on a dark green board.
 // Board shades 0..119, copper 120..245.
-Picture Circuit() {
+Picture Circuit()
+{
     // Trace mask on a grid of 8-texel cells; traces step straight or diagonally.
     Mask copper = MakeMask(256, 256);
     auto plot = [&](double cx, double cy, double radius) {
@@ -116,7 +133,8 @@ Picture Circuit() {
                 double d = Sqrt((px - cx) * (px - cx) + (py - cy) * (py - cy));
                 double v = Clamp01(radius + 0.5 - d);
                 double& dst = copper.a[(py & 255) * 256 + (px & 255)];
-                if (v > dst) dst = v;
+                if (v > dst)
+                    dst = v;
             }
     };
     Rng rng = MakeRng(41);
@@ -127,12 +145,15 @@ Picture Circuit() {
         int steps = 3 + (int)(NextU32(&rng) % 9);
         plot(x, y, 4.5);
         for (int s = 0; s < steps; s++) {
-            for (int k = 0; k < 16; k++) plot(x + dirs[d][0] * k, y + dirs[d][1] * k, 2.0);
+            for (int k = 0; k < 16; k++)
+                plot(x + dirs[d][0] * k, y + dirs[d][1] * k, 2.0);
             x += dirs[d][0] * 16;
             y += dirs[d][1] * 16;
             uint32_t turn = NextU32(&rng) % 6;
-            if (turn == 0) d = (d + 1) & 7;
-            if (turn == 1) d = (d + 7) & 7;
+            if (turn == 0)
+                d = (d + 1) & 7;
+            if (turn == 1)
+                d = (d + 7) & 7;
         }
         plot(x, y, 4.5);
     }
@@ -145,12 +166,15 @@ Picture Circuit() {
             for (int x = 0; x < w; x++) {
                 bool body = y >= 0 && y < h;
                 bool pin = !body && (x % 4) < 2 && x >= 2 && x < w - 2;
-                if (body) chip.at(x0 + x, y0 + y) = 1;
-                if (pin) copper.a[((y0 + y) & 255) * 256 + ((x0 + x) & 255)] = 1;
+                if (body)
+                    chip.at(x0 + x, y0 + y) = 1;
+                if (pin)
+                    copper.a[((y0 + y) & 255) * 256 + ((x0 + x) & 255)] = 1;
             }
     }
     Field height = MakeField();
-    for (int i = 0; i < 65536; i++) height.v[i] = 0.6 * copper.a[i] + 0.9 * chip.v[i];
+    for (int i = 0; i < 65536; i++)
+        height.v[i] = 0.6 * copper.a[i] + 0.9 * chip.v[i];
     Field light = Light(height, 3, -1, -1, 1);
     Picture p = MakePicture(256, 256);
     for (int y = 0; y < 256; y++)
@@ -162,9 +186,10 @@ Picture Circuit() {
                 p.pixels[i] = (uint8_t)Quantise(120 + v * 125, 120, 245);
             } else {
                 double board = 0.34 + 0.12 * grain + 0.12 * ((x & 15) == 0 || (y & 15) == 0 ? 0 : 1);
-                if (chip.v[i] > 0) board = 0.05 + 0.1 * light.v[i] + 0.03 * grain;
+                if (chip.v[i] > 0)
+                    board = 0.05 + 0.1 * light.v[i] + 0.03 * grain;
                 board *= 0.55 + 0.6 * light.v[i];
-                board += 0.5 * copper.a[i];    // glow at the edges of the traces
+                board += 0.5 * copper.a[i];   // glow at the edges of the traces
                 p.pixels[i] = (uint8_t)Quantise(board * 119, 0, 119);
             }
         }
@@ -175,7 +200,8 @@ Picture Circuit() {
 }
 
 // 8emp_g: a violet nebula with stars, colours 0..85.
-Picture Nebula() {
+Picture Nebula()
+{
     Field out = MakeField();
     Rng rng = MakeRng(51);
     for (int y = 0; y < 256; y++)
@@ -197,8 +223,13 @@ Picture Nebula() {
         }
     }
     Picture p = FromField(out, 0, 85);
-    FillRamp(p.palette, 0, 85, {{0, {0, 0, 3}}, {0.25, {7, 2, 16}}, {0.5, {22, 6, 32}},
-                                {0.75, {44, 18, 42}}, {0.9, {60, 42, 52}}, {1, {63, 62, 63}}});
+    FillRamp(p.palette, 0, 85,
+             {{0, {0, 0, 3}},
+              {0.25, {7, 2, 16}},
+              {0.5, {22, 6, 32}},
+              {0.75, {44, 18, 42}},
+              {0.9, {60, 42, 52}},
+              {1, {63, 62, 63}}});
     // 86..255 belong to the object texture; keep them a neutral grey ramp.
     FillRamp(p.palette, 86, 255, {{0, {0, 0, 0}}, {1, {63, 63, 63}}});
     return p;
@@ -206,14 +237,21 @@ Picture Nebula() {
 
 // 7venus: swirling bands of golden cloud (0..127); 128..255 the strip colours, a
 // cold blue ramp to white so the greetings stand out from the clouds.
-void VenusPalette(uint8_t* palette) {
-    FillRamp(palette, 0, 127, {{0, {4, 1, 0}}, {0.25, {24, 9, 2}}, {0.5, {46, 24, 6}},
-                               {0.75, {60, 44, 18}}, {1, {63, 61, 44}}});
-    FillRamp(palette, 128, 255, {{0, {0, 0, 4}}, {0.2, {3, 6, 22}}, {0.45, {8, 20, 44}},
-                                 {0.7, {20, 44, 60}}, {0.88, {44, 60, 63}}, {1, {63, 63, 63}}});
+void VenusPalette(uint8_t* palette)
+{
+    FillRamp(palette, 0, 127,
+             {{0, {4, 1, 0}}, {0.25, {24, 9, 2}}, {0.5, {46, 24, 6}}, {0.75, {60, 44, 18}}, {1, {63, 61, 44}}});
+    FillRamp(palette, 128, 255,
+             {{0, {0, 0, 4}},
+              {0.2, {3, 6, 22}},
+              {0.45, {8, 20, 44}},
+              {0.7, {20, 44, 60}},
+              {0.88, {44, 60, 63}},
+              {1, {63, 63, 63}}});
 }
 
-Picture Venus() {
+Picture Venus()
+{
     Field out = MakeField();
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
@@ -229,7 +267,8 @@ Picture Venus() {
 }
 
 // 14soh: gilded stucco for the final mesh, 1..127 in the 7venus colours.
-Picture Stucco() {
+Picture Stucco()
+{
     Field height = MakeField();
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
@@ -239,7 +278,8 @@ Picture Stucco() {
         }
     Field light = Light(height, 14, -1, -1, 1);
     Field out = MakeField();
-    for (int i = 0; i < 65536; i++) out.v[i] = Clamp01(0.1 + 0.9 * light.v[i] * light.v[i]);
+    for (int i = 0; i < 65536; i++)
+        out.v[i] = Clamp01(0.1 + 0.9 * light.v[i] * light.v[i]);
     Picture p = FromField(out, 1, 127);
     VenusPalette(p.palette);
     return p;
@@ -250,7 +290,8 @@ Picture Stucco() {
 // grain keeps the repeats of the background alive.
 typedef double (*EnvFunction)(double nx, double ny, double nz, int x, int y);
 
-Field EnvField(EnvFunction scene, double rim, uint32_t seed) {
+Field EnvField(EnvFunction scene, double rim, uint32_t seed)
+{
     Field out = MakeField();
     for (int y = 0; y < 256; y++)
         for (int x = 0; x < 256; x++) {
@@ -258,7 +299,8 @@ Field EnvField(EnvFunction scene, double rim, uint32_t seed) {
             double r = Sqrt(nx * nx + ny * ny);
             double grain = 0.04 * Fbm(x, y, 16, 3, 0.5, seed);
             double inner = 0;
-            if (r < 1) inner = scene(nx, ny, Sqrt(1 - r * r), x, y);
+            if (r < 1)
+                inner = scene(nx, ny, Sqrt(1 - r * r), x, y);
             double edge = Smooth((1 - r) / 0.22);
             out.at(x, y) = Clamp01(Lerp(rim, inner, edge) + grain);
         }
@@ -268,10 +310,13 @@ Field EnvField(EnvFunction scene, double rim, uint32_t seed) {
 double Gauss(double dx, double dy, double width) { return Exp(-(dx * dx + dy * dy) / (width * width)); }
 
 // Chrome studio: bright sky over a dark floor, a glowing horizon and a key light.
-double ChromeScene(double nx, double ny, double nz, int x, int y) {
+double ChromeScene(double nx, double ny, double nz, int x, int y)
+{
     double v;
-    if (ny < 0) v = 0.36 + 0.3 * (1 + ny) + 0.12 * Fbm(x, y, 8, 4, 0.5, 81);
-    else v = 0.14 + 0.2 * ny + 0.05 * Fbm(x, y, 16, 3, 0.5, 82);
+    if (ny < 0)
+        v = 0.36 + 0.3 * (1 + ny) + 0.12 * Fbm(x, y, 8, 4, 0.5, 81);
+    else
+        v = 0.14 + 0.2 * ny + 0.05 * Fbm(x, y, 16, 3, 0.5, 82);
     v += 0.4 * Exp(-(ny * ny) / 0.004);
     v += 0.5 * Gauss(nx + 0.3, ny + 0.42, 0.2);
     v += 0.15 * nz;
@@ -279,7 +324,8 @@ double ChromeScene(double nx, double ny, double nz, int x, int y) {
 }
 
 // Sunset over the sea: a low sun, warm sky, reflections in the waves.
-double SunsetScene(double nx, double ny, double nz, int x, int y) {
+double SunsetScene(double nx, double ny, double nz, int x, int y)
+{
     double v;
     double sun = Gauss(nx, ny + 0.22, 0.13);
     if (ny < 0) {
@@ -297,7 +343,8 @@ double SunsetScene(double nx, double ny, double nz, int x, int y) {
 }
 
 // Ice: caustic light in cold water, brightest at the centre.
-double IceScene(double nx, double ny, double nz, int x, int y) {
+double IceScene(double nx, double ny, double nz, int x, int y)
+{
     double f1, f2;
     Worley(x + 10 * Fbm(x, y, 8, 2, 0.5, 101), y, 8, 102, &f1, &f2, nullptr);
     double caustic = Pow(Clamp01(1 - (f2 - f1) * 2.5), 3);
@@ -305,7 +352,8 @@ double IceScene(double nx, double ny, double nz, int x, int y) {
 }
 
 // Gold: a studio with ring-shaped soft boxes round the camera.
-double GoldScene(double nx, double ny, double nz, int x, int y) {
+double GoldScene(double nx, double ny, double nz, int x, int y)
+{
     double r = Sqrt(nx * nx + ny * ny);
     double rings = Pow(0.5 + 0.5 * Cos(TwoPi * r * 2.6), 4);
     double v = 0.18 + 0.42 * nz + 0.3 * rings * (1 - r) + 0.05 * Fbm(x, y, 8, 3, 0.5, 111);
@@ -315,14 +363,15 @@ double GoldScene(double nx, double ny, double nz, int x, int y) {
 }
 
 // Jade: veined green stone lit from the front.
-double JadeScene(double nx, double ny, double nz, int x, int y) {
+double JadeScene(double nx, double ny, double nz, int x, int y)
+{
     double t = Turbulence(x, y, 4, 4, 121);
     double veins = Pow(0.5 + 0.5 * Sin(TwoPi * (x + y) / 256.0 * 2 + 6 * t), 3);
     return 0.15 + 0.45 * nz + 0.2 * veins * nz + 0.4 * Gauss(nx + 0.28, ny + 0.35, 0.22);
 }
 
-Picture EnvTexture(EnvFunction scene, double rim, uint32_t seed, int lo, int hi,
-                   const std::vector<ColourKey>& ramp) {
+Picture EnvTexture(EnvFunction scene, double rim, uint32_t seed, int lo, int hi, const std::vector<ColourKey>& ramp)
+{
     Picture p = FromField(EnvField(scene, rim, seed), lo, hi);
     FillRamp(p.palette, lo, hi, ramp);
     FillSame(p.palette, 0, lo - 1, lo);
@@ -330,31 +379,44 @@ Picture EnvTexture(EnvFunction scene, double rim, uint32_t seed, int lo, int hi,
 }
 
 // Ramps of the reflection maps.
-const std::vector<ColourKey> ChromeRamp = {{0, {0, 1, 4}}, {0.3, {6, 12, 24}}, {0.6, {22, 34, 48}},
-                                           {0.85, {46, 54, 62}}, {1, {63, 63, 63}}};
+const std::vector<ColourKey> ChromeRamp = {
+    {0, {0, 1, 4}}, {0.3, {6, 12, 24}}, {0.6, {22, 34, 48}}, {0.85, {46, 54, 62}}, {1, {63, 63, 63}}};
 const std::vector<ColourKey> SunsetRamp = {{0, {3, 0, 8}},      {0.25, {20, 3, 18}}, {0.5, {48, 12, 10}},
                                            {0.72, {62, 36, 8}}, {0.9, {63, 56, 26}}, {1, {63, 63, 56}}};
-const std::vector<ColourKey> IceRamp = {{0, {0, 3, 6}}, {0.35, {2, 18, 26}}, {0.65, {10, 42, 48}},
-                                        {0.88, {38, 60, 60}}, {1, {62, 63, 63}}};
-const std::vector<ColourKey> GoldRamp = {{0, {6, 3, 0}}, {0.3, {26, 14, 3}}, {0.6, {52, 36, 9}},
-                                         {0.85, {63, 54, 26}}, {1, {63, 63, 54}}};
-const std::vector<ColourKey> JadeRamp = {{0, {0, 5, 3}}, {0.3, {3, 20, 12}}, {0.6, {10, 42, 26}},
-                                         {0.85, {34, 60, 44}}, {1, {60, 63, 60}}};
+const std::vector<ColourKey> IceRamp = {
+    {0, {0, 3, 6}}, {0.35, {2, 18, 26}}, {0.65, {10, 42, 48}}, {0.88, {38, 60, 60}}, {1, {62, 63, 63}}};
+const std::vector<ColourKey> GoldRamp = {
+    {0, {6, 3, 0}}, {0.3, {26, 14, 3}}, {0.6, {52, 36, 9}}, {0.85, {63, 54, 26}}, {1, {63, 63, 54}}};
+const std::vector<ColourKey> JadeRamp = {
+    {0, {0, 5, 3}}, {0.3, {3, 20, 12}}, {0.6, {10, 42, 26}}, {0.85, {34, 60, 44}}, {1, {60, 63, 60}}};
 
-}  // namespace
+}   // namespace
 
-Picture BuildTexture(const std::string& name) {
-    if (name == "euf0010.scx") return IceVeins();
-    if (name == "euf0011.scx") return CopperMarble();
-    if (name == "euf0009.scx") return Scales();
-    if (name == "18soh.scx") return Circuit();
-    if (name == "8emp_g.scx") return Nebula();
-    if (name == "7venus.scx") return Venus();
-    if (name == "14soh.scx") return Stucco();
-    if (name == "23mview.scx") return EnvTexture(ChromeScene, 0.1, 83, 1, 255, ChromeRamp);
-    if (name == "23mview2.scx") return EnvTexture(SunsetScene, 0.08, 93, 1, 255, SunsetRamp);
-    if (name == "15mview.scx") return EnvTexture(IceScene, 0.1, 103, 1, 255, IceRamp);
-    if (name == "11cont.scx") return EnvTexture(GoldScene, 0.1, 113, 86, 255, GoldRamp);
-    if (name == "18soh3d.scx") return EnvTexture(JadeScene, 0.1, 123, 86, 255, JadeRamp);
+Picture BuildTexture(const std::string& name)
+{
+    if (name == "euf0010.scx")
+        return IceVeins();
+    if (name == "euf0011.scx")
+        return CopperMarble();
+    if (name == "euf0009.scx")
+        return Scales();
+    if (name == "18soh.scx")
+        return Circuit();
+    if (name == "8emp_g.scx")
+        return Nebula();
+    if (name == "7venus.scx")
+        return Venus();
+    if (name == "14soh.scx")
+        return Stucco();
+    if (name == "23mview.scx")
+        return EnvTexture(ChromeScene, 0.1, 83, 1, 255, ChromeRamp);
+    if (name == "23mview2.scx")
+        return EnvTexture(SunsetScene, 0.08, 93, 1, 255, SunsetRamp);
+    if (name == "15mview.scx")
+        return EnvTexture(IceScene, 0.1, 103, 1, 255, IceRamp);
+    if (name == "11cont.scx")
+        return EnvTexture(GoldScene, 0.1, 113, 86, 255, GoldRamp);
+    if (name == "18soh3d.scx")
+        return EnvTexture(JadeScene, 0.1, 123, 86, 255, JadeRamp);
     return {};
 }

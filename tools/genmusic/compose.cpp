@@ -72,18 +72,18 @@ enum class Fill { None, Snare, Toms, Roll, Stop };
 enum class Accent { None, Crash, Impact };
 
 struct OrderPlan {
-    const char* chords;  // two chords (one a bar) or four (one a half bar)
+    const char* chords;   // two chords (one a bar) or four (one a half bar)
     Drums drums;
     Bass bass;
-    int pad;             // pad volume, 0 = silent
+    int pad;   // pad volume, 0 = silent
     Arp arp;
-    Voice voice;         // instrument of the melody
-    const char* melody;  // 16 eighth-note tokens, see WriteMelody
-    int melodyShift;     // semitones added to the melody
+    Voice voice;          // instrument of the melody
+    const char* melody;   // 16 eighth-note tokens, see WriteMelody
+    int melodyShift;      // semitones added to the melody
     Harmony harmony;
     Fill fill;
-    Accent accent;       // at row 0
-    bool swell;          // reverse crash peaking at the next order's row 0
+    Accent accent;   // at row 0
+    bool swell;      // reverse crash peaking at the next order's row 0
 };
 
 // Melodies, one order (two bars, 16 eighths) a string.
@@ -218,22 +218,23 @@ const OrderPlan kPlan[kSongOrders] = {
 // clang-format on
 
 struct DrumBar {
-    const char* kick;   // 16 sixteenths: 'x' hit
-    const char* snare;  // 'x' hit, 'o' ghost
-    const char* hat;    // 'x' closed, 'o' soft closed, 'O' open
+    const char* kick;    // 16 sixteenths: 'x' hit
+    const char* snare;   // 'x' hit, 'o' ghost
+    const char* hat;     // 'x' closed, 'o' soft closed, 'O' open
 };
 
-DrumBar DrumPattern(Drums style) {
+DrumBar DrumPattern(Drums style)
+{
     switch (style) {
-        case Drums::None: return {"................", "................", "................"};
-        case Drums::Soft: return {"x.......x.......", "................", "..o...o...o...o."};
-        case Drums::Half: return {"x.........x.....", "........x.......", "o.x.o.x.o.x.o.x."};
-        case Drums::Four: return {"x...x...x...x...", "....x.......x...", "..x...x...x...O."};
-        case Drums::Break: return {"x.........x..x..", "....x..o.o..x..o", "x.x.x.x.x.x.x.x."};
-        case Drums::Drive: return {"x...x...x...x.x.", "....x.......x...", "ooxoooxoooxoooxo"};
-        case Drums::Hats: return {"................", "................", "o.o.o.o.o.o.o.o."};
-        case Drums::BuildA: return {"x...x...x...x...", "....x.......x...", "..x...x...x...x."};
-        case Drums::BuildB: return {"x...x...x...x...", "x.x.x.x.x.x.x.x.", "..x...x...x...x."};
+    case Drums::None: return {"................", "................", "................"};
+    case Drums::Soft: return {"x.......x.......", "................", "..o...o...o...o."};
+    case Drums::Half: return {"x.........x.....", "........x.......", "o.x.o.x.o.x.o.x."};
+    case Drums::Four: return {"x...x...x...x...", "....x.......x...", "..x...x...x...O."};
+    case Drums::Break: return {"x.........x..x..", "....x..o.o..x..o", "x.x.x.x.x.x.x.x."};
+    case Drums::Drive: return {"x...x...x...x.x.", "....x.......x...", "ooxoooxoooxoooxo"};
+    case Drums::Hats: return {"................", "................", "o.o.o.o.o.o.o.o."};
+    case Drums::BuildA: return {"x...x...x...x...", "....x.......x...", "..x...x...x...x."};
+    case Drums::BuildB: return {"x...x...x...x...", "x.x.x.x.x.x.x.x.", "..x...x...x...x."};
     }
     return {"", "", ""};
 }
@@ -242,30 +243,37 @@ DrumBar DrumPattern(Drums style) {
 
 std::vector<S3mCell> gGrid;
 
-S3mCell& At(int row, int channel) {
+S3mCell& At(int row, int channel)
+{
     return gGrid[static_cast<size_t>(row) * kSongChannels + static_cast<size_t>(channel)];
 }
 
 bool InSong(int row) { return row >= 0 && row < kTotalRows; }
 
-void Note(int row, int channel, int midi, int instrument, int volume) {
-    if (!InSong(row)) return;
+void Note(int row, int channel, int midi, int instrument, int volume)
+{
+    if (!InSong(row))
+        return;
     S3mCell& cell = At(row, channel);
     cell.note = S3mNote(midi);
     cell.instrument = static_cast<uint8_t>(instrument);
     cell.volume = static_cast<uint8_t>(std::clamp(volume, 0, 64));
 }
 
-void Cut(int row, int channel) {
-    if (!InSong(row)) return;
+void Cut(int row, int channel)
+{
+    if (!InSong(row))
+        return;
     S3mCell& cell = At(row, channel);
     cell.note = kS3mNoteCut;
     cell.instrument = 0;
     cell.volume = kS3mNoVolume;
 }
 
-void Clear(int row, int channel) {
-    if (InSong(row)) At(row, channel) = S3mCell{};
+void Clear(int row, int channel)
+{
+    if (InSong(row))
+        At(row, channel) = S3mCell{};
 }
 
 bool HasNote(const S3mCell& cell) { return cell.note != kS3mNoNote && cell.note != kS3mNoteCut; }
@@ -275,16 +283,18 @@ int MidiOf(uint8_t note) { return ((note >> 4) + 1) * 12 + (note & 15); }
 // ---- Harmony ----------------------------------------------------------------------
 
 struct Chord {
-    int root;  // pitch class, C = 0
+    int root;   // pitch class, C = 0
     bool minor;
 };
 
-int PitchClass(char letter) {
-    static const int kClasses[7] = {9, 11, 0, 2, 4, 5, 7};  // A..G
+int PitchClass(char letter)
+{
+    static const int kClasses[7] = {9, 11, 0, 2, 4, 5, 7};   // A..G
     return kClasses[letter - 'A'];
 }
 
-std::vector<Chord> ParseChords(const char* text) {
+std::vector<Chord> ParseChords(const char* text)
+{
     std::vector<Chord> chords;
     for (const char* p = text; *p;) {
         if (*p == ' ') {
@@ -292,9 +302,12 @@ std::vector<Chord> ParseChords(const char* text) {
             continue;
         }
         Chord c{PitchClass(*p++), false};
-        if (*p == '#') c.root = (c.root + 1) % 12, ++p;
-        if (*p == 'b') c.root = (c.root + 11) % 12, ++p;
-        if (*p == 'm') c.minor = true, ++p;
+        if (*p == '#')
+            c.root = (c.root + 1) % 12, ++p;
+        if (*p == 'b')
+            c.root = (c.root + 11) % 12, ++p;
+        if (*p == 'm')
+            c.minor = true, ++p;
         chords.push_back(c);
     }
     return chords;
@@ -303,7 +316,8 @@ std::vector<Chord> ParseChords(const char* text) {
 int Transpose(int order) { return order >= kFinaleFirstOrder ? 2 : 0; }
 
 // The chord sounding at a row (0..63) of an order, transposed.
-Chord ChordAt(int order, int row) {
+Chord ChordAt(int order, int row)
+{
     std::vector<Chord> chords = ParseChords(kPlan[order].chords);
     Chord c = chords[static_cast<size_t>(row * static_cast<int>(chords.size()) / kS3mRows)];
     c.root = (c.root + Transpose(order)) % 12;
@@ -314,7 +328,8 @@ Chord ChordAt(int order, int row) {
 int Place(int pc, int floor) { return floor + ((pc - floor) % 12 + 12) % 12; }
 
 // Chord tones as a close voicing between G3 and F#4.
-void Voicing(const Chord& c, int out[3]) {
+void Voicing(const Chord& c, int out[3])
+{
     int third = c.minor ? 3 : 4;
     out[0] = Place(c.root, 55);
     out[1] = Place(c.root + third, 55);
@@ -325,16 +340,19 @@ void Voicing(const Chord& c, int out[3]) {
 int BassRoot(const Chord& c) { return Place(c.root, 33); }
 
 // A diatonic third below, in A natural minor moved by `transpose` (G# counts as G).
-int ThirdBelow(int midi, int transpose) {
+int ThirdBelow(int midi, int transpose)
+{
     static const int kScale[7] = {9, 11, 0, 2, 4, 5, 7};
     int pc = ((midi - transpose) % 12 + 12) % 12;
     int degree = -1;
     for (int d = 0; d < 7; ++d) {
-        if (kScale[d] == pc) degree = d;
+        if (kScale[d] == pc)
+            degree = d;
     }
     if (degree < 0) {
         for (int d = 0; d < 7; ++d) {
-            if ((kScale[d] + 1) % 12 == pc) degree = d;
+            if ((kScale[d] + 1) % 12 == pc)
+                degree = d;
         }
     }
     int target = kScale[(degree + 5) % 7];
@@ -344,11 +362,14 @@ int ThirdBelow(int midi, int transpose) {
 
 // ---- Parts --------------------------------------------------------------------------
 
-int ParseNote(const std::string& token) {
+int ParseNote(const std::string& token)
+{
     int pc = PitchClass(token[0]);
     size_t i = 1;
-    if (token[i] == '#') pc += 1, ++i;
-    if (token[i] == 'b') pc -= 1, ++i;
+    if (token[i] == '#')
+        pc += 1, ++i;
+    if (token[i] == 'b')
+        pc -= 1, ++i;
     int octave = token[i] - '0';
     return (octave + 1) * 12 + pc;
 }
@@ -356,10 +377,11 @@ int ParseNote(const std::string& token) {
 // Melody tokens are eighths (4 rows): a note name ("E5", "G#4", "Bb4"), "-" to hold,
 // "." to rest, or "X/Y" for two sixteenths. Held notes of 12 rows or more get vibrato
 // from their seventh row on.
-void WriteMelody(int start, const char* text, int instrument, int shift) {
+void WriteMelody(int start, const char* text, int instrument, int shift)
+{
     struct Event {
         int row;
-        int midi;  // -1 rest
+        int midi;   // -1 rest
     };
     std::vector<Event> events;
     int row = start;
@@ -381,7 +403,8 @@ void WriteMelody(int start, const char* text, int instrument, int shift) {
                 row += 4;
                 token.clear();
             }
-            if (*p == '\0') break;
+            if (*p == '\0')
+                break;
         } else {
             token += *p;
         }
@@ -403,11 +426,14 @@ void WriteMelody(int start, const char* text, int instrument, int shift) {
 }
 
 // The MIDI note still sounding on a channel just before `row`, -1 when silent.
-int SoundingNote(int row, int channel) {
+int SoundingNote(int row, int channel)
+{
     for (int r = row - 1; r >= 0; --r) {
         const S3mCell& cell = At(r, channel);
-        if (cell.note == kS3mNoteCut) return -1;
-        if (cell.note != kS3mNoNote) return MidiOf(cell.note);
+        if (cell.note == kS3mNoteCut)
+            return -1;
+        if (cell.note != kS3mNoNote)
+            return MidiOf(cell.note);
     }
     return -1;
 }
@@ -415,11 +441,13 @@ int SoundingNote(int row, int channel) {
 // Pad chords on three channels. A channel whose note belongs to the next chord keeps
 // sounding (common tones are held, not struck again); the other tones go to the
 // remaining channels.
-void WritePad(int order) {
+void WritePad(int order)
+{
     const OrderPlan& plan = kPlan[order];
     int base = order * kS3mRows;
     if (plan.pad == 0) {
-        for (int ch = kChPad1; ch <= kChPad3; ++ch) Cut(base, ch);
+        for (int ch = kChPad1; ch <= kChPad3; ++ch)
+            Cut(base, ch);
         return;
     }
     int count = static_cast<int>(ParseChords(plan.chords).size());
@@ -432,13 +460,16 @@ void WritePad(int order) {
         for (int k = 0; k < 3; ++k) {
             int sounding = SoundingNote(base + row, kChPad1 + k);
             for (int t = 0; t < 3; ++t) {
-                if (!placed[t] && tones[t] == sounding) placed[t] = kept[k] = true;
+                if (!placed[t] && tones[t] == sounding)
+                    placed[t] = kept[k] = true;
             }
         }
         for (int k = 0; k < 3; ++k) {
-            if (kept[k]) continue;
+            if (kept[k])
+                continue;
             for (int t = 0; t < 3; ++t) {
-                if (placed[t]) continue;
+                if (placed[t])
+                    continue;
                 placed[t] = true;
                 Note(base + row, kChPad1 + k, tones[t], kInsPad, plan.pad * 85 / 100);
                 break;
@@ -447,7 +478,8 @@ void WritePad(int order) {
     }
 }
 
-void WriteBass(int order) {
+void WriteBass(int order)
+{
     const OrderPlan& plan = kPlan[order];
     int base = order * kS3mRows;
     if (plan.bass == Bass::None) {
@@ -460,43 +492,52 @@ void WriteBass(int order) {
         int inBar = row % 32;
         bool chordStart = row == 0 || ChordAt(order, row - 1).root != c.root;
         switch (plan.bass) {
-            case Bass::None: break;
-            case Bass::Long:
-                if (chordStart) Note(base + row, kChBass, root, kInsBass, kVolBass);
-                break;
-            case Bass::Pulse8:
-                if (row % 4 == 0) Note(base + row, kChBass, root, kInsBass, row % 8 == 0 ? kVolBass : kVolBass - 8);
-                if (row % 4 == 3) Cut(base + row, kChBass);
-                break;
-            case Bass::Octave:
-                if (row % 4 == 0) Note(base + row, kChBass, root + (row % 8 == 4 ? 12 : 0), kInsBass, kVolBass);
-                if (row % 4 == 3) Cut(base + row, kChBass);
-                break;
-            case Bass::Sync: {
-                static const int kHits[6] = {0, 6, 12, 16, 22, 28};
-                static const int kOffsets[6] = {0, 0, 12, 0, 0, 7};
-                for (int k = 0; k < 6; ++k) {
-                    if (inBar == kHits[k]) Note(base + row, kChBass, root + kOffsets[k], kInsBass, kVolBass);
-                    if (inBar == kHits[k] + 4) Cut(base + row, kChBass);
-                }
-                break;
+        case Bass::None: break;
+        case Bass::Long:
+            if (chordStart)
+                Note(base + row, kChBass, root, kInsBass, kVolBass);
+            break;
+        case Bass::Pulse8:
+            if (row % 4 == 0)
+                Note(base + row, kChBass, root, kInsBass, row % 8 == 0 ? kVolBass : kVolBass - 8);
+            if (row % 4 == 3)
+                Cut(base + row, kChBass);
+            break;
+        case Bass::Octave:
+            if (row % 4 == 0)
+                Note(base + row, kChBass, root + (row % 8 == 4 ? 12 : 0), kInsBass, kVolBass);
+            if (row % 4 == 3)
+                Cut(base + row, kChBass);
+            break;
+        case Bass::Sync: {
+            static const int kHits[6] = {0, 6, 12, 16, 22, 28};
+            static const int kOffsets[6] = {0, 0, 12, 0, 0, 7};
+            for (int k = 0; k < 6; ++k) {
+                if (inBar == kHits[k])
+                    Note(base + row, kChBass, root + kOffsets[k], kInsBass, kVolBass);
+                if (inBar == kHits[k] + 4)
+                    Cut(base + row, kChBass);
             }
-            case Bass::Gallop:
-                if (row % 2 == 0) {
-                    int offset = row % 8 == 6 ? 12 : 0;
-                    Note(base + row, kChBass, root + offset, kInsBass, row % 8 == 0 ? kVolBass : kVolBass - 10);
-                }
-                break;
+            break;
+        }
+        case Bass::Gallop:
+            if (row % 2 == 0) {
+                int offset = row % 8 == 6 ? 12 : 0;
+                Note(base + row, kChBass, root + offset, kInsBass, row % 8 == 0 ? kVolBass : kVolBass - 10);
+            }
+            break;
         }
     }
 }
 
-void WriteArp(int order) {
+void WriteArp(int order)
+{
     const OrderPlan& plan = kPlan[order];
     int base = order * kS3mRows;
     int step = plan.arp == Arp::Quarters ? 8 : plan.arp == Arp::Eighths ? 4 : plan.arp == Arp::Sixteenths ? 2 : 0;
-    if (step == 0) return;
-    static const int kShape[8] = {0, 1, 2, 3, 4, 3, 2, 1};  // up and down over the chord
+    if (step == 0)
+        return;
+    static const int kShape[8] = {0, 1, 2, 3, 4, 3, 2, 1};   // up and down over the chord
     for (int row = 0; row < kS3mRows; row += step) {
         Chord c = ChordAt(order, row);
         int third = c.minor ? 3 : 4;
@@ -508,7 +549,8 @@ void WriteArp(int order) {
     }
 }
 
-void WriteDrums(int order) {
+void WriteDrums(int order)
+{
     const OrderPlan& plan = kPlan[order];
     int base = order * kS3mRows;
     DrumBar bar = DrumPattern(plan.drums);
@@ -516,14 +558,20 @@ void WriteDrums(int order) {
     for (int row = 0; row < kS3mRows; row += 2) {
         int slot = (row % 32) / 2;
         int at = base + row;
-        if (bar.kick[slot] == 'x') Note(at, kChKick, 60, kInsKick, kVolKick);
-        if (bar.snare[slot] == 'x') Note(at, kChSnare, 60, kInsSnare, kVolSnare);
-        if (bar.snare[slot] == 'o') Note(at, kChSnare, 60, kInsSnare, kVolGhost);
+        if (bar.kick[slot] == 'x')
+            Note(at, kChKick, 60, kInsKick, kVolKick);
+        if (bar.snare[slot] == 'x')
+            Note(at, kChSnare, 60, kInsSnare, kVolSnare);
+        if (bar.snare[slot] == 'o')
+            Note(at, kChSnare, 60, kInsSnare, kVolGhost);
         // Closed hats vary by up to ±3 in volume, the same on every run.
         int jitter = static_cast<int>(std::floor(hatJitter.Next() * 3.0 + 0.5));
-        if (bar.hat[slot] == 'x') Note(at, kChHat, 60, kInsClosedHat, kVolHat + jitter);
-        if (bar.hat[slot] == 'o') Note(at, kChHat, 60, kInsClosedHat, kVolHatSoft + jitter);
-        if (bar.hat[slot] == 'O') Note(at, kChHat, 60, kInsOpenHat, kVolOpenHat);
+        if (bar.hat[slot] == 'x')
+            Note(at, kChHat, 60, kInsClosedHat, kVolHat + jitter);
+        if (bar.hat[slot] == 'o')
+            Note(at, kChHat, 60, kInsClosedHat, kVolHatSoft + jitter);
+        if (bar.hat[slot] == 'O')
+            Note(at, kChHat, 60, kInsOpenHat, kVolOpenHat);
         // Off-beat sixteenths of the hats come one tick (20 ms) late: a light shuffle.
         if (slot % 2 == 1 && HasNote(At(at, kChHat))) {
             At(at, kChHat).command = S3mCommand('S');
@@ -538,58 +586,68 @@ void WriteDrums(int order) {
         }
     };
     switch (plan.fill) {
-        case Fill::None: break;
-        case Fill::Snare: {
-            clearDrums(48, 64);
-            Note(base + 48, kChKick, 60, kInsKick, kVolKick);
-            static const int kRows[7] = {48, 52, 54, 56, 58, 60, 62};
-            for (int k = 0; k < 7; ++k) Note(base + kRows[k], kChSnare, 60, kInsSnare, 30 + 4 * k);
-            Note(base + 56, kChKick, 60, kInsKick, kVolKick);
-            break;
+    case Fill::None: break;
+    case Fill::Snare: {
+        clearDrums(48, 64);
+        Note(base + 48, kChKick, 60, kInsKick, kVolKick);
+        static const int kRows[7] = {48, 52, 54, 56, 58, 60, 62};
+        for (int k = 0; k < 7; ++k)
+            Note(base + kRows[k], kChSnare, 60, kInsSnare, 30 + 4 * k);
+        Note(base + 56, kChKick, 60, kInsKick, kVolKick);
+        break;
+    }
+    case Fill::Toms: {
+        clearDrums(48, 64);
+        static const int kPitches[8] = {69, 67, 64, 64, 60, 60, 55, 55};
+        for (int k = 0; k < 8; ++k)
+            Note(base + 48 + 2 * k, kChImpact, kPitches[k], kInsTom, kVolTom);
+        Note(base + 48, kChKick, 60, kInsKick, kVolKick);
+        Note(base + 56, kChSnare, 60, kInsSnare, kVolSnare);
+        Note(base + 62, kChSnare, 60, kInsSnare, kVolSnare);
+        break;
+    }
+    case Fill::Roll: {
+        clearDrums(32, 64);
+        for (int r = 32; r < 64; r += (r < 48 ? 2 : 1)) {
+            Note(base + r, kChSnare, 60, kInsSnare, 18 + (r - 32) * 38 / 31);
         }
-        case Fill::Toms: {
-            clearDrums(48, 64);
-            static const int kPitches[8] = {69, 67, 64, 64, 60, 60, 55, 55};
-            for (int k = 0; k < 8; ++k) Note(base + 48 + 2 * k, kChImpact, kPitches[k], kInsTom, kVolTom);
-            Note(base + 48, kChKick, 60, kInsKick, kVolKick);
-            Note(base + 56, kChSnare, 60, kInsSnare, kVolSnare);
-            Note(base + 62, kChSnare, 60, kInsSnare, kVolSnare);
-            break;
-        }
-        case Fill::Roll: {
-            clearDrums(32, 64);
-            for (int r = 32; r < 64; r += (r < 48 ? 2 : 1)) {
-                Note(base + r, kChSnare, 60, kInsSnare, 18 + (r - 32) * 38 / 31);
-            }
-            for (int r = 32; r < 64; r += 8) Note(base + r, kChKick, 60, kInsKick, kVolKick);
-            break;
-        }
-        case Fill::Stop:
-            clearDrums(56, 64);
-            Cut(base + 56, kChHat);
-            break;
+        for (int r = 32; r < 64; r += 8)
+            Note(base + r, kChKick, 60, kInsKick, kVolKick);
+        break;
+    }
+    case Fill::Stop:
+        clearDrums(56, 64);
+        Cut(base + 56, kChHat);
+        break;
     }
 }
 
-void WriteAccent(int order) {
+void WriteAccent(int order)
+{
     const OrderPlan& plan = kPlan[order];
     int base = order * kS3mRows;
     if (plan.accent != Accent::None) {
         Note(base, kChCymbal, 60, kInsCrash, kVolCrash);
-        if (At(base, kChKick).note == kS3mNoNote) Note(base, kChKick, 60, kInsKick, kVolKick);
+        if (At(base, kChKick).note == kS3mNoNote)
+            Note(base, kChKick, 60, kInsKick, kVolKick);
     }
-    if (plan.accent == Accent::Impact) Note(base, kChImpact, 60, kInsBoom, kVolBoom);
-    if (plan.swell) Note(base + 48, kChCymbal, 60, kInsReverseCrash, kVolSwell);
+    if (plan.accent == Accent::Impact)
+        Note(base, kChImpact, 60, kInsBoom, kVolBoom);
+    if (plan.swell)
+        Note(base + 48, kChCymbal, 60, kInsReverseCrash, kVolSwell);
 }
 
 // Echo: the lead a dotted eighth later and quieter; third: the lead a diatonic third
 // lower at the same time.
-void WriteHarmony(int order) {
+void WriteHarmony(int order)
+{
     const OrderPlan& plan = kPlan[order];
     int base = order * kS3mRows;
     if (plan.harmony == Harmony::None) {
-        if (order == 1) return;  // the title's echo is written by IntroOrders
-        for (int r = base; r < base + 6; ++r) Clear(r, kChHarmony);
+        if (order == 1)
+            return;   // the title's echo is written by IntroOrders
+        for (int r = base; r < base + 6; ++r)
+            Clear(r, kChHarmony);
         Cut(base, kChHarmony);
         return;
     }
@@ -597,7 +655,8 @@ void WriteHarmony(int order) {
         const S3mCell lead = At(row, kChLead);
         if (plan.harmony == Harmony::Echo) {
             int to = row + 6;
-            if (!InSong(to)) continue;
+            if (!InSong(to))
+                continue;
             S3mCell& cell = At(to, kChHarmony);
             if (HasNote(lead)) {
                 cell = lead;
@@ -625,11 +684,13 @@ void WriteHarmony(int order) {
 // Scales the volume of `channel` over rows [from, to) by a factor going linearly
 // from fromPercent to toPercent: notes get scaled volumes, held notes get a volume
 // column every second row.
-void ShapeVolume(int channel, int from, int to, int fromPercent, int toPercent) {
+void ShapeVolume(int channel, int from, int to, int fromPercent, int toPercent)
+{
     int level = 64;
     for (int r = from - 1; r >= 0; --r) {
         const S3mCell& cell = At(r, channel);
-        if (cell.note == kS3mNoteCut) break;
+        if (cell.note == kS3mNoteCut)
+            break;
         if (cell.volume != kS3mNoVolume) {
             level = cell.volume;
             break;
@@ -638,33 +699,49 @@ void ShapeVolume(int channel, int from, int to, int fromPercent, int toPercent) 
     for (int r = from; r < to && r < kTotalRows; ++r) {
         S3mCell& cell = At(r, channel);
         int percent = fromPercent + (toPercent - fromPercent) * (r - from) / std::max(1, to - from - 1);
-        if (cell.volume != kS3mNoVolume) level = cell.volume;
-        else if (HasNote(cell)) level = 64;
+        if (cell.volume != kS3mNoVolume)
+            level = cell.volume;
+        else if (HasNote(cell))
+            level = 64;
         bool write = HasNote(cell) || cell.volume != kS3mNoVolume || (r - from) % 2 == 0;
-        if (cell.note == kS3mNoteCut) write = false;
-        if (write) cell.volume = static_cast<uint8_t>((level * percent + 50) / 100);
+        if (cell.note == kS3mNoteCut)
+            write = false;
+        if (write)
+            cell.volume = static_cast<uint8_t>((level * percent + 50) / 100);
     }
 }
 
-void ShapeAll(int from, int to, int fromPercent, int toPercent) {
-    for (int ch = 0; ch < kSongChannels; ++ch) ShapeVolume(ch, from, to, fromPercent, toPercent);
+void ShapeAll(int from, int to, int fromPercent, int toPercent)
+{
+    for (int ch = 0; ch < kSongChannels; ++ch)
+        ShapeVolume(ch, from, to, fromPercent, toPercent);
 }
 
 // Loudness of each order in percent of the mix levels, applied to every note that
 // starts in it: quiet intro and breakdown, full climax and final choruses.
-int Dynamics(int order) {
-    if (order == 1) return 100;
-    if (order <= 3) return 72;
-    if (order <= 5) return 84;
-    if (order >= 38 && order <= 39) return 58;
-    if (order >= 40 && order <= 41) return 68;
-    if (order >= 46 && order <= 49) return 100;
-    if (order >= 59 && order <= 62) return 100;
-    if (order == 63) return 100;
+int Dynamics(int order)
+{
+    if (order == 1)
+        return 100;
+    if (order <= 3)
+        return 72;
+    if (order <= 5)
+        return 84;
+    if (order >= 38 && order <= 39)
+        return 58;
+    if (order >= 40 && order <= 41)
+        return 68;
+    if (order >= 46 && order <= 49)
+        return 100;
+    if (order >= 59 && order <= 62)
+        return 100;
+    if (order == 63)
+        return 100;
     return 88;
 }
 
-void ApplyDynamics(int order) {
+void ApplyDynamics(int order)
+{
     int percent = Dynamics(order);
     for (int r = order * kS3mRows; r < (order + 1) * kS3mRows; ++r) {
         for (int ch = 0; ch < kSongChannels; ++ch) {
@@ -680,21 +757,26 @@ void ApplyDynamics(int order) {
 
 // Orders 0 and 1: the pad swells in, a cymbal swell and a snare roll climb to the
 // title's entry at order 1 row 49, where crash, impact, bass and lead enter on A minor.
-void IntroOrders() {
+void IntroOrders()
+{
     int tones[3];
     Voicing(Chord{9, true}, tones);
-    for (int k = 0; k < 3; ++k) Note(0, kChPad1 + k, tones[k], kInsPad, 36);
+    for (int k = 0; k < 3; ++k)
+        Note(0, kChPad1 + k, tones[k], kInsPad, 36);
     ShapeVolume(kChPad1, 0, 64, 8, 100);
     ShapeVolume(kChPad2, 0, 64, 8, 100);
     ShapeVolume(kChPad3, 0, 64, 8, 100);
     At(0, kChCymbal) = S3mCell{};
     At(0, kChKick) = S3mCell{};
-    for (int r = 32; r < 64; r += 8) Note(r, kChArp, r % 16 == 0 ? 76 : 72, kInsPluck, 10 + (r - 32) / 4);
+    for (int r = 32; r < 64; r += 8)
+        Note(r, kChArp, r % 16 == 0 ? 76 : 72, kInsPluck, 10 + (r - 32) / 4);
 
     const int title = 64 + 49;
-    for (int r = 64 + 40; r < 128; ++r) Clear(r, kChArp);
+    for (int r = 64 + 40; r < 128; ++r)
+        Clear(r, kChArp);
     Note(title - 16, kChCymbal, 60, kInsReverseCrash, kVolSwell - 8);
-    for (int r = 64 + 40; r < title; ++r) Note(r, kChSnare, 60, kInsSnare, 12 + (r - 104) * 3);
+    for (int r = 64 + 40; r < title; ++r)
+        Note(r, kChSnare, 60, kInsSnare, 12 + (r - 104) * 3);
     Note(title, kChCymbal, 60, kInsCrash, 64);
     Note(title, kChImpact, 60, kInsBoom, 64);
     Note(title, kChKick, 60, kInsKick, kVolKick);
@@ -705,66 +787,82 @@ void IntroOrders() {
         At(r, kChLead).info = 0x63;
     }
     Voicing(Chord{9, true}, tones);
-    for (int k = 0; k < 3; ++k) Note(title, kChPad1 + k, tones[k], kInsPad, 40);
+    for (int k = 0; k < 3; ++k)
+        Note(title, kChPad1 + k, tones[k], kInsPad, 40);
     Note(title + 6, kChHarmony, 81, kInsLead, kVolEcho);
 }
 
 // Order 50: a held A minor whose every channel falls to silence over the 64 rows,
 // as the picture fades out.
-void FadeOrder() {
+void FadeOrder()
+{
     const int base = 50 * kS3mRows;
     ShapeAll(base + 1, base + kS3mRows, 100, 0);
-    for (int ch = 0; ch < kSongChannels; ++ch) Cut(base + kS3mRows - 1, ch);
+    for (int ch = 0; ch < kSongChannels; ++ch)
+        Cut(base + kS3mRows - 1, ch);
 }
 
 // Order 62: the last cadence; the final chord at row 32 rings out while the picture
 // fades from row 32.
-void FinalHit() {
+void FinalHit()
+{
     const int base = 62 * kS3mRows;
     const int hit = base + 32;
     for (int r = hit; r < base + kS3mRows; ++r) {
-        for (int ch : {kChKick, kChSnare, kChHat, kChArp}) Clear(r, ch);
+        for (int ch : {kChKick, kChSnare, kChHat, kChArp})
+            Clear(r, ch);
     }
-    for (int ch : {kChHat, kChArp}) Cut(hit, ch);
+    for (int ch : {kChHat, kChArp})
+        Cut(hit, ch);
     Note(hit, kChCymbal, 60, kInsCrash, kVolCrash + 10);
     Note(hit, kChImpact, 60, kInsBoom, kVolBoom + 8);
     Note(hit, kChKick, 60, kInsKick, kVolKick);
-    for (int r = hit + 1; r < base + kS3mRows; ++r) Clear(r, kChBass);
+    for (int r = hit + 1; r < base + kS3mRows; ++r)
+        Clear(r, kChBass);
     Note(hit, kChBass, BassRoot(ChordAt(62, 32)), kInsBass, kVolBass);
     ShapeAll(hit + 8, base + kS3mRows, 100, 15);
 }
 
 // Order 63: the closing picture. The pad and a slow pluck line fade in over rows
 // 0-15, hold, fade out from row 24 and are silent from row 44.
-void OutroOrder() {
+void OutroOrder()
+{
     const int base = 63 * kS3mRows;
-    for (int ch = 0; ch < kSongChannels; ++ch) Cut(base, ch);
+    for (int ch = 0; ch < kSongChannels; ++ch)
+        Cut(base, ch);
     int tones[3];
     Voicing(ChordAt(63, 0), tones);
-    for (int k = 0; k < 3; ++k) Note(base, kChPad1 + k, tones[k], kInsPad, 30);
-    static const int kLine[5] = {78, 76, 74, 73, 71};  // F#5 E5 D5 C#5 B4
-    for (int k = 0; k < 5; ++k) Note(base + 4 + 8 * k, kChArp, kLine[k], kInsPluck, 26);
-    for (int r = base + 1; r < base + kS3mRows; ++r) Clear(r, kChBass), Clear(r, kChHarmony);
+    for (int k = 0; k < 3; ++k)
+        Note(base, kChPad1 + k, tones[k], kInsPad, 30);
+    static const int kLine[5] = {78, 76, 74, 73, 71};   // F#5 E5 D5 C#5 B4
+    for (int k = 0; k < 5; ++k)
+        Note(base + 4 + 8 * k, kChArp, kLine[k], kInsPluck, 26);
+    for (int r = base + 1; r < base + kS3mRows; ++r)
+        Clear(r, kChBass), Clear(r, kChHarmony);
     Note(base + 16, kChBass, BassRoot(ChordAt(63, 0)), kInsBass, 30);
     ShapeAll(base, base + 16, 5, 100);
     ShapeAll(base + 24, base + 44, 100, 0);
     for (int ch = 0; ch < kSongChannels; ++ch) {
-        for (int r = base + 44; r < base + kS3mRows; ++r) Clear(r, ch);
+        for (int r = base + 44; r < base + kS3mRows; ++r)
+            Clear(r, ch);
         Cut(base + 44, ch);
     }
 }
 
-void SilentOrder() {
+void SilentOrder()
+{
     const int base = 64 * kS3mRows;
     for (int ch = 0; ch < kSongChannels; ++ch) {
-        for (int r = base; r < base + kS3mRows; ++r) Clear(r, ch);
+        for (int r = base; r < base + kS3mRows; ++r)
+            Clear(r, ch);
         Cut(base, ch);
     }
 }
 
-}  // namespace
+}   // namespace
 
-S3mModule ComposeSoundtrack() {
+S3mModule ComposeSoundtrack()
+{
     gGrid.assign(static_cast<size_t>(kTotalRows) * kSongChannels, S3mCell{});
 
     for (int order = 0; order < kSongOrders; ++order) {
@@ -782,8 +880,10 @@ S3mModule ComposeSoundtrack() {
         WriteAccent(order);
     }
     IntroOrders();
-    for (int order = 0; order < kSongOrders; ++order) WriteHarmony(order);
-    for (int order = 0; order < kSongOrders; ++order) ApplyDynamics(order);
+    for (int order = 0; order < kSongOrders; ++order)
+        WriteHarmony(order);
+    for (int order = 0; order < kSongOrders; ++order)
+        ApplyDynamics(order);
     FadeOrder();
     FinalHit();
     OutroOrder();

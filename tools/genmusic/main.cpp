@@ -6,7 +6,8 @@
 #include "genmusic/compose.h"
 #include "genmusic/s3m.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 2) {
         std::fprintf(stderr, "usage: genmusic OUTPUT.s3m\n");
         return 1;

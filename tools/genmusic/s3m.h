@@ -4,20 +4,20 @@
 #include <string>
 #include <vector>
 
-constexpr int kS3mRows = 64;          // every S3M pattern has 64 rows
+constexpr int kS3mRows = 64;   // every S3M pattern has 64 rows
 constexpr int kS3mMaxChannels = 32;
-constexpr uint8_t kS3mNoNote = 255;   // cell carries no note
-constexpr uint8_t kS3mNoteCut = 254;  // "^^": stops the channel's sample
-constexpr uint8_t kS3mNoVolume = 255; // cell carries no volume column
+constexpr uint8_t kS3mNoNote = 255;     // cell carries no note
+constexpr uint8_t kS3mNoteCut = 254;    // "^^": stops the channel's sample
+constexpr uint8_t kS3mNoVolume = 255;   // cell carries no volume column
 
 // Effect letters as S3M command numbers (A = 1 ... Z = 26).
 constexpr uint8_t S3mCommand(char letter) { return static_cast<uint8_t>(letter - 'A' + 1); }
 
 struct S3mCell {
-    uint8_t note = kS3mNoNote;  // (octave << 4) | semitone, or kS3mNoteCut
-    uint8_t instrument = 0;     // 1-based, 0 = none
-    uint8_t volume = kS3mNoVolume;  // 0..64
-    uint8_t command = 0;        // 0 = none
+    uint8_t note = kS3mNoNote;       // (octave << 4) | semitone, or kS3mNoteCut
+    uint8_t instrument = 0;          // 1-based, 0 = none
+    uint8_t volume = kS3mNoVolume;   // 0..64
+    uint8_t command = 0;             // 0 = none
     uint8_t info = 0;
 };
 
@@ -29,7 +29,7 @@ struct S3mPattern {
 // unsigned. Loop points are sample indexes, loopEnd exclusive. c2spd is the playback
 // rate, in Hz, of note C-4.
 struct S3mSample {
-    std::string name;  // at most 27 characters are kept
+    std::string name;   // at most 27 characters are kept
     std::vector<int16_t> data;
     bool loop = false;
     uint32_t loopStart = 0;
@@ -39,13 +39,13 @@ struct S3mSample {
 };
 
 struct S3mModule {
-    std::string title;        // at most 27 characters are kept
-    int channels = 0;         // 1..32; channel c plays left when c is even, right when odd
-    uint8_t speed = 6;        // ticks per row
-    uint8_t tempo = 125;      // tick rate = tempo × 2 / 5 Hz
+    std::string title;     // at most 27 characters are kept
+    int channels = 0;      // 1..32; channel c plays left when c is even, right when odd
+    uint8_t speed = 6;     // ticks per row
+    uint8_t tempo = 125;   // tick rate = tempo × 2 / 5 Hz
     uint8_t globalVolume = 64;
-    uint8_t masterVolume = 48;  // 16..127 (the stereo flag is added by the writer)
-    std::vector<uint8_t> orders;  // pattern index per order, without end marker
+    uint8_t masterVolume = 48;     // 16..127 (the stereo flag is added by the writer)
+    std::vector<uint8_t> orders;   // pattern index per order, without end marker
     std::vector<S3mSample> samples;
     std::vector<S3mPattern> patterns;
 };

@@ -10,7 +10,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kLn2 = 0.69314718055994530942;
-constexpr double kMiddleC = 261.6255653005986;  // Hz of C-4 (MIDI 60)
+constexpr double kMiddleC = 261.6255653005986;   // Hz of C-4 (MIDI 60)
 constexpr double kDrumRate = 32000.0;
 
 using Wave = std::vector<double>;
@@ -19,20 +19,26 @@ using Wave = std::vector<double>;
 double OnePole(double fc, double fs) { return 1.0 - Exp(-2.0 * kPi * fc / fs); }
 
 // Soft saturation: odd rational curve, slope 1 at 0, reaches ±1 at ±3.
-double Saturate(double x) {
-    if (x > 3.0) return 1.0;
-    if (x < -3.0) return -1.0;
+double Saturate(double x)
+{
+    if (x > 3.0)
+        return 1.0;
+    if (x < -3.0)
+        return -1.0;
     return x * (27.0 + x * x) / (27.0 + 9.0 * x * x);
 }
 
 double Square(double phase) { return phase - std::floor(phase) < 0.5 ? 1.0 : -1.0; }
 
 // Scales the wave to the given peak and fades its last `tail` samples to zero.
-void Finish(Wave& w, double peak, size_t tail) {
+void Finish(Wave& w, double peak, size_t tail)
+{
     double maxAbs = 0.0;
-    for (double v : w) maxAbs = std::max(maxAbs, std::fabs(v));
+    for (double v : w)
+        maxAbs = std::max(maxAbs, std::fabs(v));
     if (maxAbs > 0.0) {
-        for (double& v : w) v *= peak / maxAbs;
+        for (double& v : w)
+            v *= peak / maxAbs;
     }
     tail = std::min(tail, w.size());
     for (size_t i = 0; i < tail; ++i) {
@@ -41,15 +47,18 @@ void Finish(Wave& w, double peak, size_t tail) {
 }
 
 // Removes the mean so no instrument carries a DC offset.
-void RemoveMean(Wave& w, size_t from, size_t to) {
+void RemoveMean(Wave& w, size_t from, size_t to)
+{
     double sum = 0.0;
-    for (size_t i = from; i < to; ++i) sum += w[i];
+    for (size_t i = from; i < to; ++i)
+        sum += w[i];
     double mean = sum / static_cast<double>(to - from);
-    for (double& v : w) v -= mean;
+    for (double& v : w)
+        v -= mean;
 }
 
-S3mSample MakeSample(const char* name, const Wave& w, uint32_t c2spd, bool loop = false,
-                     uint32_t loopStart = 0) {
+S3mSample MakeSample(const char* name, const Wave& w, uint32_t c2spd, bool loop = false, uint32_t loopStart = 0)
+{
     S3mSample s;
     s.name = name;
     s.c2spd = c2spd;
@@ -57,17 +66,17 @@ S3mSample MakeSample(const char* name, const Wave& w, uint32_t c2spd, bool loop 
     s.loopStart = loopStart;
     s.loopEnd = static_cast<uint32_t>(w.size());
     s.data.reserve(w.size());
-    for (double v : w) s.data.push_back(ToPcm(v));
+    for (double v : w)
+        s.data.push_back(ToPcm(v));
     return s;
 }
 
-uint32_t RateForPeriod(int period) {
-    return static_cast<uint32_t>(std::floor(kMiddleC * period + 0.5));
-}
+uint32_t RateForPeriod(int period) { return static_cast<uint32_t>(std::floor(kMiddleC * period + 0.5)); }
 
 // Six detuned square oscillators (a classic metallic cymbal source) plus noise,
 // high-passed twice at hp Hz.
-Wave Metal(size_t length, double noiseMix, double hp, uint32_t seed) {
+Wave Metal(size_t length, double noiseMix, double hp, uint32_t seed)
+{
     static const double kFreqs[6] = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
     NoiseSource noise{seed};
     Wave w(length);
@@ -92,7 +101,8 @@ Wave Metal(size_t length, double noiseMix, double hp, uint32_t seed) {
     return w;
 }
 
-Wave Kick() {
+Wave Kick()
+{
     size_t n = static_cast<size_t>(0.42 * kDrumRate);
     Wave w(n);
     NoiseSource noise{0x9E3779B9u};
@@ -111,7 +121,8 @@ Wave Kick() {
     return w;
 }
 
-Wave Snare() {
+Wave Snare()
+{
     size_t n = static_cast<size_t>(0.32 * kDrumRate);
     Wave w(n);
     NoiseSource noise{0x2545F491u};
@@ -133,7 +144,8 @@ Wave Snare() {
     return w;
 }
 
-Wave Hat(double seconds, double decay, uint32_t seed) {
+Wave Hat(double seconds, double decay, uint32_t seed)
+{
     size_t n = static_cast<size_t>(seconds * kDrumRate);
     Wave w = Metal(n, 0.45, 6500.0, seed);
     for (size_t i = 0; i < n; ++i) {
@@ -144,7 +156,8 @@ Wave Hat(double seconds, double decay, uint32_t seed) {
     return w;
 }
 
-Wave Crash() {
+Wave Crash()
+{
     size_t n = static_cast<size_t>(1.8 * kDrumRate);
     Wave w = Metal(n, 0.6, 3200.0, 0x6A09E667u);
     for (size_t i = 0; i < n; ++i) {
@@ -157,7 +170,8 @@ Wave Crash() {
 
 // A cymbal swell: crash-like noise whose envelope rises over 0.96 s and stops on its
 // peak, so a note started 16 rows (60 ms each) early peaks on the downbeat.
-Wave ReverseCrash() {
+Wave ReverseCrash()
+{
     size_t n = static_cast<size_t>(0.96 * kDrumRate);
     Wave w = Metal(n, 0.7, 2500.0, 0xBB67AE85u);
     for (size_t i = 0; i < n; ++i) {
@@ -169,7 +183,8 @@ Wave ReverseCrash() {
     return w;
 }
 
-Wave Tom() {
+Wave Tom()
+{
     size_t n = static_cast<size_t>(0.4 * kDrumRate);
     Wave w(n);
     NoiseSource noise{0x3C6EF372u};
@@ -186,7 +201,8 @@ Wave Tom() {
 }
 
 // A low impact for big entries: a slow downward sine sweep.
-Wave Boom() {
+Wave Boom()
+{
     const double rate = 16000.0;
     size_t n = static_cast<size_t>(1.8 * rate);
     Wave w(n);
@@ -202,15 +218,18 @@ Wave Boom() {
 }
 
 // Sine table of one period of `size` samples: table[i] = sin(2π i / size).
-std::vector<double> SineTable(int size) {
+std::vector<double> SineTable(int size)
+{
     std::vector<double> table(static_cast<size_t>(size));
-    for (int i = 0; i < size; ++i) table[static_cast<size_t>(i)] = SineTurns(static_cast<double>(i) / size);
+    for (int i = 0; i < size; ++i)
+        table[static_cast<size_t>(i)] = SineTurns(static_cast<double>(i) / size);
     return table;
 }
 
 // Bass: a 128-sample period (C-4 at 33,488 Hz). The first 24 periods close a
 // resonant low-pass from harmonic 24 down to about 3.7; the last period loops.
-S3mSample Bass() {
+S3mSample Bass()
+{
     const int period = 128;
     const int attackPeriods = 24;
     std::vector<double> table = SineTable(period);
@@ -225,7 +244,8 @@ S3mSample Bass() {
             double r = h / cutoff;
             double res = (h - cutoff) / 1.3;
             double amp = (1.0 / h) / (1.0 + r * r * r * r) * (1.0 + 0.9 * Exp(-res * res));
-            if (h == 1) amp += 0.6;
+            if (h == 1)
+                amp += 0.6;
             sum += amp * table[static_cast<size_t>((h * n) % period)];
         }
         w[static_cast<size_t>(n)] = sum;
@@ -237,15 +257,16 @@ S3mSample Bass() {
 // Sum of detuned voices over one loop of `loop` samples: voice v completes
 // cycles[v] periods per loop, harmonic h of it has amplitude amps(h).
 template <typename Amplitude>
-Wave DetunedLoop(int loop, const int* cycles, const double* gains, int voices, int harmonics,
-                 Amplitude amps) {
+Wave DetunedLoop(int loop, const int* cycles, const double* gains, int voices, int harmonics, Amplitude amps)
+{
     std::vector<double> table = SineTable(loop);
     Wave w(static_cast<size_t>(loop), 0.0);
     for (int v = 0; v < voices; ++v) {
         long long offset = static_cast<long long>(v) * 1543;
         for (int h = 1; h <= harmonics; ++h) {
             double a = amps(h) * gains[v];
-            if (a == 0.0) continue;
+            if (a == 0.0)
+                continue;
             for (int n = 0; n < loop; ++n) {
                 long long index = (static_cast<long long>(h) * (cycles[v] * static_cast<long long>(n) + offset)) % loop;
                 w[static_cast<size_t>(n)] += a * table[static_cast<size_t>(index)];
@@ -257,7 +278,8 @@ Wave DetunedLoop(int loop, const int* cycles, const double* gains, int voices, i
 
 // Pad: three voices 95, 96 and 97 cycles per 6,144-sample loop (about ±18 cents),
 // soft saw spectrum; one loop of fade-in in front of the looped copy.
-S3mSample Pad() {
+S3mSample Pad()
+{
     const int loop = 6144;
     const int cycles[3] = {95, 96, 97};
     const double gains[3] = {0.8, 1.0, 0.8};
@@ -278,7 +300,8 @@ S3mSample Pad() {
 }
 
 // Lead: two voices 128 and 129 cycles per 8,192-sample loop, square/saw blend.
-S3mSample Lead() {
+S3mSample Lead()
+{
     const int loop = 8192;
     const int cycles[2] = {128, 129};
     const double gains[2] = {1.0, 0.85};
@@ -291,7 +314,8 @@ S3mSample Lead() {
 }
 
 // Pulse lead: 25% pulse spectrum (every fourth harmonic missing), two voices.
-S3mSample PulseLead() {
+S3mSample PulseLead()
+{
     const int loop = 8192;
     const int cycles[2] = {128, 130};
     const double gains[2] = {1.0, 0.7};
@@ -304,7 +328,8 @@ S3mSample PulseLead() {
 }
 
 // Pluck: saw harmonics that die away faster the higher they are; not looped.
-S3mSample Pluck() {
+S3mSample Pluck()
+{
     const int period = 64;
     const double rate = static_cast<double>(RateForPeriod(period));
     std::vector<double> table = SineTable(period);
@@ -322,14 +347,18 @@ S3mSample Pluck() {
     return MakeSample("pluck", w, RateForPeriod(period));
 }
 
-}  // namespace
+}   // namespace
 
-double SineTurns(double turns) {
+double SineTurns(double turns)
+{
     double f = turns - std::floor(turns);
-    if (f >= 0.5) f -= 1.0;
-    double x = 2.0 * kPi * f;  // -π..π
-    if (x > kPi / 2) x = kPi - x;
-    if (x < -kPi / 2) x = -kPi - x;
+    if (f >= 0.5)
+        f -= 1.0;
+    double x = 2.0 * kPi * f;   // -π..π
+    if (x > kPi / 2)
+        x = kPi - x;
+    if (x < -kPi / 2)
+        x = -kPi - x;
     double x2 = x * x;
     double term = x, sum = x;
     for (int k = 1; k <= 9; ++k) {
@@ -339,8 +368,10 @@ double SineTurns(double turns) {
     return sum;
 }
 
-double Exp(double x) {
-    if (x < -700.0) return 0.0;
+double Exp(double x)
+{
+    if (x < -700.0)
+        return 0.0;
     double k = std::floor(x / kLn2 + 0.5);
     double r = x - k * kLn2;
     double term = 1.0, sum = 1.0;
@@ -351,21 +382,26 @@ double Exp(double x) {
     return std::ldexp(sum, static_cast<int>(k));
 }
 
-double NoiseSource::Next() {
+double NoiseSource::Next()
+{
     state ^= state << 13;
     state ^= state >> 17;
     state ^= state << 5;
     return static_cast<double>(state) / 2147483648.0 - 1.0;
 }
 
-int16_t ToPcm(double value) {
+int16_t ToPcm(double value)
+{
     double scaled = std::floor(value * 32767.0 + 0.5);
-    if (scaled > 32767.0) scaled = 32767.0;
-    if (scaled < -32768.0) scaled = -32768.0;
+    if (scaled > 32767.0)
+        scaled = 32767.0;
+    if (scaled < -32768.0)
+        scaled = -32768.0;
     return static_cast<int16_t>(scaled);
 }
 
-std::vector<S3mSample> SynthesiseInstruments() {
+std::vector<S3mSample> SynthesiseInstruments()
+{
     const uint32_t drumRate = static_cast<uint32_t>(kDrumRate);
     std::vector<S3mSample> all;
     all.push_back(MakeSample("kick", Kick(), drumRate));

@@ -14,7 +14,7 @@ enum Instrument : uint8_t {
     kInsClosedHat,
     kInsOpenHat,
     kInsCrash,
-    kInsReverseCrash,  // swells for exactly 0.96 s (16 rows) at C-4 and ends on its peak
+    kInsReverseCrash,   // swells for exactly 0.96 s (16 rows) at C-4 and ends on its peak
     kInsTom,
     kInsBoom,
     kInsBass,

@@ -39,14 +39,12 @@ static int Error(const std::string& message)
 }
 
 // The entry name as text: bytes up to the first zero, at most 12.
-static std::string EntryName(const OverlayEntry& e)
-{
-    return std::string(e.name, strnlen(e.name, OverlayNameBytes));
-}
+static std::string EntryName(const OverlayEntry& e) { return std::string(e.name, strnlen(e.name, OverlayNameBytes)); }
 
 static bool OpenArchive(Archive* archive, const char* path)
 {
-    if (ArchiveOpenFile(archive, path) == 0) return true;
+    if (ArchiveOpenFile(archive, path) == 0)
+        return true;
     Error(ArchiveError(archive));
     return false;
 }
@@ -69,7 +67,8 @@ static bool DecodeEntry(Archive* archive, int32_t i, Bytes* out, std::string* wh
 static bool WriteFile(const std::string& path, const Bytes& data)
 {
     FILE* f = fopen(path.c_str(), "wb");
-    if (!f) return false;
+    if (!f)
+        return false;
     bool ok = data.empty() || fwrite(data.data(), 1, data.size(), f) == data.size();
     ok = (fclose(f) == 0) && ok;
     return ok;
@@ -78,13 +77,15 @@ static bool WriteFile(const std::string& path, const Bytes& data)
 static bool ReadFile(const fs::path& path, Bytes* data)
 {
     FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return false;
+    if (!f)
+        return false;
     data->clear();
     uint8_t chunk[65536];
     size_t n;
     while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) {
         data->insert(data->end(), chunk, chunk + n);
-        if (data->size() > MaxEntryBytes) break;
+        if (data->size() > MaxEntryBytes)
+            break;
     }
     bool ok = !ferror(f) && data->size() <= MaxEntryBytes;
     fclose(f);
@@ -94,7 +95,8 @@ static bool ReadFile(const fs::path& path, Bytes* data)
 static int CmdList(const char* file)
 {
     Archive archive;
-    if (!OpenArchive(&archive, file)) return 1;
+    if (!OpenArchive(&archive, file))
+        return 1;
     for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
         const OverlayEntry& e = *ArchiveEntry(&archive, int32_t(i));
         printf("%-12s %10u %10u %10u\n", EntryName(e).c_str(), e.packedSize, e.unpackedSize, e.offset);
@@ -105,16 +107,19 @@ static int CmdList(const char* file)
 static int CmdExtract(const char* file, const char* name, const char* outPath)
 {
     Archive archive;
-    if (!OpenArchive(&archive, file)) return 1;
+    if (!OpenArchive(&archive, file))
+        return 1;
     int32_t i = ArchiveFind(&archive, name);
-    if (i < 0) return Error(std::string("no entry \"") + name + "\" in " + file);
+    if (i < 0)
+        return Error(std::string("no entry \"") + name + "\" in " + file);
     Bytes data;
     std::string why;
-    if (!DecodeEntry(&archive, i, &data, &why)) return Error(std::string(name) + ": " + why);
+    if (!DecodeEntry(&archive, i, &data, &why))
+        return Error(std::string(name) + ": " + why);
     if (outPath) {
-        if (!WriteFile(outPath, data)) return Error(std::string("cannot write ") + outPath);
-    } else if ((!data.empty() && fwrite(data.data(), 1, data.size(), stdout) != data.size()) ||
-               fflush(stdout) != 0) {
+        if (!WriteFile(outPath, data))
+            return Error(std::string("cannot write ") + outPath);
+    } else if ((!data.empty() && fwrite(data.data(), 1, data.size(), stdout) != data.size()) || fflush(stdout) != 0) {
         return Error("cannot write to standard output");
     }
     return 0;
@@ -123,10 +128,12 @@ static int CmdExtract(const char* file, const char* name, const char* outPath)
 static int CmdUnpack(const char* file, const char* dir)
 {
     Archive archive;
-    if (!OpenArchive(&archive, file)) return 1;
+    if (!OpenArchive(&archive, file))
+        return 1;
     std::error_code ec;
     fs::create_directories(dir, ec);
-    if (!fs::is_directory(dir)) return Error(std::string("cannot create directory ") + dir);
+    if (!fs::is_directory(dir))
+        return Error(std::string("cannot create directory ") + dir);
     std::vector<std::string> seen;
     for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
         std::string name = EntryName(*ArchiveEntry(&archive, int32_t(i)));
@@ -137,9 +144,11 @@ static int CmdUnpack(const char* file, const char* dir)
         seen.push_back(name);
         Bytes data;
         std::string why;
-        if (!DecodeEntry(&archive, int32_t(i), &data, &why)) return Error(name + ": " + why);
+        if (!DecodeEntry(&archive, int32_t(i), &data, &why))
+            return Error(name + ": " + why);
         std::string path = (fs::path(dir) / name).string();
-        if (!WriteFile(path, data)) return Error("cannot write " + path);
+        if (!WriteFile(path, data))
+            return Error("cannot write " + path);
     }
     return 0;
 }
@@ -147,16 +156,20 @@ static int CmdUnpack(const char* file, const char* dir)
 static int CmdPack(const char* dir, const char* outPath)
 {
     std::error_code ec;
-    if (!fs::is_directory(dir, ec)) return Error(std::string("not a directory: ") + dir);
+    if (!fs::is_directory(dir, ec))
+        return Error(std::string("not a directory: ") + dir);
     std::vector<OverlayInput> entries;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file(ec)) continue;
+        if (!it->is_regular_file(ec))
+            continue;
         std::string name = it->path().filename().string();
-        for (char& c : name) c = char(std::tolower(uint8_t(c)));
+        for (char& c : name)
+            c = char(std::tolower(uint8_t(c)));
         if (name.size() > OverlayNameBytes)
             return Error("file name \"" + it->path().filename().string() + "\" is longer than 12 bytes");
         for (const OverlayInput& e : entries)
-            if (e.name == name) return Error("two files are named \"" + name + "\" in lower case");
+            if (e.name == name)
+                return Error("two files are named \"" + name + "\" in lower case");
         if (entries.size() == OverlayMaxEntries)
             return Error(std::string("more than 255 files in ") + dir);
         OverlayInput entry{name, {}};
@@ -164,12 +177,14 @@ static int CmdPack(const char* dir, const char* outPath)
             return Error("cannot read " + it->path().string() + " (or it is over 256 MiB)");
         entries.push_back(std::move(entry));
     }
-    if (ec) return Error(std::string("cannot list ") + dir + ": " + ec.message());
+    if (ec)
+        return Error(std::string("cannot list ") + dir + ": " + ec.message());
     std::sort(entries.begin(), entries.end(),
               [](const OverlayInput& a, const OverlayInput& b) { return a.name < b.name; });
     Bytes archive;
     std::string why;
-    if (!BuildOverlay(entries, &archive, &why, 2)) return Error(why);
+    if (!BuildOverlay(entries, &archive, &why, 2))
+        return Error(why);
     // Write beside the target and rename, so a failed run leaves no half archive.
     std::string temp = std::string(outPath) + ".part";
     if (!WriteFile(temp, archive) || rename(temp.c_str(), outPath) != 0) {
@@ -182,20 +197,19 @@ static int CmdPack(const char* dir, const char* outPath)
 // Limits of the areas the demo reads each entry through: the loading areas are
 // MusicBuffer (packed) and GroupsImage (unpacked), the scratch areas 100,000 bytes each.
 // The module is handed to the player as the fixed read, so it must fit that read.
-static uint32_t MaxPacked(const DataEntry& d)
-{
-    return d.area == LoadingArea ? MusicReadBytes : ScratchEntryBytes;
-}
+static uint32_t MaxPacked(const DataEntry& d) { return d.area == LoadingArea ? MusicReadBytes : ScratchEntryBytes; }
 static uint32_t MaxUnpacked(const DataEntry& d)
 {
-    if (d.area == ScratchArea) return ScratchEntryBytes;
+    if (d.area == ScratchArea)
+        return ScratchEntryBytes;
     return d.kind == EntryMusic ? d.reads[0] : StripBytes;
 }
 
 static int CmdVerify(const char* file)
 {
     Archive archive;
-    if (!OpenArchive(&archive, file)) return 1;
+    if (!OpenArchive(&archive, file))
+        return 1;
     uint32_t count = ArchiveEntryCount(&archive);
     int problems = 0;
     auto problem = [&](const std::string& name, const std::string& what) {
@@ -210,7 +224,8 @@ static int CmdVerify(const char* file)
         seen.push_back(name);
         Bytes data;
         std::string why;
-        if (!DecodeEntry(&archive, int32_t(i), &data, &why)) problem(name, why);
+        if (!DecodeEntry(&archive, int32_t(i), &data, &why))
+            problem(name, why);
     }
     for (int k = 0; k < DataEntryCount; k++) {
         const DataEntry& d = DataEntries[k];
@@ -223,15 +238,14 @@ static int CmdVerify(const char* file)
             problem(d.name, "holds " + std::to_string(e->unpackedSize) + " bytes, the demo reads " +
                                 std::to_string(DataEntryNeeds(d)));
         if (e->packedSize > MaxPacked(d))
-            problem(d.name, "packed size " + std::to_string(e->packedSize) + " exceeds " +
-                                std::to_string(MaxPacked(d)));
+            problem(d.name,
+                    "packed size " + std::to_string(e->packedSize) + " exceeds " + std::to_string(MaxPacked(d)));
         if (e->unpackedSize > MaxUnpacked(d))
-            problem(d.name, "unpacked size " + std::to_string(e->unpackedSize) + " exceeds " +
-                                std::to_string(MaxUnpacked(d)));
+            problem(d.name,
+                    "unpacked size " + std::to_string(e->unpackedSize) + " exceeds " + std::to_string(MaxUnpacked(d)));
     }
     if (problems) {
-        printf("verify: %s: %u entries, %d problem%s\n", file, count, problems,
-               problems == 1 ? "" : "s");
+        printf("verify: %s: %u entries, %d problem%s\n", file, count, problems, problems == 1 ? "" : "s");
         return 1;
     }
     printf("verify: %s: %u entries, all decode, everything the demo reads is present\n", file, count);
@@ -241,14 +255,14 @@ static int CmdVerify(const char* file)
 static int CmdInfo(const char* file)
 {
     Archive archive;
-    if (!OpenArchive(&archive, file)) return 1;
+    if (!OpenArchive(&archive, file))
+        return 1;
     printf("%-12s %10s %10s %7s %6s\n", "name", "packed", "unpacked", "ratio", "bpb");
     uint64_t packed = 0, unpacked = 0;
     auto row = [](const char* name, uint64_t p, uint64_t u) {
         double ratio = u ? 100.0 * double(p) / double(u) : 0.0;
         double bpb = u ? 8.0 * double(p) / double(u) : 0.0;
-        printf("%-12s %10llu %10llu %6.1f%% %6.3f\n", name, (unsigned long long)p,
-               (unsigned long long)u, ratio, bpb);
+        printf("%-12s %10llu %10llu %6.1f%% %6.3f\n", name, (unsigned long long)p, (unsigned long long)u, ratio, bpb);
     };
     for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
         const OverlayEntry& e = *ArchiveEntry(&archive, int32_t(i));
@@ -265,23 +279,32 @@ int main(int argc, char** argv)
     std::vector<const char*> args;
     const char* outPath = nullptr;
     for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) return Usage(stdout);
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
+            return Usage(stdout);
         if (strcmp(argv[i], "-o") == 0) {
-            if (i + 1 >= argc) return Error("-o needs a file name");
+            if (i + 1 >= argc)
+                return Error("-o needs a file name");
             outPath = argv[++i];
         } else {
             args.push_back(argv[i]);
         }
     }
-    if (args.empty()) return Usage(stderr);
+    if (args.empty())
+        return Usage(stderr);
     std::string command = args[0];
     size_t operands = args.size() - 1;
-    if (command == "list" && operands == 1 && !outPath) return CmdList(args[1]);
-    if (command == "extract" && operands == 2) return CmdExtract(args[1], args[2], outPath);
-    if (command == "unpack" && operands == 2 && !outPath) return CmdUnpack(args[1], args[2]);
-    if (command == "pack" && operands == 1 && outPath) return CmdPack(args[1], outPath);
-    if (command == "verify" && operands == 1 && !outPath) return CmdVerify(args[1]);
-    if (command == "info" && operands == 1 && !outPath) return CmdInfo(args[1]);
+    if (command == "list" && operands == 1 && !outPath)
+        return CmdList(args[1]);
+    if (command == "extract" && operands == 2)
+        return CmdExtract(args[1], args[2], outPath);
+    if (command == "unpack" && operands == 2 && !outPath)
+        return CmdUnpack(args[1], args[2]);
+    if (command == "pack" && operands == 1 && outPath)
+        return CmdPack(args[1], outPath);
+    if (command == "verify" && operands == 1 && !outPath)
+        return CmdVerify(args[1]);
+    if (command == "info" && operands == 1 && !outPath)
+        return CmdInfo(args[1]);
     fprintf(stderr, "ovltool: bad command line (see ovltool --help)\n");
     return 2;
 }
