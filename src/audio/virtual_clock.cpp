@@ -3,6 +3,7 @@
 // 16-bit 44,100 Hz stereo PCM WAV file, so two runs give byte-identical files.
 #include "audio/audio.h"
 #include "audio/music_internal.h"
+#include "core/bytes.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,35 +22,23 @@ struct VirtualClockState {
 
 VirtualClockState VirtualClock;
 
-void PutLe16(uint8_t* at, uint32_t v)
-{
-    at[0] = uint8_t(v);
-    at[1] = uint8_t(v >> 8);
-}
-
-void PutLe32(uint8_t* at, uint32_t v)
-{
-    for (int i = 0; i < 4; i++)
-        at[i] = uint8_t(v >> (8 * i));
-}
-
 // The canonical 44-byte header of a PCM WAV holding dataBytes of sound.
 void MakeWavHeader(uint8_t* header, uint32_t dataBytes)
 {
     const uint32_t channels = 2, bits = 16;
     std::fill_n(header, WavHeaderBytes, uint8_t(0));
     std::copy_n("RIFF", 4, header);
-    PutLe32(header + 4, 36 + dataBytes);
+    WriteLE32(header + 4, 36 + dataBytes);
     std::copy_n("WAVEfmt ", 8, header + 8);
-    PutLe32(header + 16, 16);
-    PutLe16(header + 20, 1);   // PCM
-    PutLe16(header + 22, channels);
-    PutLe32(header + 24, MusicSampleRate);
-    PutLe32(header + 28, MusicSampleRate * BytesPerFrame);
-    PutLe16(header + 32, BytesPerFrame);
-    PutLe16(header + 34, bits);
+    WriteLE32(header + 16, 16);
+    WriteLE16(header + 20, 1);   // PCM
+    WriteLE16(header + 22, channels);
+    WriteLE32(header + 24, MusicSampleRate);
+    WriteLE32(header + 28, MusicSampleRate * BytesPerFrame);
+    WriteLE16(header + 32, BytesPerFrame);
+    WriteLE16(header + 34, bits);
     std::copy_n("data", 4, header + 36);
-    PutLe32(header + 40, dataBytes);
+    WriteLE32(header + 40, dataBytes);
 }
 
 }   // namespace
@@ -89,7 +78,7 @@ void AdvanceVirtualClock()
         return;
     uint8_t bytes[VirtualStepFrames * BytesPerFrame];
     for (size_t i = 0; i < VirtualStepFrames * 2; i++)
-        PutLe16(bytes + 2 * i, uint16_t(frames[i]));
+        WriteLE16(bytes + 2 * i, uint16_t(frames[i]));
     if (std::fwrite(bytes, 1, sizeof bytes, VirtualClock.wav) != sizeof bytes)
         VirtualClock.wavFailed = true;
     VirtualClock.framesWritten += VirtualStepFrames;

@@ -99,17 +99,6 @@ void StepWaveMorph()
 
 // ------------------------------------------------------------------ overlays
 
-static const uint8_t OverlayColours[17][3] = {
-    {0, 0, 0},    {15, 20, 12}, {19, 26, 18}, {24, 32, 24}, {30, 38, 30}, {37, 44, 38},
-    {45, 50, 46}, {53, 56, 54}, {63, 63, 63}, {31, 25, 34}, {36, 31, 39}, {41, 36, 44},
-    {46, 42, 48}, {52, 48, 53}, {57, 55, 58}, {63, 63, 63}, {27, 21, 30},
-};
-
-// The first nine OverlayColours, nine entries higher.
-static const uint8_t (*const LyricsColours)[3] = OverlayColours;
-
-constexpr uint8_t TitleColourBase = 237;
-constexpr uint8_t LyricsColourBase = 246;
 constexpr int LyricsBandRows = 30;
 constexpr int LyricsFrameRow = 170;
 
@@ -130,9 +119,10 @@ void OverlayLyrics2() { OverlayLyricsBand(55); }
 void OverlayLyrics3() { OverlayLyricsBand(109); }
 void OverlayLyrics4() { OverlayLyricsBand(162); }
 
-void LoadOverlayColours() { LoadColoursKernel(CurrentPalette, 237, OverlayColours, 17); }
+void LoadOverlayColours() { LoadColoursKernel(CurrentPalette, TitleColourBase, OverlayColours, OverlayColourCount); }
 
-void LoadLyricsColours() { LoadColoursKernel(CurrentPalette, 246, LyricsColours, 9); }
+// The lyrics colours are the first nine overlay colours, nine entries higher.
+void LoadLyricsColours() { LoadColoursKernel(CurrentPalette, LyricsColourBase, OverlayColours, LyricsColourCount); }
 
 void FillFromBackground() { FillFromBackgroundKernel(FrameBuffer, BackgroundImage, ScreenBytes); }
 

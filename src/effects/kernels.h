@@ -57,6 +57,16 @@ void StepWaveKernel(uint8_t* working, const uint8_t* target);
 void OverlayKernel(const uint8_t* source, uint8_t* frame, int rows, uint8_t colourBase);
 // Every frame byte equal to 0 takes the background byte at the same index.
 void FillFromBackgroundKernel(uint8_t* frame, const uint8_t* background, size_t count);
+// The fixed colour ramps of the overlays (6-bit R,G,B). The title and the names
+// draw value v (1..16) as palette entry TitleColourBase + v, which LoadOverlayColours
+// fills with OverlayColours[0..16] from entry 237; the lyrics draw v (1..8) as
+// LyricsColourBase + v, filled with OverlayColours[0..8] from entry 246.
+extern const uint8_t OverlayColours[17][3];
+constexpr uint8_t TitleColourBase = 237;
+constexpr uint8_t LyricsColourBase = 246;
+constexpr int OverlayColourCount = 17;
+constexpr int LyricsColourCount = 9;
+
 // Writes `count` RGB triples of `colours` into palette entries first.. first+count-1.
 void LoadColoursKernel(uint8_t* palette, int first, const uint8_t (*colours)[3], int count);
 // For each of the 768 components: d = source - amount (signed); the palette

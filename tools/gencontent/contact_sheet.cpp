@@ -278,14 +278,14 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath)
     {
         const Picture& t = tex["euf0010.scx"];
         std::memcpy(pal, t.palette, 768);
-        RunColourLoader(pal, LoadOverlayColours);
+        LoadColoursKernel(pal, TitleColourBase, OverlayColours, OverlayColourCount);
         std::vector<uint8_t> f = Render(Kernel::WaveTunnel, data["angrad1.dat"], t.pixels, 90);
-        Overlay(&f, pic["tivrel.scx"].pixels, 0, 180, 20, 237);
+        Overlay(&f, pic["tivrel.scx"].pixels, 0, 180, 20, TitleColourBase);
         still(0, "1: tivrel.scx over angrad1", f, pal);
         for (int n = 0; n < 3; n++) {
             std::string name = "name" + std::to_string(n + 1) + ".scx";
             std::vector<uint8_t> g = Render(Kernel::Effect1, data["angrad2.dat"], t.pixels, 30 + 50 * n);
-            Overlay(&g, pic[name].pixels, 0, 200, 0, 237);
+            Overlay(&g, pic[name].pixels, 0, 200, 0, TitleColourBase);
             still(1 + n, "2: " + name + " over angrad2", g, pal);
         }
         std::vector<uint8_t> window(MapBytes);
@@ -307,9 +307,9 @@ bool WriteContactSheet(const std::string& dir, const std::string& pngPath)
         for (int i = 0; i < 4; i++) {
             const Picture& t = tex[lyr[i].texture];
             std::memcpy(pal, t.palette, 768);
-            RunColourLoader(pal, LoadLyricsColours);
+            LoadColoursKernel(pal, LyricsColourBase, OverlayColours, LyricsColourCount);
             std::vector<uint8_t> f = Render(lyr[i].k, data[lyr[i].mapName], t.pixels, 60);
-            Overlay(&f, pic["lyrics.scx"].pixels, lyr[i].band, 30, 170, 246);
+            Overlay(&f, pic["lyrics.scx"].pixels, lyr[i].band, 30, 170, LyricsColourBase);
             still(5 + i, std::to_string(scene[i]) + ": lyrics band " + std::to_string(i + 1), f, pal);
         }
     }

@@ -24,11 +24,6 @@ std::vector<uint8_t> EncodePicture(const Picture& picture);
 bool WritePicture(const std::string& path, const Picture& picture);
 // Reads the palette and width x height pixels; false when the file is missing or short.
 bool ReadPicture(const std::string& path, Picture* picture, int width, int height);
-// Runs one of the demo's colour loaders (LoadOverlayColours, LoadLyricsColours of
-// effects/effects.h) on palette, as if it were the demo's CurrentPalette: the
-// overlay pictures are drawn in, and shown through, the colours these load.
-void RunColourLoader(uint8_t* palette, void (*loader)());
-
 // Whole files. WriteBytes prints a one-line message on stderr when it fails.
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool ReadBytes(const std::string& path, std::vector<uint8_t>* bytes);

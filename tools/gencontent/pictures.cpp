@@ -14,28 +14,19 @@
 #include <map>
 
 #include "archive/content_format.h"
-#include "effects/effects.h"
+#include "effects/kernels.h"
 #include "gencontent/generator_math.h"
 #include "gencontent/text.h"
 
 namespace {
 
 constexpr int W = PictureWidth, H = PictureHeight;
-constexpr int OverlayColourBase = 237;   // the first palette entry LoadOverlayColours writes
-constexpr int OverlayValues = 17;        // values 0..16
+constexpr int OverlayValues = OverlayColourCount;   // values 0..16
 
 // The overlay colours, value by value, as the demo loads them into its palette.
 const uint8_t* LoadedOverlayColours()
 {
-    static uint8_t table[OverlayValues * 3];
-    static bool loaded = false;
-    if (!loaded) {
-        uint8_t palette[PaletteBytes] = {};
-        RunColourLoader(palette, LoadOverlayColours);
-        std::memcpy(table, palette + OverlayColourBase * 3, sizeof table);
-        loaded = true;
-    }
-    return table;
+    return &OverlayColours[0][0];
 }
 const char* const Bold = "DejaVuSans-Bold.ttf";
 const char* const Sans = "DejaVuSans.ttf";
@@ -451,14 +442,6 @@ const char* const Greetings[] = {
 };
 
 }   // namespace
-
-void RunColourLoader(uint8_t* palette, void (*loader)())
-{
-    uint8_t* demoPalette = CurrentPalette;
-    CurrentPalette = palette;
-    loader();
-    CurrentPalette = demoPalette;
-}
 
 std::vector<uint8_t> BuildStrip()
 {

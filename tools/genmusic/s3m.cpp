@@ -4,18 +4,18 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/bytes.h"
+
 namespace {
 
 void Put16(std::vector<uint8_t>& out, size_t at, uint32_t v)
 {
-    out[at] = static_cast<uint8_t>(v & 0xFF);
-    out[at + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+    WriteLE16(&out[at], uint16_t(v));
 }
 
 void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v)
 {
-    Put16(out, at, v & 0xFFFF);
-    Put16(out, at + 2, v >> 16);
+    WriteLE32(&out[at], v);
 }
 
 void PutText(std::vector<uint8_t>& out, size_t at, const std::string& text, size_t field)
