@@ -62,7 +62,9 @@ void AllocateSecondPass()
     SecondPassImage = static_cast<uint8_t*>(EngineAlloc(ScreenBytes));
 }
 
-void DrawFinalFrameImpl()
+}   // namespace
+
+void DrawScene16()
 {
     memset(FrameBuffer, 0, ScreenBytes);
     memset(SecondPassImage, 0, ScreenBytes);
@@ -125,8 +127,6 @@ void DrawFinalFrameImpl()
     FillFromBackground();
 }
 
-}   // namespace
-
 void SetUpScene16()
 {
     LoadMeshScene(6);
@@ -168,8 +168,6 @@ void SetUpScene16()
     TickCounters[2].store(0);
     TickCounters[1].store(60);
 }
-
-void DrawScene16() { DrawFinalFrameImpl(); }
 
 void EndScene16()
 {

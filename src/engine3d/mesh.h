@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "archive/content_format.h"
 #include "core/fail.h"
 #include "core/fixed.h"
 
@@ -78,7 +79,7 @@ constexpr int ObjectTableSize = 65536;
 extern MeshObject* ObjectTable[ObjectTableSize];
 extern int32_t ObjectCount;
 // Objects per mesh entry the reader accepts (CopyObjectParameters takes 8-bit positions).
-constexpr int MaxObjectsPerEntry = 256;
+constexpr int MaxObjectsPerEntry = MeshMaxObjects;
 
 // malloc that ends the process through OutOfMemoryExit on failure.
 void* EngineAlloc(size_t bytes);
