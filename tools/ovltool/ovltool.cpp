@@ -1,6 +1,8 @@
-// ovltool: lists, extracts, packs, unpacks, verifies and measures overlay archives.
-// Every command exits 0 on success; failures print one line on stderr and exit 1
-// (2 for a usage error).
+// ovltool's commands: list, extract, pack, unpack, verify, info. Every command
+// returns 0 on success; failures print one line on stderr and return 1 (2 for a
+// usage error).
+#include "ovltool/ovltool.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -274,7 +276,7 @@ static int CmdInfo(const char* file)
     return 0;
 }
 
-int main(int argc, char** argv)
+int OvltoolMain(int argc, char** argv)
 {
     std::vector<const char*> args;
     const char* outPath = nullptr;
