@@ -3,6 +3,10 @@
 // the ZOH_* operations on one process-wide Archive.
 #include "archive/archive.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -127,9 +131,21 @@ static int ReadDirectory(Archive* a, uint64_t size, const char* label)
 int ArchiveOpenFile(Archive* a, const char* path)
 {
     ArchiveClose(a);
-    a->file.reset(fopen(path, "rb"));
-    if (!a->file)
+    // Opened without blocking and checked before reading: a folder, a FIFO or a
+    // device is refused instead of read (or waited on) forever.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return Fail(a, "ZOH_Init: Cannot open overlay file %s: %s", path, strerror(errno));
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return Fail(a, "ZOH_Init: Cannot open overlay file %s: not a regular file", path);
+    }
+    a->file.reset(fdopen(fd, "rb"));
+    if (!a->file) {
+        close(fd);
+        return Fail(a, "ZOH_Init: Cannot open overlay file %s: %s", path, strerror(errno));
+    }
     if (fseeko(a->file.get(), 0, SEEK_END) != 0) {
         ArchiveClose(a);
         return Fail(a, "ZOH_Init: Cannot read overlay file %s", path);
@@ -230,7 +246,9 @@ int ArchiveDecodeEntry(Archive* a, int32_t entry, std::vector<uint8_t>* out)
     return 0;
 }
 
-// Reads and decompresses `entry` into `unpacked` (unpackedCap bytes).
+// Reads and decompresses `entry` into `unpacked` (unpackedCap bytes). The stream
+// must decode to exactly the directory's unpackedSize, so every later check against
+// that size is a check against what the entry really holds.
 static int UnpackEntry(Archive* a, int32_t entry, uint8_t* packed, size_t packedCap, uint8_t* unpacked,
                        size_t unpackedCap)
 {
@@ -238,13 +256,19 @@ static int UnpackEntry(Archive* a, int32_t entry, uint8_t* packed, size_t packed
         return 1;
     a->unpackCount++;
     const OverlayEntry& e = a->directory[size_t(entry)];
-    if (ZOH_Unpack(packed, e.packedSize, unpacked, unpackedCap) < 0)
+    long produced = ZOH_Unpack(packed, e.packedSize, unpacked, unpackedCap);
+    if (produced < 0)
         return Fail(a, "ZOH_Read: entry \"%s\" has a bad stream or does not fit its area of %zu bytes",
                     NameText(e).text, unpackedCap);
+    if (uint64_t(produced) != e.unpackedSize)
+        return Fail(a, "ZOH_Read: entry \"%s\" decodes to %ld bytes, the directory says %u", NameText(e).text,
+                    produced, e.unpackedSize);
     return 0;
 }
 
 // Copies count bytes from the entry's position in `area` and advances the position.
+// Bytes past the entry's end (inside the area) read as zeros, never as what an
+// earlier entry left there.
 static int CopySpan(Archive* a, int32_t entry, const uint8_t* area, size_t areaSize, void* dest, uint32_t count)
 {
     OverlayEntry& e = a->directory[size_t(entry)];
@@ -255,10 +279,14 @@ static int CopySpan(Archive* a, int32_t entry, const uint8_t* area, size_t areaS
         return Fail(a, "ZOH_Read: no destination");
     uint8_t* to = static_cast<uint8_t*>(dest);
     const uint8_t* from = area + e.position;
+    uint64_t held = e.position < e.unpackedSize ? e.unpackedSize - e.position : 0;
     // Ascending byte copy: a destination equal to the source leaves it unchanged.
-    if (to != from)
-        for (uint32_t k = 0; k < count; k++)
+    for (uint32_t k = 0; k < count; k++) {
+        if (k >= held)
+            to[k] = 0;
+        else if (to != from)
             to[k] = from[k];
+    }
     e.position += count;
     return 0;
 }

@@ -17,9 +17,9 @@
 // Every operation checks its input: a file that lies about sizes or offsets, a stream
 // that would overrun an area or reach before the start of its output, or a read past
 // the end of an area fails with a non-zero result and a one-line reason (no line feed)
-// in ArchiveError(); nothing is ever read or written outside the areas. Reads past an
-// entry's unpackedSize but inside the area are allowed and copy whatever the area
-// holds (the music read relies on it).
+// in ArchiveError(); nothing is ever read or written outside the areas. A stream must decode to
+// exactly its directory's unpackedSize. Reads past an entry's unpackedSize but inside
+// the area are allowed and give zeros (the music's fixed 1 MiB read relies on it).
 #pragma once
 #include <cstddef>
 #include <cstdint>

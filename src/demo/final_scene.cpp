@@ -8,6 +8,7 @@
 
 #include "archive/archive.h"
 #include "demo/buffers.h"
+#include "demo/timeline.h"
 #include "effects/effects.h"
 #include "engine3d/mesh.h"
 #include "engine3d/render.h"
@@ -190,13 +191,12 @@ void SetUpScene17()
     int32_t entry = ZOH_Open("thx.scx", 512);
     if (entry < 0)
         FailExit("\376 File not found!\n");
-    if (ZOH_EntrySize(entry) < PicturePixelsOffset + ScreenBytes)
-        FailExit("\376 Picture file is too short!\n");
+    RequireEntryBytes(entry, "thx.scx", PicturePixelsOffset + ScreenBytes);
     uint8_t* palette = ClosingPalette();
     uint8_t* picture = palette + PaletteBytes;
     ZOH_Seek(entry, PicturePaletteOffset, 0);
     if (ZOH_ReadCached(entry, palette, PaletteBytes) != 0 || ZOH_ReadCached(entry, picture, ScreenBytes) != 0)
-        FailExit("\376 Picture file could not be read!\n");
+        FailWithArchiveReason();
     memset(CurrentPalette, 0, PaletteBytes);
     SetPalette(CurrentPalette);
     FrameBuffer = FrameBlock;

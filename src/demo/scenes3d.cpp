@@ -5,6 +5,7 @@
 
 #include "archive/archive.h"
 #include "demo/buffers.h"
+#include "demo/timeline.h"
 #include "effects/effects.h"
 #include "engine3d/mesh.h"
 #include "engine3d/render.h"
@@ -53,6 +54,10 @@ uint32_t ArchiveSeek(void* context, uint32_t offset, int whence)
 
 void ReadMeshEntry(int32_t entry)
 {
+    // Decoding first: a stream that is bad, too large for the scratch areas or not
+    // the size its directory says ends the run with the archive's reason.
+    if (ZOH_ReadCached(entry, nullptr, 0) != 0)
+        FailWithArchiveReason();
     MeshSource source{ArchiveRead, ArchiveSeek, &entry, ZOH_EntrySize(entry)};
     const char* error = ParseMeshEntry(source);
     if (!error)
@@ -62,15 +67,14 @@ void ReadMeshEntry(int32_t entry)
     FailExitf("\376 Bad 3DS file: %s!", error);
 }
 
-void LoadObjectTexture(MeshObject* object, int32_t entry)
+void LoadObjectTexture(MeshObject* object, int32_t entry, const char* name)
 {
     AllocateTextureBlock(object);
-    if (ZOH_EntrySize(entry) < PictureHeaderBytes + PaletteBytes + TextureBytes)
-        FailExit("\376 Texturefile is too short!\n");
-    ZOH_Seek(entry, PictureHeaderBytes, 0);
+    RequireEntryBytes(entry, name, TextureEntryBytes);
+    ZOH_Seek(entry, PicturePaletteOffset, 0);
     if (ZOH_ReadCached(entry, ObjectTexturePalette, PaletteBytes) != 0 ||
         ZOH_ReadCached(entry, object->texture, TextureBytes) != 0)
-        FailExit("\376 Texturefile could not be read!\n");
+        FailWithArchiveReason();
 }
 
 void LoadMeshScene(int loader)
@@ -87,7 +91,7 @@ void LoadMeshScene(int loader)
     int32_t textureEntry = ZOH_Open(row.textureEntry, 512);
     if (textureEntry < 0)
         FailExit("\376 Texturefile not found!\n");
-    LoadObjectTexture(first, textureEntry);
+    LoadObjectTexture(first, textureEntry, row.textureEntry);
 }
 
 void ReleaseMeshScene(uint8_t* frame)

@@ -25,12 +25,14 @@ struct MeshObject;
 void LoadMeshScene(int loader);
 
 // Reads a picture entry's palette into ObjectTexturePalette and its 256x256 pixels
-// into a newly allocated texture block of `object`.
-void LoadObjectTexture(MeshObject* object, int32_t entry);
+// into a newly allocated texture block of `object`; `name` is the entry's, for the
+// message when it holds too few bytes.
+void LoadObjectTexture(MeshObject* object, int32_t entry, const char* name);
 
 // ParseMeshEntry over archive entry `entry` (cached reads); prints the reason and
-// ends the process with status 1 on failure ("\376 This file is not a 3DS file!\n"
-// for a wrong main chunk).
+// ends the process with status 1 on failure: the archive's reason when the entry
+// cannot be decoded, "\376 This file is not a 3DS file!\n" for a wrong main chunk,
+// "\376 Bad 3DS file: REASON!\n" for a mesh that lies about its structure.
 void ReadMeshEntry(int32_t entry);
 
 // Ends a mesh scene: FrameBuffer pointed at `frame` (the image it designated before

@@ -2,6 +2,8 @@
 // the demo's reader, hostile files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <random>
 
 #include "archive/archive.h"
@@ -121,8 +123,12 @@ TEST_F(Reader, ReadsStayInsideTheirAreas)
 {
     ASSERT_TRUE(Open(standard));
     int32_t a = 0, b = 1;
-    // Past unpackedSize but inside the area: allowed, copies the area's bytes.
-    EXPECT_EQ(Slice(Read(b, uint32_t(loadUnpacked.size())), 0, 5000), beta);
+    // Past unpackedSize but inside the area: allowed, and zeros there, never what an
+    // earlier entry left in the area (alpha, 70,000 bytes, was decoded there first).
+    Read(a, 10);
+    Bytes all = Read(b, uint32_t(loadUnpacked.size()));
+    EXPECT_EQ(Slice(all, 0, 5000), beta);
+    EXPECT_EQ(Slice(all, 5000, all.size()), Bytes(all.size() - 5000, 0));
     ArchiveSeek(&ar, b, 1, 0);
     EXPECT_TRUE(Fails(b, uint32_t(loadUnpacked.size()))) << "one byte past the area";
     EXPECT_EQ(ArchiveSeek(&ar, b, 0, 1), 1u) << "a failed read keeps the position";
@@ -223,6 +229,23 @@ TEST_F(Reader, MalformedDirectoriesAreRefusedAtOpen)
     EXPECT_FALSE(Open(with(16 + 32 + 16, 0xFFFFFFF0u))) << "offset + packedSize wraps 32 bits";
     EXPECT_FALSE(Open(Bytes(standard.begin(), standard.end() - 4))) << "no trailer";
     EXPECT_EQ(ArchiveEntryCount(&ar), 0u) << "a failed open leaves no directory";
+    // The messages carry the real figures.
+    Open(with(SIZE_MAX, uint32_t(standard.size() + 1)));
+    EXPECT_NE(std::string(ArchiveError(&ar)).find("file size " + std::to_string(standard.size())), std::string::npos)
+        << ArchiveError(&ar);
+    Bytes empty = RawArchive({});
+    empty[OverlayCountOffset] = 1;
+    Open(empty);
+    EXPECT_NE(std::string(ArchiveError(&ar)).find("claims 1 entries but holds only 20 bytes"), std::string::npos)
+        << ArchiveError(&ar);
+    // Not a regular file: refused at once instead of read or waited on.
+    std::string fifo = TempPath("fifo.ovl");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_NE(ArchiveOpenFile(&ar, fifo.c_str()), 0);
+    EXPECT_NE(std::string(ArchiveError(&ar)).find("not a regular file"), std::string::npos) << ArchiveError(&ar);
+    unlink(fifo.c_str());
+    EXPECT_NE(ArchiveOpenFile(&ar, testing::TempDir().c_str()), 0);
+    EXPECT_NE(std::string(ArchiveError(&ar)).find("not a regular file"), std::string::npos) << ArchiveError(&ar);
     EXPECT_EQ(std::string(ArchiveError(&ar)).find('\n'), std::string::npos);
     EXPECT_NE(ArchiveOpenFile(&ar, TempPath("missing.ovl").c_str()), 0);
 }
@@ -234,10 +257,13 @@ TEST_F(Reader, BadStreamsAndMutatedArchivesFailCleanly)
     ASSERT_TRUE(Open(RawArchive({{"before", {0x00, 0x00, 0xFF}, 10}, {"endless", {0xFF, 0xFF, 1, 2, 3}, 3},
                                  {"expanding", expanding, 100}, {"short", abc, 4}, {"claims", abc, 1000}})));
     Bytes out;
-    for (int32_t i = 0; i < 3; i++) {
+    for (int32_t i = 0; i < 5; i++) {
         EXPECT_TRUE(Fails(i, 1)) << i;
         EXPECT_TRUE(Fails(i, 1, true)) << i;
     }
+    // A stream that decodes to less than its directory says is refused with both figures.
+    Fails(3, 1, true);
+    EXPECT_STREQ(ArchiveError(&ar), "ZOH_Read: entry \"short\" decodes to 3 bytes, the directory says 4");
     for (int32_t i = 0; i < 6; i++) EXPECT_NE(ArchiveDecodeEntry(&ar, i, &out), 0) << i;
     EXPECT_STREQ(ArchiveError(&ar), "ZOH_Read: bad entry index 5");
     ArchiveDecodeEntry(&ar, 4, &out);

@@ -3,6 +3,7 @@
 // statement first points it at standard error, where the death test looks.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,34 +13,25 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "archive/entries.h"
 #include "archive/overlay_writer.h"
 #include "audio/mini_s3m.h"
 #include "demo/demo.h"
 
 namespace {
 
-// The entries of a complete data set, music first, then the loading list in order. Their contents are short runs of one byte
-// each: the reader serves a read past an entry's end from its (zeroed) area, so
-// the loading sizes need not be met, and small entries keep packing quick.
+// The entries of a complete data set, music first, then the loading list in order,
+// each exactly as long as the demo reads: runs of one byte (quick to pack).
 std::vector<OverlayInput> FullDataSet() {
     std::vector<OverlayInput> entries;
-    auto add = [&](const std::string& name, uint8_t fill) {
-        entries.push_back({name, std::vector<uint8_t>(1000, fill)});
-    };
     MiniS3mOptions song;
     song.orders = 1;
     song.patterns = 1;
     song.rowsPerOrder = 4;
     entries.push_back({"music.s3m", BuildMiniS3m(song)});
-    add("bigang.dat", 1);
-    for (int i = 1; i <= 7; ++i) add("angrad" + std::to_string(i) + ".dat", uint8_t(i));
-    for (const char* name : {"tivrel.scx", "name1.scx", "name2.scx", "name3.scx"}) add(name, 2);
-    add("movement.dat", 0);
-    for (const char* name : {"euf0009.scx", "euf0010.scx", "euf0011.scx", "8emp_g.scx", "18soh.scx", "7venus.scx"})
-        add(name, 3);
-    add("lyrics.scx", 2);
-    add("backgr.dat", 4);
-    add("groups.dat", 5);
+    for (int i = 1; i < DataEntryCount && DataEntries[i].area == LoadingArea; ++i)
+        entries.push_back({DataEntries[i].name,
+                           std::vector<uint8_t>(DataEntryNeeds(DataEntries[i]), DataEntries[i].kind == EntryMovement ? 0 : i)});
     return entries;
 }
 
@@ -122,6 +114,29 @@ TEST_F(Timeline, TwoDimensionalScenesRunThroughToTheFirstMeshScene) {
     EXPECT_EXIT(RunDemoOn(path), ::testing::ExitedWithCode(1),
                 "ZOH_Init: Zerith Ovarlay Handler initializing\\.\nZOH_Init: Opening overlay file\\.\n"
                 "ZOH_Init: Decompressing music\\.\n.*ZOH_Init: Decompressing datas\\.\n.*File not found!");
+}
+
+TEST_F(Timeline, EveryReadIsCheckedAgainstWhatTheEntryHolds) {
+    // A cut title picture is named with both figures; it never shows what the
+    // previous entry left in the loading area.
+    auto entries = *full;
+    for (auto& e : entries)
+        if (e.name == "tivrel.scx") e.data.resize(100);
+    EXPECT_EXIT(RunDemoOn(WriteOverlay("cut-title.ovl", entries)), ::testing::ExitedWithCode(1),
+                "ZOH_Read: tivrel.scx holds 100 bytes, the demo reads 64778\n");
+    // A mesh entry too large for the scratch areas gives the archive's reason.
+    entries = *full;
+    entries.push_back({"star.3ds", std::vector<uint8_t>(150000, 7)});
+    EXPECT_EXIT(RunDemoOn(WriteOverlay("big-mesh.ovl", entries)), ::testing::ExitedWithCode(1),
+                "entry \"star\\.3ds\" has a bad stream or does not fit its area of 100000 bytes");
+}
+
+TEST_F(Timeline, DataThatIsNotARegularFileEndsWithOneLine) {
+    std::string fifo = ::testing::TempDir() + "fifo-" + std::to_string(getpid()) + ".ovl";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EXIT(RunDemoOn(fifo), ::testing::ExitedWithCode(1), "not a regular file");
+    unlink(fifo.c_str());
+    EXPECT_EXIT(RunDemoOn(::testing::TempDir()), ::testing::ExitedWithCode(1), "not a regular file");
 }
 
 TEST_F(Timeline, FailedMemoryProbePrintsTwoLines) {
