@@ -2,6 +2,7 @@
 // demo, and the normal end. The early end (Escape, close) is the quit sequence,
 // run when the demo returns because the user asked to quit.
 #include <SDL.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -55,6 +56,13 @@ int main(int argc, char** argv)
     }
     static std::string overlayPath = OverlayPath(options);
     overlayName = overlayPath.c_str();
+    // A folder, FIFO or device given as the data file is refused before any window
+    // opens (a missing file is the reader's "Cannot open" line, later).
+    struct stat data;
+    if (stat(overlayPath.c_str(), &data) == 0 && !S_ISREG(data.st_mode)) {
+        std::fprintf(stderr, "tivrel: %s is not a regular file\n", overlayPath.c_str());
+        return 1;
+    }
     if (options.scene != 0)
         DemoStartScene = options.scene;
     PresentAspect = options.aspect;
