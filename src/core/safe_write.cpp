@@ -1,0 +1,313 @@
+// Safe writes through openat/linkat/renameat on a folder descriptor.
+#include "core/safe_write.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+namespace {
+
+std::string Join(const std::string& folder, const std::string& name)
+{
+    if (folder.empty())
+        return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+bool Fail(std::string* error, const std::string& message)
+{
+    if (error != nullptr)
+        *error = message;
+    return false;
+}
+
+bool FailErrno(std::string* error, const std::string& what, const std::string& path)
+{
+    return Fail(error, what + " " + path + ": " + std::strerror(errno));
+}
+
+// ".NAME.XXXXXX.tmp" with six letters that differ from call to call; the name part
+// is cut so the whole stays within the 255 bytes a name may have.
+std::string TemporaryName(const std::string& name, unsigned attempt)
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    uint64_t x = uint64_t(now.tv_nsec) ^ uint64_t(now.tv_sec) << 30 ^ uint64_t(getpid()) << 40 ^ attempt;
+    x += 0x9E3779B97F4A7C15ull;   // splitmix64
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    x ^= x >> 31;
+    std::string letters;
+    for (int i = 0; i < 6; i++, x /= 36)
+        letters += "abcdefghijklmnopqrstuvwxyz0123456789"[x % 36];
+    std::string temporary(1, '.');
+    temporary.append(name, 0, 200).append(1, '.').append(letters).append(".tmp");
+    return temporary;
+}
+
+constexpr unsigned TemporaryAttempts = 100;
+
+// Gives the unnamed temporary open as `fd` the name `temporary` in the folder.
+bool LinkUnnamed(int fd, int folderFd, const std::string& temporary)
+{
+    std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return linkat(AT_FDCWD, self.c_str(), folderFd, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+void Reset(SafeFile* file)
+{
+    if (file->fd >= 0)
+        close(file->fd);
+    if (file->folderFd >= 0)
+        close(file->folderFd);
+    *file = SafeFile{};
+}
+
+SafeWriteResult OpenIn(SafeFile* file, int folderFd, bool namedOnly, const std::string& name, const std::string& path,
+                       bool force, std::string* error)
+{
+    SafeFileAbandon(file);
+    if (!SafeFileName(name)) {
+        Fail(error, "cannot write " + path + ": \"" + name + "\" is not a plain file name");
+        return SafeWriteFailed;
+    }
+    struct stat st;
+    if (!force && fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        Fail(error, path + " exists already");
+        return SafeWriteExists;
+    }
+    file->folderFd = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    if (file->folderFd < 0) {
+        FailErrno(error, "cannot write", path);
+        return SafeWriteFailed;
+    }
+    file->name = name;
+    file->path = path;
+    file->force = force;
+    // An unnamed temporary is given a name through /proc at the commit.
+    if (!namedOnly && access("/proc/self/fd", X_OK) == 0)
+        file->fd = openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    for (unsigned attempt = 0; file->fd < 0 && attempt < TemporaryAttempts; attempt++) {
+        std::string temporary = TemporaryName(name, attempt);
+        file->fd = openat(folderFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (file->fd >= 0)
+            file->temporary = temporary;
+        else if (errno != EEXIST)
+            break;
+    }
+    if (file->fd < 0) {
+        FailErrno(error, "cannot write", path);
+        Reset(file);
+        return SafeWriteFailed;
+    }
+    return SafeWriteOk;
+}
+
+SafeWriteResult WriteWhole(SafeFile* file, const void* data, size_t size, std::string* error)
+{
+    if (!SafeFileWrite(file, data, size, error)) {
+        SafeFileAbandon(file);
+        return SafeWriteFailed;
+    }
+    return SafeFileCommit(file, error);
+}
+
+}   // namespace
+
+bool SafeFileName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+bool SafeFolderOpen(SafeFolder* folder, const std::string& path, bool create, std::string* error)
+{
+    SafeFolderClose(folder);
+    if (path.empty())
+        return Fail(error, "no folder given");
+    if (create) {
+        std::error_code ec;
+        std::filesystem::create_directories(path, ec);
+        if (ec)
+            return Fail(error, "cannot create " + path + ": " + ec.message());
+    }
+    folder->fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder->fd < 0)
+        return FailErrno(error, "cannot open folder", path);
+    folder->path = path;
+    return true;
+}
+
+bool SafeFolderOpenChild(SafeFolder* folder, const SafeFolder& parent, const std::string& name, bool create,
+                         std::string* error)
+{
+    std::string path = Join(parent.path, name);
+    SafeFolderClose(folder);
+    if (!SafeFileName(name))
+        return Fail(error, "cannot open folder " + path + ": \"" + name + "\" is not a plain file name");
+    if (create && mkdirat(parent.fd, name.c_str(), 0777) != 0 && errno != EEXIST)
+        return FailErrno(error, "cannot create", path);
+    folder->fd = openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder->fd < 0) {
+        struct stat st;
+        if (fstatat(parent.fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+            return Fail(error, "cannot open folder " + path + ": it is a symlink");
+        return FailErrno(error, "cannot open folder", path);
+    }
+    folder->path = path;
+    folder->namedTemporaries = parent.namedTemporaries;
+    return true;
+}
+
+void SafeFolderClose(SafeFolder* folder)
+{
+    if (folder->fd >= 0)
+        close(folder->fd);
+    *folder = SafeFolder{};
+}
+
+SafeWriteResult SafeWriteFile(const SafeFolder& folder, const std::string& name, const void* data, size_t size,
+                              bool force, std::string* error)
+{
+    SafeFile file;
+    SafeWriteResult opened = SafeFileOpen(&file, folder, name, force, error);
+    return opened == SafeWriteOk ? WriteWhole(&file, data, size, error) : opened;
+}
+
+SafeWriteResult SafeWritePath(const std::string& path, const void* data, size_t size, bool force, std::string* error)
+{
+    size_t slash = path.rfind('/');
+    std::string folderPath = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    int folderFd = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) {
+        FailErrno(error, "cannot write", path);
+        return SafeWriteFailed;
+    }
+    SafeFile file;
+    SafeWriteResult opened = OpenIn(&file, folderFd, false, name, path, force, error);
+    close(folderFd);
+    return opened == SafeWriteOk ? WriteWhole(&file, data, size, error) : opened;
+}
+
+SafeWriteResult SafeFileOpen(SafeFile* file, const SafeFolder& folder, const std::string& name, bool force,
+                             std::string* error)
+{
+    return OpenIn(file, folder.fd, folder.namedTemporaries, name, Join(folder.path, name), force, error);
+}
+
+bool SafeFileWrite(SafeFile* file, const void* data, size_t size, std::string* error)
+{
+    if (file->fd < 0 || file->failed)
+        return Fail(error, "cannot write " + file->path + ": the file is not open");
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = write(file->fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            file->failed = true;
+            return FailErrno(error, "cannot write", file->path);
+        }
+        p += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool SafeFileWriteAt(SafeFile* file, uint64_t offset, const void* data, size_t size, std::string* error)
+{
+    if (file->fd < 0 || file->failed)
+        return Fail(error, "cannot write " + file->path + ": the file is not open");
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = pwrite(file->fd, p, size, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            file->failed = true;
+            return FailErrno(error, "cannot write", file->path);
+        }
+        p += n;
+        size -= size_t(n);
+        offset += uint64_t(n);
+    }
+    return true;
+}
+
+SafeWriteResult SafeFileCommit(SafeFile* file, std::string* error)
+{
+    if (file->fd < 0 || file->failed) {
+        Fail(error, "cannot write " + file->path + ": " + (file->fd < 0 ? "the file is not open" : "a write failed"));
+        SafeFileAbandon(file);
+        return SafeWriteFailed;
+    }
+    const char* name = file->name.c_str();
+    if (file->temporary.empty()) {
+        // Unnamed: linking it under the target's name refuses an existing name by
+        // itself; replacing goes through a named temporary and a rename.
+        if (LinkUnnamed(file->fd, file->folderFd, file->name)) {
+            Reset(file);
+            return SafeWriteOk;
+        }
+        if (errno != EEXIST) {
+            FailErrno(error, "cannot write", file->path);
+            SafeFileAbandon(file);
+            return SafeWriteFailed;
+        }
+        if (!file->force) {
+            Fail(error, file->path + " exists already");
+            SafeFileAbandon(file);
+            return SafeWriteExists;
+        }
+        for (unsigned attempt = 0; file->temporary.empty() && attempt < TemporaryAttempts; attempt++) {
+            std::string temporary = TemporaryName(file->name, attempt);
+            if (LinkUnnamed(file->fd, file->folderFd, temporary))
+                file->temporary = temporary;
+            else if (errno != EEXIST)
+                break;
+        }
+        if (file->temporary.empty()) {
+            FailErrno(error, "cannot write", file->path);
+            SafeFileAbandon(file);
+            return SafeWriteFailed;
+        }
+    }
+    const char* temporary = file->temporary.c_str();
+    int moved = -1;
+    if (file->force) {
+        moved = renameat(file->folderFd, temporary, file->folderFd, name);
+    } else {
+        moved = renameat2(file->folderFd, temporary, file->folderFd, name, RENAME_NOREPLACE);
+        if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {   // no RENAME_NOREPLACE here
+            moved = linkat(file->folderFd, temporary, file->folderFd, name, 0);
+            if (moved == 0)
+                unlinkat(file->folderFd, temporary, 0);
+        }
+    }
+    if (moved != 0) {
+        bool exists = errno == EEXIST;
+        if (exists)
+            Fail(error, file->path + " exists already");
+        else
+            FailErrno(error, "cannot write", file->path);
+        SafeFileAbandon(file);
+        return exists ? SafeWriteExists : SafeWriteFailed;
+    }
+    file->temporary.clear();
+    Reset(file);
+    return SafeWriteOk;
+}
+
+void SafeFileAbandon(SafeFile* file)
+{
+    if (!file->temporary.empty() && file->folderFd >= 0)
+        unlinkat(file->folderFd, file->temporary.c_str(), 0);
+    Reset(file);
+}
