@@ -1,9 +1,9 @@
-// Triangle fillers: span rules, texture wrap, clipping paths, rejects.
+// Triangle fillers: span rules, texture wrap, degenerate guards and the clipping paths.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine3d/fill.h"
@@ -11,264 +11,181 @@
 namespace {
 
 constexpr ClipRect FullScreen{0, 199, 0, 319};
+enum Filler { Flat, Shaded, Textured };
 
-struct Image {
-    std::vector<uint8_t> pixels = std::vector<uint8_t>(64000, 0);
-    uint8_t at(int x, int y) const { return pixels[y * 320 + x]; }
-    // Columns written (non-zero) on row y.
-    void Clear() { std::fill(pixels.begin(), pixels.end(), 0); }
-    std::vector<int> Row(int y) const
-    {
-        std::vector<int> columns;
-        for (int x = 0; x < 320; x++)
-            if (at(x, y))
-                columns.push_back(x);
-        return columns;
-    }
-};
-
-std::vector<int> Range(int first, int last)
+// Texel (u, v) holds (u + 3v) | 1, never 0, so every written pixel shows.
+const uint8_t* MarkedTexture()
 {
-    std::vector<int> r;
-    for (int x = first; x <= last; x++)
-        r.push_back(x);
-    return r;
+    static std::vector<uint8_t> texture = [] {
+        std::vector<uint8_t> t(65536);
+        for (int i = 0; i < 65536; i++)
+            t[i] = uint8_t(((i & 255) + 3 * (i >> 8)) | 1);
+        return t;
+    }();
+    return texture.data();
 }
 
-// Texture whose texel (u, v) is (u + 3v) | 1, never 0, so written pixels show.
-std::vector<uint8_t> MarkedTexture()
+std::vector<uint8_t> Draw(Filler filler, const TriangleSlot (&triangle)[3], const ClipRect& clip = FullScreen,
+                          FillPath path = FillPath::Chosen, const uint8_t* texture = MarkedTexture())
 {
-    std::vector<uint8_t> t(65536);
-    for (int v = 0; v < 256; v++)
-        for (int u = 0; u < 256; u++)
-            t[v * 256 + u] = uint8_t((u + 3 * v) | 1);
-    return t;
+    std::vector<uint8_t> image(64000);
+    TriangleSlot s[3] = {triangle[0], triangle[1], triangle[2]};
+    if (filler == Flat)
+        FillFlatTriangle(s, clip, image.data(), 77, path);
+    else if (filler == Shaded)
+        FillShadedTriangle(s, clip, image.data(), path);
+    else
+        FillTexturedTriangle(s, clip, image.data(), texture, path);
+    return image;
 }
 
-TEST(FillFlat, SpanEndsRoundHalfUpAndCoverBothEndColumns)
+// The written columns of row y as "first-last" runs separated by blanks.
+std::string Runs(const std::vector<uint8_t>& image, int y)
 {
-    // Row 1 runs from 10.4 (long edge) to 10.6 (short edge): columns 10 and 11.
-    Image image;
-    TriangleSlot wide[3] = {{10, 0, 0, 0, 0}, {13, 5, 0, 0, 0}, {12, 5, 0, 0, 0}};
-    FillFlatTriangle(wide, FullScreen, image.pixels.data(), 9);
-    EXPECT_EQ(image.Row(1), (std::vector<int>{10, 11}));
-
-    // Row 1 from 10.2 to 10.4: both ends round to 10, nothing written.
-    Image narrow;
-    TriangleSlot slim[3] = {{10, 0, 0, 0, 0}, {12, 5, 0, 0, 0}, {11, 5, 0, 0, 0}};
-    FillFlatTriangle(slim, FullScreen, narrow.pixels.data(), 9);
-    EXPECT_TRUE(narrow.Row(1).empty());
+    std::string runs;
+    for (int x = 0; x < 320; x++)
+        if (image[y * 320 + x] && (x == 0 || !image[y * 320 + x - 1])) {
+            int last = x;
+            while (last < 319 && image[y * 320 + last + 1])
+                last++;
+            runs += (runs.empty() ? "" : " ") + std::to_string(x) + "-" + std::to_string(last);
+        }
+    return runs;
 }
 
-TEST(FillFlat, MiddleAndBottomOnOneRowDrawsThatRow)
+TEST(Fill, SpanEndsAndLastRows)
 {
-    Image image;
-    TriangleSlot s[3] = {{0, 0, 0, 0, 0}, {0, 10, 0, 0, 0}, {10, 10, 0, 0, 0}};
-    FillFlatTriangle(s, FullScreen, image.pixels.data(), 5);
-    EXPECT_TRUE(image.Row(0).empty());
-    for (int y = 1; y <= 9; y++)
-        EXPECT_EQ(image.Row(y), Range(0, y)) << "row " << y;
-    EXPECT_EQ(image.Row(10), Range(0, 10));
-    EXPECT_TRUE(image.Row(11).empty());
-    EXPECT_EQ(image.at(3, 5), 5);
-}
-
-TEST(FillShaded, InterpolatesIntensityAcrossTheSpan)
-{
-    // Flat top row 0..40 at intensity 0 on the left and 40 on the right; the
-    // bottom vertex sits below the left end. Row 1's span runs left to right with
-    // a step of (right - left) / (xr - xl).
-    Image image;
-    TriangleSlot s[3] = {{0, 0, 0, 0, 0}, {40, 0, 40, 0, 0}, {0, 40, 0, 0, 0}};
-    FillShadedTriangle(s, FullScreen, image.pixels.data());
-    // Row 0 (the lower part starts at once): 0..40 with one intensity step per column.
-    EXPECT_EQ(image.at(20, 0), 20);
-    EXPECT_EQ(image.at(40, 0), 40);
-    // On row 10 the short edge runs from (40, 0) to (0, 40): x = 30, intensity 30.
-    EXPECT_EQ(image.at(30, 10), 30);
-    EXPECT_EQ(image.at(15, 10), 15);
-    EXPECT_EQ(image.at(31, 10), 0);
-}
-
-TEST(FillTextured, SpanCoversCeilWidthEndingBeforeRoundedRightEdge)
-{
-    std::vector<uint8_t> texture = MarkedTexture();
-    // Flat top from 10.0 to 20.0 on row 0: columns 10..19.
-    Image a;
-    TriangleSlot top[3] = {{10, 0, 0, 0, 0}, {20, 0, 0, 0, 0}, {10, 10, 0, 0, 0}};
-    FillTexturedTriangle(top, FullScreen, a.pixels.data(), texture.data());
-    EXPECT_EQ(a.Row(0), Range(10, 19));
-
-    // Row 1 from 10.5 (long edge, slope 0.5) to 20.5 (slope 10.5): columns 11..20.
-    Image b;
-    TriangleSlot half[3] = {{10, 0, 0, 0, 0}, {31, 2, 0, 0, 0}, {11, 2, 0, 0, 0}};
-    FillTexturedTriangle(half, FullScreen, b.pixels.data(), texture.data());
-    EXPECT_EQ(b.Row(1), Range(11, 20));
-
-    // Middle and bottom on one row: rows y0..y1-1 only.
-    Image c;
-    TriangleSlot flatBottom[3] = {{5, 0, 0, 0, 0}, {0, 6, 0, 0, 0}, {12, 6, 0, 0, 0}};
-    FillTexturedTriangle(flatBottom, FullScreen, c.pixels.data(), texture.data());
-    EXPECT_FALSE(c.Row(5).empty());
-    EXPECT_TRUE(c.Row(6).empty());
-}
-
-TEST(FillTextured, SpanNarrowerThanAPixelWritesOneAndEmptySpanNone)
-{
-    std::vector<uint8_t> texture = MarkedTexture();
-    // Edges 0.25 apart on row 1 (slopes 0.25 and 0.5 from x = 10): n = 1.
-    Image image;
-    TriangleSlot s[3] = {{10, 0, 0, 0, 0}, {12, 4, 0, 0, 0}, {11, 4, 0, 0, 0}};
-    FillTexturedTriangle(s, FullScreen, image.pixels.data(), texture.data());
-    EXPECT_EQ(image.Row(1).size(), 1u);
-    // Row 0: left = right, nothing.
-    EXPECT_TRUE(image.Row(0).empty());
-}
-
-TEST(FillTextured, ColumnsWrapModulo256)
-{
-    std::vector<uint8_t> texture(65536, 0);
-    for (int u = 0; u < 256; u++)
-        texture[u] = uint8_t(u);   // row 0: texel u holds u
-    Image image;
-    // u 250 at column 0 to 263 at column 13: one texel per pixel.
-    TriangleSlot s[3] = {{0, 0, 0, 250, 0}, {13, 0, 0, 263, 0}, {0, 13, 0, 250, 0}};
-    FillTexturedTriangle(s, FullScreen, image.pixels.data(), texture.data());
-    std::vector<int> sampled;
-    for (int x = 0; x < 13; x++)
-        sampled.push_back(image.at(x, 0));
-    EXPECT_EQ(sampled, (std::vector<int>{250, 251, 252, 253, 254, 255, 0, 1, 2, 3, 4, 5, 6}));
-}
-
-TEST(FillTextured, DegenerateTrianglesDrawNothing)
-{
-    std::vector<uint8_t> texture = MarkedTexture();
-    Image image;
-    TriangleSlot oneRow[3] = {{0, 5, 0, 0, 0}, {100, 5, 0, 0, 0}, {50, 5, 0, 0, 0}};
-    FillTexturedTriangle(oneRow, FullScreen, image.pixels.data(), texture.data());
-    // W = -1 with a 10,000-texel run: the gradient does not fit 32 bits.
-    TriangleSlot steep[3] = {{0, 0, 0, 0, 0}, {1, 1, 0, 10000, 0}, {3, 3, 0, 0, 0}};
-    FillTexturedTriangle(steep, FullScreen, image.pixels.data(), texture.data());
-    // Coordinates far off screen are refused, not stepped through overflowing slopes.
-    TriangleSlot huge[3] = {{-40000, 0, 0, 0, 0}, {40000, 10, 0, 0, 0}, {0, 100, 0, 0, 0}};
-    FillTexturedTriangle(huge, FullScreen, image.pixels.data(), texture.data());
-    FillFlatTriangle(huge, FullScreen, image.pixels.data(), 3);
-    EXPECT_EQ(std::count(image.pixels.begin(), image.pixels.end(), 0), 64000);
-}
-
-TEST(FillClip, TrianglesOutsideTheRectangleWriteNothing)
-{
-    std::vector<uint8_t> texture = MarkedTexture();
-    const ClipRect clip{50, 149, 100, 219};
-    const TriangleSlot cases[4][3] = {
-        {{120, 0, 5, 0, 0}, {200, 20, 5, 9, 0}, {150, 49, 5, 0, 9}},      // above
-        {{120, 150, 5, 0, 0}, {200, 170, 5, 9, 0}, {150, 199, 5, 0, 9}},  // below
-        {{0, 60, 5, 0, 0}, {99, 80, 5, 9, 0}, {50, 120, 5, 0, 9}},        // left
-        {{220, 60, 5, 0, 0}, {319, 80, 5, 9, 0}, {250, 120, 5, 0, 9}},    // right
-    };
-    for (const auto& triangle : cases) {
-        Image image;
+    struct Case {
+        const char* what;
+        Filler filler;
         TriangleSlot s[3];
-        std::memcpy(s, triangle, sizeof s);
-        FillFlatTriangle(s, clip, image.pixels.data(), 1);
-        std::memcpy(s, triangle, sizeof s);
-        FillShadedTriangle(s, clip, image.pixels.data());
-        std::memcpy(s, triangle, sizeof s);
-        FillTexturedTriangle(s, clip, image.pixels.data(), texture.data());
-        EXPECT_EQ(std::count(image.pixels.begin(), image.pixels.end(), 0), 64000);
-    }
+        int row;
+        const char* columns;
+    };
+    const Case cases[] = {
+        {"flat 10.4 to 10.6", Flat, {{10, 0}, {13, 5}, {12, 5}}, 1, "10-11"},
+        {"flat 10.2 to 10.4", Flat, {{10, 0}, {12, 5}, {11, 5}}, 1, ""},
+        {"flat, flat bottom: top row", Flat, {{0, 0}, {0, 10}, {10, 10}}, 0, ""},
+        {"flat, flat bottom: row 4", Flat, {{0, 0}, {0, 10}, {10, 10}}, 4, "0-4"},
+        {"flat, flat bottom: bottom row", Flat, {{0, 0}, {0, 10}, {10, 10}}, 10, "0-10"},
+        {"flat, flat bottom: below", Flat, {{0, 0}, {0, 10}, {10, 10}}, 11, ""},
+        {"flat, lower part: last row", Flat, {{0, 0}, {10, 5}, {0, 10}}, 9, "0-2"},
+        {"flat, lower part: bottom vertex row", Flat, {{0, 0}, {10, 5}, {0, 10}}, 10, ""},
+        {"shaded, flat bottom: bottom row", Shaded, {{0, 0, 9}, {0, 10, 9}, {10, 10, 9}}, 10, "0-10"},
+        {"textured 10.0 to 20.0", Textured, {{10, 0}, {20, 0}, {10, 10}}, 0, "10-19"},
+        {"textured 10.5 to 20.5", Textured, {{10, 0}, {31, 2}, {11, 2}}, 1, "11-20"},
+        {"textured, left = right", Textured, {{10, 0}, {12, 4}, {11, 4}}, 0, ""},
+        {"textured, a quarter pixel wide", Textured, {{10, 0}, {12, 4}, {11, 4}}, 1, "10-10"},
+        {"textured, flat bottom: row above", Textured, {{5, 0}, {0, 6}, {12, 6}}, 5, "1-10"},
+        {"textured, flat bottom: bottom row", Textured, {{5, 0}, {0, 6}, {12, 6}}, 6, ""},
+        {"textured, lower part: bottom vertex row", Textured, {{7, 0}, {3, 3}, {1, 9}}, 9, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Runs(Draw(c.filler, c.s), c.row), c.columns) << c.what;
 }
 
-// Draws one random triangle with each filler, with the path given.
-void DrawAll(const TriangleSlot triangle[3], const ClipRect& clip, FillPath path, const std::vector<uint8_t>& texture,
-             Image* flat, Image* shaded, Image* textured)
+TEST(Fill, ShadedInterpolatesAlongEdgesAndSpans)
 {
-    flat->Clear();
-    shaded->Clear();
-    textured->Clear();
-    TriangleSlot s[3];
-    std::memcpy(s, triangle, sizeof s);
-    FillFlatTriangle(s, clip, flat->pixels.data(), 77, path);
-    std::memcpy(s, triangle, sizeof s);
-    FillShadedTriangle(s, clip, shaded->pixels.data(), path);
-    std::memcpy(s, triangle, sizeof s);
-    FillTexturedTriangle(s, clip, textured->pixels.data(), texture.data(), path);
+    // Flat top from (0, 0) at intensity 0 to (40, 0) at 40; bottom vertex (0, 40) at 0.
+    auto image = Draw(Shaded, {{0, 0, 0}, {40, 0, 40}, {0, 40, 0}});
+    EXPECT_EQ(image[20], 20);
+    EXPECT_EQ(image[40], 40);
+    EXPECT_EQ(image[10 * 320 + 15], 15);   // row 10 spans 0..30 at intensities 0..30
+    EXPECT_EQ(image[10 * 320 + 30], 30);
+    EXPECT_EQ(image[10 * 320 + 31], 0);
+    // From 0 to 1 over two columns: the middle pixel's 0.5 rounds up.
+    image = Draw(Shaded, {{0, 0, 0}, {2, 0, 1}, {0, 10, 0}});
+    EXPECT_EQ(std::vector<int>(image.begin(), image.begin() + 3), (std::vector<int>{0, 1, 1}));
+}
+
+TEST(Fill, TextureCoordinatesWrapFollowTheLeftEdgeAndRestartAtTheMiddleVertex)
+{
+    std::vector<uint8_t> texture(65536);   // texel (u, v) holds u + 16 v, modulo 256
+    for (int i = 0; i < 65536; i++)
+        texture[i] = uint8_t((i & 255) + 16 * (i >> 8));
+    auto draw = [&](const TriangleSlot(&s)[3]) {
+        return Draw(Textured, s, FullScreen, FillPath::Chosen, texture.data());
+    };
+    auto image = draw({{0, 0, 0, 250, 0}, {13, 0, 0, 263, 0}, {0, 13, 0, 250, 0}});
+    EXPECT_EQ(std::vector<int>(image.begin(), image.begin() + 13),
+              (std::vector<int>{250, 251, 252, 253, 254, 255, 0, 1, 2, 3, 4, 5, 6}));
+    // Flat top, and a long edge on the left: v runs down the left edge, one per row.
+    EXPECT_EQ(draw({{0, 0, 0, 0, 0}, {10, 0, 0, 0, 0}, {0, 10, 0, 0, 10}})[5 * 320], 5 * 16);
+    EXPECT_EQ(draw({{0, 0, 0, 0, 0}, {10, 5, 0, 0, 0}, {0, 10, 0, 0, 10}})[3 * 320], 3 * 16);
+    // The left edge steps u and v by 256 / 3 (8.8, truncated) down to the middle
+    // vertex, where both restart at 1 instead of arriving at 255 / 256.
+    EXPECT_EQ(draw({{0, 0, 0, 0, 0}, {0, 3, 0, 1, 1}, {20, 6, 0, 1, 1}})[3 * 320], 17);
+}
+
+TEST(Fill, DegenerateAndOverflowingTrianglesDrawNothing)
+{
+    const std::vector<uint8_t> empty(64000);
+    EXPECT_EQ(Draw(Textured, {{0, 5}, {100, 5}, {50, 5}}), empty);   // one row
+    for (Filler filler : {Flat, Shaded, Textured})
+        EXPECT_EQ(Draw(filler, {{0, 0, 5}, {5, 5, 5}, {10, 10, 5}}), empty) << filler;   // W = 0
+    // W = -1 (1/65,536 pixel) with texture runs of thousands of texels: the gradient
+    // does not fit 32 bits.
+    EXPECT_EQ(Draw(Textured, {{4, 6, 0, 2202, 2751}, {3, 3, 0, 2151, 15329}, {6, 12, 0, 18243, 25907}}), empty);
+    // Coordinates this far out would overflow the slopes.
+    const TriangleSlot far[4][3] = {{{0, 0, 5}, {40000, 10, 5}, {0, 100, 5}},
+                                    {{300, 0, 5}, {-40000, 10, 5}, {300, 100, 5}},
+                                    {{0, -40000, 5}, {319, -40000, 5}, {160, 8000, 5}},
+                                    {{0, 40000, 5}, {319, 40000, 5}, {160, -8000, 5}}};
+    for (Filler filler : {Flat, Shaded, Textured})
+        for (const auto& s : far)
+            EXPECT_EQ(Draw(filler, s), empty) << filler << " " << s[1].x << "," << s[1].y;
 }
 
 TriangleSlot RandomSlot(std::mt19937& rng)
 {
-    std::uniform_int_distribution<int> x(1, 318), y(1, 198), value(-300, 600);
-    // Shaded intensities stay positive and away from 0 so written pixels show.
-    return TriangleSlot{x(rng), y(rng), 1 + std::abs(value(rng)) % 250, value(rng), value(rng)};
+    std::uniform_int_distribution<int> x(1, 318), y(1, 198), value(-300, 600), intensity(1, 250);
+    return TriangleSlot{x(rng), y(rng), intensity(rng), value(rng), value(rng)};
 }
 
-TEST(FillClip, AllThreePathsGiveTheSamePixels)
+// The image with every pixel outside `r` cleared.
+std::vector<uint8_t> Masked(std::vector<uint8_t> image, const ClipRect& r)
 {
-    std::vector<uint8_t> texture = MarkedTexture();
+    for (int y = 0; y < 200; y++)
+        for (int x = 0; x < 320; x++)
+            if (y < r.top || y > r.bottom || x < r.left || x > r.right)
+                image[y * 320 + x] = 0;
+    return image;
+}
+
+// On random triangles inside the screen: the unclipped path stays inside the
+// triangle's bounds (textured spans may start one column left of them), the forced
+// row-clipped and per-pixel paths give its pixels, and clipping to a random
+// rectangle, to one touching the triangle's bounds or cutting one pixel off one side
+// gives them masked to the rectangle.
+TEST(Fill, EveryPathGivesTheUnclippedPixelsMaskedToTheRectangle)
+{
     std::mt19937 rng(1234);
-    Image reference[3], perPixel[3], rowClipped[3];
-    for (int n = 0; n < 400; n++) {
-        TriangleSlot triangle[3] = {RandomSlot(rng), RandomSlot(rng), RandomSlot(rng)};
-        DrawAll(triangle, FullScreen, FillPath::Unclipped, texture, &reference[0], &reference[1], &reference[2]);
-        DrawAll(triangle, FullScreen, FillPath::PerPixel, texture, &perPixel[0], &perPixel[1], &perPixel[2]);
-        DrawAll(triangle, FullScreen, FillPath::RowClipped, texture, &rowClipped[0], &rowClipped[1], &rowClipped[2]);
-        for (int f = 0; f < 3; f++) {
-            ASSERT_EQ(perPixel[f].pixels, reference[f].pixels) << "filler " << f << " triangle " << n;
-            ASSERT_EQ(rowClipped[f].pixels, reference[f].pixels) << "filler " << f << " triangle " << n;
-        }
-    }
-}
-
-TEST(FillClip, ClippedTriangleEqualsUnclippedOneMaskedToTheRectangle)
-{
-    std::vector<uint8_t> texture = MarkedTexture();
-    std::mt19937 rng(99);
     std::uniform_int_distribution<int> top(0, 120), left(0, 200), size(10, 120);
-    Image reference[3], clipped[3];
     for (int n = 0; n < 400; n++) {
-        TriangleSlot triangle[3] = {RandomSlot(rng), RandomSlot(rng), RandomSlot(rng)};
-        ClipRect clip;
-        clip.top = top(rng);
-        clip.bottom = std::min(199, clip.top + size(rng));
-        clip.left = left(rng);
-        clip.right = std::min(319, clip.left + size(rng));
-        DrawAll(triangle, FullScreen, FillPath::Chosen, texture, &reference[0], &reference[1], &reference[2]);
-        DrawAll(triangle, clip, FillPath::Chosen, texture, &clipped[0], &clipped[1], &clipped[2]);
-        for (int f = 0; f < 3; f++) {
-            int wrong = 0;
-            for (int y = 0; y < 200; y++)
-                for (int x = 0; x < 320; x++) {
-                    bool inside = y >= clip.top && y <= clip.bottom && x >= clip.left && x <= clip.right;
-                    wrong += clipped[f].at(x, y) != (inside ? reference[f].at(x, y) : 0);
-                }
-            ASSERT_EQ(wrong, 0) << "filler " << f << " triangle " << n;
+        const TriangleSlot triangle[3] = {RandomSlot(rng), RandomSlot(rng), RandomSlot(rng)};
+        auto [xmin, xmax] = std::minmax({triangle[0].x, triangle[1].x, triangle[2].x});
+        auto [ymin, ymax] = std::minmax({triangle[0].y, triangle[1].y, triangle[2].y});
+        ClipRect random{top(rng), 0, left(rng), 0};
+        random.bottom = std::min(199, random.top + size(rng));
+        random.right = std::min(319, random.left + size(rng));
+        const ClipRect clips[] = {random,
+                                  {ymin, 199, xmin, 319},
+                                  {0, ymax, 0, xmax},
+                                  {ymin + 1, ymax, xmin, xmax},
+                                  {ymin, ymax - 1, xmin, xmax},
+                                  {ymin, ymax, xmin + 1, xmax},
+                                  {ymin, ymax, xmin, xmax - 1}};
+        for (Filler filler : {Flat, Shaded, Textured}) {
+            const auto reference = Draw(filler, triangle, FullScreen, FillPath::Unclipped);
+            ASSERT_TRUE(reference == Masked(reference, {ymin, ymax, xmin - (filler == Textured), xmax})) << filler << n;
+            ASSERT_TRUE(Draw(filler, triangle, FullScreen, FillPath::RowClipped) == reference) << filler << " " << n;
+            ASSERT_TRUE(Draw(filler, triangle, FullScreen, FillPath::PerPixel) == reference) << filler << " " << n;
+            ASSERT_TRUE(Draw(filler, triangle) == reference) << filler << " " << n;
+            for (const ClipRect& clip : clips)
+                ASSERT_TRUE(Draw(filler, triangle, clip) == Masked(reference, clip))
+                    << filler << " " << n << " clip " << &clip - clips;
         }
     }
 }
 
-TEST(FillClip, UnclippedPathStaysInsideTheTrianglesBounds)
-{
-    // The chosen path draws a triangle touching no bound without tests, so its pixels
-    // must lie inside its bounding box (textured spans may start one column left).
-    std::vector<uint8_t> texture = MarkedTexture();
-    std::mt19937 rng(7);
-    Image images[3];
-    for (int n = 0; n < 300; n++) {
-        TriangleSlot triangle[3] = {RandomSlot(rng), RandomSlot(rng), RandomSlot(rng)};
-        int xmin = 320, xmax = -1, ymin = 200, ymax = -1;
-        for (const TriangleSlot& s : triangle) {
-            xmin = std::min(xmin, s.x), xmax = std::max(xmax, s.x);
-            ymin = std::min(ymin, s.y), ymax = std::max(ymax, s.y);
-        }
-        DrawAll(triangle, FullScreen, FillPath::Chosen, texture, &images[0], &images[1], &images[2]);
-        for (int f = 0; f < 3; f++)
-            for (int y = 0; y < 200; y++)
-                for (int x = 0; x < 320; x++)
-                    if (images[f].at(x, y)) {
-                        ASSERT_TRUE(y >= ymin && y <= ymax && x >= xmin - (f == 2) && x <= xmax)
-                            << "filler " << f << " triangle " << n << " wrote " << x << "," << y;
-                    }
-    }
-}
-
-}  // namespace
+}   // namespace
