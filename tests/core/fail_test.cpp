@@ -1,0 +1,26 @@
+// Start-up failures: one line on standard output, then status 1.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "core/fail.h"
+
+namespace {
+
+// Runs `body` in a child whose standard output goes to its standard error, where
+// the death test reads it.
+#define EXPECT_LINE_AND_STATUS_1(body, line)                                                                           \
+    EXPECT_EXIT(                                                                                                       \
+        {                                                                                                              \
+            dup2(2, 1);                                                                                                \
+            body;                                                                                                      \
+        },                                                                                                             \
+        testing::ExitedWithCode(1), line)
+
+TEST(Fail, PrintsItsLineAndEndsWithStatus1)
+{
+    EXPECT_LINE_AND_STATUS_1(OutOfMemoryExit(), "^\376 Not enough memory!\n$");
+    EXPECT_LINE_AND_STATUS_1(FailExit("\376 File not found!\n"), "^\376 File not found!\n$");
+    EXPECT_LINE_AND_STATUS_1(FailExitf("ZDS_Error: %s %d", "code", 7), "^ZDS_Error: code 7\n$");
+}
+
+}   // namespace
