@@ -126,6 +126,14 @@ bool SafeFileName(const std::string& name)
            name.find('\0') == std::string::npos;
 }
 
+bool SafeNameTaken(const SafeFolder& folder, const std::string& name)
+{
+    struct stat st;
+    return SafeFileName(name) && fstatat(folder.fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+std::string SafeFilePath(const SafeFolder& folder, const std::string& name) { return Join(folder.path, name); }
+
 bool SafeFolderOpen(SafeFolder* folder, const std::string& path, bool create, std::string* error)
 {
     SafeFolderClose(folder);

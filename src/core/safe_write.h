@@ -42,6 +42,11 @@ enum SafeWriteResult {
 // A name that stays inside a folder: not empty, not "." or "..", no '/' or NUL byte.
 bool SafeFileName(const std::string& name);
 
+// Whether anything (a symlink too, even a dangling one) has this name in the folder.
+bool SafeNameTaken(const SafeFolder& folder, const std::string& name);
+// How messages name the file `name` of the folder: "path/name".
+std::string SafeFilePath(const SafeFolder& folder, const std::string& name);
+
 // Writes `size` bytes as `name` in `folder`.
 SafeWriteResult SafeWriteFile(const SafeFolder& folder, const std::string& name, const void* data, size_t size,
                               bool force, std::string* error);

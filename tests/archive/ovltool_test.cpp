@@ -1,6 +1,7 @@
 // ovltool end to end: pack a directory, list, extract, unpack, verify, info.
 #include <sys/wait.h>
 
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
@@ -104,7 +105,7 @@ TEST(Ovltool, RefusalsAndExitStatuses)
         EXPECT_TRUE(OneLine(r.err)) << r.err;
     }
     EXPECT_EQ(Ovltool("--help").status, 0);
-    for (const char* usage : {"", "list", "frobnicate x", "pack x", "list a -o b"})
+    for (const char* usage : {"", "list", "frobnicate x", "pack x", "list a -o b", "list a --force", "extract a b --force"})
         EXPECT_EQ(Ovltool(usage).status, 2) << usage;
     Result r = Ovltool("list " + TempPath("missing.ovl"));
     EXPECT_EQ(r.status, 1);
@@ -153,4 +154,43 @@ TEST(Ovltool, VerifyChecksEveryEntryOfTheTable)
                              "groups.dat: holds 1200000 bytes, the demo reads 2944000\n",
                              "groups.dat: packed size ", "6 problems\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
+}
+
+// unpack writes only into DIR: a planted symlink named like an entry is neither
+// followed nor replaced without --force, and nothing at all is written then; -o
+// replaces its output, a symlink included, without following it.
+TEST(Ovltool, UnpackNeverWritesThroughAPlantedSymlink)
+{
+    namespace fs = std::filesystem;
+    std::string from = MakeDir(), ovl = TempPath("t.ovl"), dest = MakeDir(), outside = TempPath("outside");
+    Put(from, "a.dat", {1, 2, 3});
+    Put(from, "b.dat", {4, 5});
+    ASSERT_EQ(Ovltool("pack " + from + " -o " + ovl).status, 0);
+    WriteFile(outside, {'k', 'e', 'e', 'p'});
+    fs::create_symlink(outside, dest + "/b.dat");
+
+    Result r = Ovltool("unpack " + ovl + " " + dest);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ovltool: " + dest + "/b.dat exists already (--force replaces it)\n");
+    EXPECT_FALSE(fs::exists(dest + "/a.dat")) << "names are checked before anything is written";
+    EXPECT_TRUE(fs::is_symlink(dest + "/b.dat"));
+
+    r = Ovltool("unpack " + ovl + " " + dest + " --force");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fs::is_symlink(dest + "/b.dat"));
+    EXPECT_EQ(Slurp(dest + "/b.dat"), "\x04\x05");
+    EXPECT_EQ(Slurp(dest + "/a.dat"), std::string("\x01\x02\x03"));
+    EXPECT_EQ(Slurp(outside), "keep");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dest), fs::directory_iterator()), 2) << "no temporary left";
+
+    std::string link = TempPath("link");
+    fs::create_symlink(outside, link);
+    ASSERT_EQ(Ovltool("extract " + ovl + " a.dat -o " + link).status, 0);
+    EXPECT_FALSE(fs::is_symlink(link));
+    EXPECT_EQ(Slurp(link).size(), 3u);
+    ASSERT_EQ(Ovltool("pack " + dest + " -o " + ovl).status, 0) << "pack replaces its output";
+    EXPECT_EQ(Slurp(outside), "keep");
+    r = Ovltool("extract " + ovl + " a.dat -o " + TempPath("none") + "/x");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(OneLine(r.err)) << r.err;
 }

@@ -15,6 +15,7 @@
 #include "archive/content_format.h"
 #include "archive/entries.h"
 #include "archive/overlay_writer.h"
+#include "core/safe_write.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
@@ -26,10 +27,13 @@ static int Usage(FILE* to)
 {
     fputs("usage: ovltool list FILE             entries: name, packed, unpacked, offset\n"
           "       ovltool extract FILE NAME [-o OUT]   one entry, decompressed (stdout without -o)\n"
-          "       ovltool unpack FILE DIR       every entry into DIR, named by its entry name\n"
+          "       ovltool unpack FILE DIR [--force]    every entry into DIR, named by its entry name\n"
           "       ovltool pack DIR -o FILE      every regular file of DIR into a new archive\n"
           "       ovltool verify FILE           decode everything, check what the demo reads\n"
-          "       ovltool info FILE             compression figures per entry and in total\n",
+          "       ovltool info FILE             compression figures per entry and in total\n"
+          "Files are written whole or not at all, and never through a symlink. unpack refuses\n"
+          "to replace a file in DIR unless --force is given; -o replaces OUT or FILE (a symlink\n"
+          "of that name is replaced, not followed).\n",
           to);
     return to == stdout ? 0 : 2;
 }
@@ -64,16 +68,6 @@ static bool DecodeEntry(Archive* archive, int32_t i, Bytes* out, std::string* wh
         return false;
     }
     return true;
-}
-
-static bool WriteFile(const std::string& path, const Bytes& data)
-{
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = data.empty() || fwrite(data.data(), 1, data.size(), f) == data.size();
-    ok = (fclose(f) == 0) && ok;
-    return ok;
 }
 
 static bool ReadFile(const fs::path& path, Bytes* data)
@@ -119,40 +113,54 @@ static int CmdExtract(const char* file, const char* name, const char* outPath)
     if (!DecodeEntry(&archive, i, &data, &why))
         return Error(std::string(name) + ": " + why);
     if (outPath) {
-        if (!WriteFile(outPath, data))
-            return Error(std::string("cannot write ") + outPath);
+        if (SafeWritePath(outPath, data.data(), data.size(), true, &why) != SafeWriteOk)
+            return Error(why);
     } else if ((!data.empty() && fwrite(data.data(), 1, data.size(), stdout) != data.size()) || fflush(stdout) != 0) {
         return Error("cannot write to standard output");
     }
     return 0;
 }
 
-static int CmdUnpack(const char* file, const char* dir)
+static int UnpackInto(Archive* archive, const SafeFolder& folder, bool force)
+{
+    // Every name is checked before anything is written.
+    std::vector<std::string> names;
+    for (uint32_t i = 0; i < ArchiveEntryCount(archive); i++) {
+        std::string name = EntryName(*ArchiveEntry(archive, int32_t(i)));
+        if (!SafeFileName(name))
+            return Error("entry " + std::to_string(i) + " has a name unfit for a file: \"" + name + "\"");
+        if (std::find(names.begin(), names.end(), name) != names.end())
+            return Error("entry name \"" + name + "\" occurs twice");
+        if (!force && SafeNameTaken(folder, name))
+            return Error(SafeFilePath(folder, name) + " exists already (--force replaces it)");
+        names.push_back(name);
+    }
+    for (uint32_t i = 0; i < names.size(); i++) {
+        Bytes data;
+        std::string why;
+        if (!DecodeEntry(archive, int32_t(i), &data, &why))
+            return Error(names[i] + ": " + why);
+        SafeWriteResult written = SafeWriteFile(folder, names[i], data.data(), data.size(), force, &why);
+        if (written == SafeWriteExists)
+            return Error(why + " (--force replaces it)");
+        if (written != SafeWriteOk)
+            return Error(why);
+    }
+    return 0;
+}
+
+static int CmdUnpack(const char* file, const char* dir, bool force)
 {
     Archive archive;
     if (!OpenArchive(&archive, file))
         return 1;
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (!fs::is_directory(dir))
-        return Error(std::string("cannot create directory ") + dir);
-    std::vector<std::string> seen;
-    for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
-        std::string name = EntryName(*ArchiveEntry(&archive, int32_t(i)));
-        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-            return Error("entry " + std::to_string(i) + " has a name unfit for a file: \"" + name + "\"");
-        if (std::find(seen.begin(), seen.end(), name) != seen.end())
-            return Error("entry name \"" + name + "\" occurs twice");
-        seen.push_back(name);
-        Bytes data;
-        std::string why;
-        if (!DecodeEntry(&archive, int32_t(i), &data, &why))
-            return Error(name + ": " + why);
-        std::string path = (fs::path(dir) / name).string();
-        if (!WriteFile(path, data))
-            return Error("cannot write " + path);
-    }
-    return 0;
+    SafeFolder folder;
+    std::string why;
+    if (!SafeFolderOpen(&folder, dir, true, &why))
+        return Error(why);
+    int status = UnpackInto(&archive, folder, force);
+    SafeFolderClose(&folder);
+    return status;
 }
 
 static int CmdPack(const char* dir, const char* outPath)
@@ -187,12 +195,8 @@ static int CmdPack(const char* dir, const char* outPath)
     std::string why;
     if (!BuildOverlay(entries, &archive, &why, 2))
         return Error(why);
-    // Write beside the target and rename, so a failed run leaves no half archive.
-    std::string temp = std::string(outPath) + ".part";
-    if (!WriteFile(temp, archive) || rename(temp.c_str(), outPath) != 0) {
-        remove(temp.c_str());
-        return Error(std::string("cannot write ") + outPath);
-    }
+    if (SafeWritePath(outPath, archive.data(), archive.size(), true, &why) != SafeWriteOk)
+        return Error(why);
     return 0;
 }
 
@@ -280,10 +284,13 @@ int OvltoolMain(int argc, char** argv)
 {
     std::vector<const char*> args;
     const char* outPath = nullptr;
+    bool force = false;
     for (int i = 1; i < argc; i++) {
         if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
             return Usage(stdout);
-        if (strcmp(argv[i], "-o") == 0) {
+        if (strcmp(argv[i], "--force") == 0) {
+            force = true;
+        } else if (strcmp(argv[i], "-o") == 0) {
             if (i + 1 >= argc)
                 return Error("-o needs a file name");
             outPath = argv[++i];
@@ -295,12 +302,16 @@ int OvltoolMain(int argc, char** argv)
         return Usage(stderr);
     std::string command = args[0];
     size_t operands = args.size() - 1;
+    // --force goes with the commands that write files; -o replaces by itself.
+    bool writes = outPath || command == "unpack";
+    if (force && !writes)
+        command.clear();
     if (command == "list" && operands == 1 && !outPath)
         return CmdList(args[1]);
     if (command == "extract" && operands == 2)
         return CmdExtract(args[1], args[2], outPath);
     if (command == "unpack" && operands == 2 && !outPath)
-        return CmdUnpack(args[1], args[2]);
+        return CmdUnpack(args[1], args[2], force);
     if (command == "pack" && operands == 1 && outPath)
         return CmdPack(args[1], outPath);
     if (command == "verify" && operands == 1 && !outPath)
