@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libopenmpt-dev libimgui-dev
                 libfreetype-dev fonts-dejavu-core libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev)
-TEST_PACKAGES=(openmpt123)
+TEST_PACKAGES=(openmpt123 clang libclang-rt-14-dev)   # clang and its libFuzzer runtime: tools/fuzz.sh
 
 install_missing() {
     local missing=()
@@ -41,6 +41,8 @@ test)
     # The same tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
     build build-asan -DTIVREL_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -j2
+    # Every fuzz target for a few seconds (clang, build-fuzz/).
+    bash tools/fuzz.sh short
     ;;
 build)
     install_missing "${BUILD_PACKAGES[@]}"

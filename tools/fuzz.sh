@@ -92,6 +92,7 @@ done
 wait
 
 failed=0
+passed=0
 printf '%-16s %12s %9s %6s %7s  %s\n' target executions exec/s cov ft result
 for t in "${targets[@]}"; do
     dir=$RUNS/$t
@@ -106,6 +107,8 @@ for t in "${targets[@]}"; do
     if [ -n "$found" ] || [ "$status" != 0 ]; then
         failed=1
         result="FAILED (status $status): ${found:-no input saved, see $dir/log}"
+    else
+        passed=$((passed + 1))
     fi
     printf '%-16s %12s %9s %6s %7s  %s\n' "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "$result"
 done
@@ -133,6 +136,7 @@ if [ "$mode" = long ]; then
 fi
 
 echo "fuzz.sh: $mode run of ${#targets[@]} targets in $((SECONDS - start)) s"
+echo "fuzz: $passed passed, $((${#targets[@]} - passed)) failed"
 if [ $failed -ne 0 ]; then
     echo "fuzz.sh: a target failed; keep each crashing input in fuzz/regressions/TARGET/ once it is fixed" >&2
     exit 1
