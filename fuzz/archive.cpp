@@ -4,7 +4,8 @@
 // outside them is caught. Properties:
 // - a failure leaves a one-line reason;
 // - an entry that decodes and fits the areas reads back the decoded bytes through
-//   both kinds of read; one that does not decode never reads successfully;
+//   both kinds of read, and zeros past its end; one that does not decode never
+//   reads successfully;
 // - positions move by exactly the count on success and not at all on failure;
 // - cached reads decompress only when the entry changes.
 #include <algorithm>
@@ -49,6 +50,8 @@ void CheckRead(Archive* a, int32_t i, int (*read)(Archive*, int32_t, void*, uint
     size_t held = position < decoded->size() ? std::min<size_t>(count, decoded->size() - position) : 0;
     FUZZ_CHECK(held == 0 || memcmp(dest.get(), decoded->data() + position, held) == 0,
                "entry %d: read at %u differs from the decoded entry", i, position);
+    for (size_t k = held; k < count; k++)
+        FUZZ_CHECK(dest[k] == 0, "entry %d: byte %zu past the entry's end reads %u", i, position + k, dest[k]);
 }
 
 }   // namespace
@@ -68,6 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::unique_ptr<uint8_t[]> loadingUnpacked(new uint8_t[LoadingUnpackedBytes]);
     std::unique_ptr<uint8_t[]> scratchPacked(new uint8_t[ScratchAreaBytes]);
     std::unique_ptr<uint8_t[]> scratchUnpacked(new uint8_t[ScratchAreaBytes]);
+    // Stale bytes everywhere, so a read past an entry's end shows where it reads from.
+    memset(loadingUnpacked.get(), 0xA5, LoadingUnpackedBytes);
+    memset(scratchUnpacked.get(), 0xA5, ScratchAreaBytes);
     ArchiveSetLoadingAreas(&a, loadingPacked.get(), LoadingPackedBytes, loadingUnpacked.get(), LoadingUnpackedBytes);
 
     std::vector<std::vector<uint8_t>> decoded(static_cast<size_t>(n));
