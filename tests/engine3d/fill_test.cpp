@@ -132,10 +132,12 @@ TriangleSlot RandomSlot(std::mt19937& rng)
 // The image with every pixel outside `r` cleared.
 std::vector<uint8_t> Masked(std::vector<uint8_t> image, const ClipRect& r)
 {
-    for (int y = 0; y < 200; y++)
-        for (int x = 0; x < 320; x++)
-            if (y < r.top || y > r.bottom || x < r.left || x > r.right)
-                image[y * 320 + x] = 0;
+    for (int y = 0; y < 200; y++) {
+        auto row = image.begin() + y * 320;
+        bool inside = y >= r.top && y <= r.bottom;
+        std::fill(row, row + (inside ? std::clamp(r.left, 0, 320) : 320), 0);
+        std::fill(row + std::clamp(r.right + 1, 0, 320), row + 320, 0);
+    }
     return image;
 }
 
