@@ -8,6 +8,7 @@
 // which runs this test with TIVREL_UPDATE_GOLDEN=1.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
@@ -87,7 +88,8 @@ TEST(GoldenFrames, WholeDemoMatchesTheRecordedCapture) {
     if (!fs::exists(program) || !fs::exists(data))
         GTEST_SKIP() << "needs the program and its default data in " << BuildDir;
 
-    const std::string dir = ::testing::TempDir() + "tivrel-golden";
+    // One folder per process: the plain and the sanitizer builds may run side by side.
+    const std::string dir = ::testing::TempDir() + "tivrel-golden-" + std::to_string(getpid());
     fs::remove_all(dir);
     std::string frames;
     for (int f : ChosenFrames()) frames += (frames.empty() ? "" : ",") + std::to_string(f);
