@@ -7,7 +7,9 @@
 // All of these are main-thread calls.
 #pragma once
 #include <cstdint>
+#include <string>
 
+#include "core/safe_write.h"
 #include "core/shared.h"
 
 // The order byte reported for a 0-based player order: (playerOrder + 1) mod 256.
@@ -53,12 +55,25 @@ int MusicLatencyFrames();
 // Capture mode: a virtual clock instead of the timer thread and the sound device.
 // Call UseVirtualClock before StartFrameTimer and LoadMusic. Each
 // AdvanceVirtualClock is 20 ms: +1 on each TickCounter and exactly 882 stereo
-// frames of music rendered (and appended to wavPath; silence when sound is off or
+// frames of music rendered (and appended to the WAV; silence when sound is off or
 // the music is not playing), and the position reached at the end of those frames
-// published. wavPath may be nullptr (no WAV). False when the WAV cannot be created.
+// published. The WAV (16-bit 44,100 Hz stereo PCM) is a safe write that replaces
+// the file of an earlier run when FinishVirtualClock completes it. wavPath may be
+// nullptr (no WAV). False, after a one-line message naming the file on stderr,
+// when the WAV cannot be created; the clock runs all the same.
 bool UseVirtualClock(const char* wavPath);
+// Most bytes of sound a WAV holds: its RIFF size (36 + data bytes) is 32-bit.
+constexpr uint64_t WavDataLimitBytes = 0xFFFFFFFFull - 36;
+// The same with the WAV as `wavName` in `folder`, holding at most dataLimitBytes of
+// sound (never more than WavDataLimitBytes).
+bool UseVirtualClockIn(const SafeFolder& folder, const std::string& wavName,
+                       uint64_t dataLimitBytes = WavDataLimitBytes);
 bool VirtualClockActive();
 void AdvanceVirtualClock();
-// Completes the WAV header, closes the file and ends capture mode (the next
-// StartFrameTimer or MusicInit is real-time again). False when any write failed.
+// True once a step did not fit under the WAV's limit: from that step on the clock
+// still runs but appends nothing, having said so once on stderr. The WAV stays valid.
+bool VirtualClockWavFull();
+// Completes the WAV header, moves the WAV into place and ends capture mode (the
+// next StartFrameTimer or MusicInit is real-time again). False when any write
+// failed (after its one-line message; the WAV is then not written at all).
 bool FinishVirtualClock();

@@ -1,22 +1,30 @@
 // Capture mode's clock: time advances only when AdvanceVirtualClock is called, by
 // exactly 20 ms (one tick, 882 frames of music). The music goes to an optional
-// 16-bit 44,100 Hz stereo PCM WAV file, so two runs give byte-identical files.
+// 16-bit 44,100 Hz stereo PCM WAV file, so two runs give byte-identical files. The
+// WAV is a safe write: it appears, whole and with its final header, when the clock
+// finishes.
 #include "audio/audio.h"
 #include "audio/music_internal.h"
 #include "core/bytes.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 namespace {
 
 constexpr uint32_t WavHeaderBytes = 44;
 constexpr uint32_t BytesPerFrame = 4;
 
+constexpr uint64_t StepBytes = VirtualStepFrames * BytesPerFrame;
+
 struct VirtualClockState {
     bool active = false;
-    FILE* wav = nullptr;
+    SafeFile wav;
+    bool wavOpen = false;
     bool wavFailed = false;
+    bool wavFull = false;
+    uint64_t dataLimitBytes = WavDataLimitBytes;
     uint64_t framesWritten = 0;
 };
 
@@ -41,31 +49,53 @@ void MakeWavHeader(uint8_t* header, uint32_t dataBytes)
     WriteLE32(header + 40, dataBytes);
 }
 
-}   // namespace
-
-bool UseVirtualClock(const char* wavPath)
+// Starts the clock; `open` opens the WAV (or leaves it closed: no WAV) or fails.
+template <typename Open> bool StartVirtualClock(uint64_t dataLimitBytes, Open open)
 {
     if (VirtualClock.active)
         FinishVirtualClock();
     VirtualClock = VirtualClockState{};
     VirtualClock.active = true;
+    VirtualClock.dataLimitBytes = dataLimitBytes;
     StopFrameTimer();   // from now on only AdvanceVirtualClock ticks
     MusicEnterVirtualClock();
-    if (wavPath == nullptr)
-        return true;
-    VirtualClock.wav = std::fopen(wavPath, "wb");
-    if (VirtualClock.wav == nullptr) {
+    std::string error;
+    if (!open(&VirtualClock.wav, &error)) {
         VirtualClock.wavFailed = true;
+        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
         return false;
     }
+    VirtualClock.wavOpen = VirtualClock.wav.fd >= 0;
+    if (!VirtualClock.wavOpen)
+        return true;
     uint8_t header[WavHeaderBytes];
     MakeWavHeader(header, 0);
-    if (std::fwrite(header, 1, WavHeaderBytes, VirtualClock.wav) != WavHeaderBytes)
+    if (!SafeFileWrite(&VirtualClock.wav, header, WavHeaderBytes, &error)) {
         VirtualClock.wavFailed = true;
+        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+    }
     return !VirtualClock.wavFailed;
 }
 
+}   // namespace
+
+bool UseVirtualClock(const char* wavPath)
+{
+    return StartVirtualClock(WavDataLimitBytes, [wavPath](SafeFile* wav, std::string* error) {
+        return wavPath == nullptr || SafeFileOpenPath(wav, wavPath, true, error) == SafeWriteOk;
+    });
+}
+
+bool UseVirtualClockIn(const SafeFolder& folder, const std::string& wavName, uint64_t dataLimitBytes)
+{
+    return StartVirtualClock(std::min(dataLimitBytes, WavDataLimitBytes), [&](SafeFile* wav, std::string* error) {
+        return SafeFileOpen(wav, folder, wavName, true, error) == SafeWriteOk;
+    });
+}
+
 bool VirtualClockActive() { return VirtualClock.active; }
+
+bool VirtualClockWavFull() { return VirtualClock.wavFull; }
 
 void AdvanceVirtualClock()
 {
@@ -74,13 +104,24 @@ void AdvanceVirtualClock()
     TickHandler();
     int16_t frames[VirtualStepFrames * 2];
     RenderVirtualMusic(frames, VirtualStepFrames);
-    if (VirtualClock.wav == nullptr)
+    if (!VirtualClock.wavOpen || VirtualClock.wavFailed || VirtualClock.wavFull)
         return;
-    uint8_t bytes[VirtualStepFrames * BytesPerFrame];
+    if (VirtualClock.framesWritten * BytesPerFrame + StepBytes > VirtualClock.dataLimitBytes) {
+        VirtualClock.wavFull = true;
+        std::fprintf(stderr, "tivrel: %s is full (%llu bytes of sound, the most it may hold); no more sound is added\n",
+                     VirtualClock.wav.path.c_str(),
+                     static_cast<unsigned long long>(VirtualClock.framesWritten * BytesPerFrame));
+        return;
+    }
+    uint8_t bytes[StepBytes];
     for (size_t i = 0; i < VirtualStepFrames * 2; i++)
         WriteLE16(bytes + 2 * i, uint16_t(frames[i]));
-    if (std::fwrite(bytes, 1, sizeof bytes, VirtualClock.wav) != sizeof bytes)
+    std::string error;
+    if (!SafeFileWrite(&VirtualClock.wav, bytes, sizeof bytes, &error)) {
         VirtualClock.wavFailed = true;
+        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+        return;
+    }
     VirtualClock.framesWritten += VirtualStepFrames;
 }
 
@@ -89,14 +130,16 @@ bool FinishVirtualClock()
     if (!VirtualClock.active)
         return true;
     bool ok = !VirtualClock.wavFailed;
-    if (VirtualClock.wav != nullptr) {
-        const uint64_t dataBytes = VirtualClock.framesWritten * BytesPerFrame;
-        ok = ok && dataBytes <= UINT32_MAX - 36;
+    if (VirtualClock.wavOpen) {
+        std::string error;
         uint8_t header[WavHeaderBytes];
-        MakeWavHeader(header, uint32_t(dataBytes));
-        ok = ok && std::fseek(VirtualClock.wav, 0, SEEK_SET) == 0 &&
-             std::fwrite(header, 1, WavHeaderBytes, VirtualClock.wav) == WavHeaderBytes;
-        ok = std::fclose(VirtualClock.wav) == 0 && ok;
+        MakeWavHeader(header, uint32_t(VirtualClock.framesWritten * BytesPerFrame));
+        if (ok && !(SafeFileWriteAt(&VirtualClock.wav, 0, header, WavHeaderBytes, &error) &&
+                    SafeFileCommit(&VirtualClock.wav, &error) == SafeWriteOk)) {
+            std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+            ok = false;
+        }
+        SafeFileAbandon(&VirtualClock.wav);   // after a failure: the temporary goes
     }
     VirtualClock = VirtualClockState{};
     MusicLeaveVirtualClock();

@@ -190,6 +190,14 @@ SafeWriteResult SafeWriteFile(const SafeFolder& folder, const std::string& name,
 
 SafeWriteResult SafeWritePath(const std::string& path, const void* data, size_t size, bool force, std::string* error)
 {
+    SafeFile file;
+    SafeWriteResult opened = SafeFileOpenPath(&file, path, force, error);
+    return opened == SafeWriteOk ? WriteWhole(&file, data, size, error) : opened;
+}
+
+SafeWriteResult SafeFileOpenPath(SafeFile* file, const std::string& path, bool force, std::string* error)
+{
+    SafeFileAbandon(file);
     size_t slash = path.rfind('/');
     std::string folderPath = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -198,10 +206,9 @@ SafeWriteResult SafeWritePath(const std::string& path, const void* data, size_t 
         FailErrno(error, "cannot write", path);
         return SafeWriteFailed;
     }
-    SafeFile file;
-    SafeWriteResult opened = OpenIn(&file, folderFd, false, name, path, force, error);
+    SafeWriteResult opened = OpenIn(file, folderFd, false, name, path, force, error);
     close(folderFd);
-    return opened == SafeWriteOk ? WriteWhole(&file, data, size, error) : opened;
+    return opened;
 }
 
 SafeWriteResult SafeFileOpen(SafeFile* file, const SafeFolder& folder, const std::string& name, bool force,

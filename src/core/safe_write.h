@@ -72,6 +72,8 @@ struct SafeFile {
 // given (checked again at the commit).
 SafeWriteResult SafeFileOpen(SafeFile* file, const SafeFolder& folder, const std::string& name, bool force,
                              std::string* error);
+// The same for a path, split as by SafeWritePath.
+SafeWriteResult SafeFileOpenPath(SafeFile* file, const std::string& path, bool force, std::string* error);
 // Appends `size` bytes.
 bool SafeFileWrite(SafeFile* file, const void* data, size_t size, std::string* error);
 // Writes `size` bytes at `offset` (a header filled in last); the end of the file is

@@ -5,9 +5,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <vector>
 
 #include "core/pixels.h"
+#include "core/safe_write.h"
 #include "video/display.h"
 #include "video/ffmpeg.h"
 
@@ -17,8 +18,13 @@ static bool CaptureFailed = false;
 static pid_t EncoderPid = -1;
 static FILE* EncoderInput = nullptr;
 static std::string SilentVideoPath;
+static SafeFolder Folder;         // DIR
+static SafeFolder FramesFolder;   // DIR/frames
+static std::vector<uint8_t> PngBytes;
 
 void ConfigureCapture(const CaptureSettings& settings) { Settings = settings; }
+
+const SafeFolder& CaptureFolder() { return Folder; }
 
 static bool CaptureOpen()
 {
@@ -27,10 +33,11 @@ static bool CaptureOpen()
         std::fprintf(stderr, "tivrel: --video needs the ffmpeg program, which is not installed\n");
         return false;
     }
-    std::error_code ec;
-    std::filesystem::create_directories(Settings.directory + "/frames", ec);
-    if (ec) {
-        std::fprintf(stderr, "tivrel: cannot create %s/frames: %s\n", Settings.directory.c_str(), ec.message().c_str());
+    std::string error;
+    if (!SafeFolderOpen(&Folder, Settings.directory, true, &error) ||
+        !SafeFolderOpenChild(&FramesFolder, Folder, "frames", true, &error)) {
+        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+        SafeFolderClose(&Folder);
         return false;
     }
     if (!Settings.videoPath.empty()) {
@@ -75,6 +82,8 @@ static bool CaptureOpen()
                            &EncoderInput);
         if (EncoderPid < 0 || EncoderInput == nullptr) {
             std::fprintf(stderr, "tivrel: cannot start ffmpeg\n");
+            SafeFolderClose(&FramesFolder);
+            SafeFolderClose(&Folder);
             return false;
         }
     }
@@ -89,11 +98,14 @@ static void CapturePresent(const uint8_t* frame, const uint8_t* trueColor)
 {
     if (FrameListContains(Settings.frames, FrameNumber)) {
         char name[32];
-        std::snprintf(name, sizeof name, "/frames/%06u.png", FrameNumber);
+        std::snprintf(name, sizeof name, "%06u.png", FrameNumber);
         std::string error;
-        if (!WriteIndexedPng((Settings.directory + name).c_str(), frame, ScreenWidth, ScreenHeight, DevicePalette,
-                             &error) &&
-            !CaptureFailed) {
+        bool written = EncodeIndexedPng(frame, ScreenWidth, ScreenHeight, DevicePalette, &PngBytes, &error);
+        if (!written)
+            error = "cannot write " + SafeFilePath(FramesFolder, name) + ": " + error;
+        else
+            written = SafeWriteFile(FramesFolder, name, PngBytes.data(), PngBytes.size(), true, &error) == SafeWriteOk;
+        if (!written && !CaptureFailed) {
             std::fprintf(stderr, "tivrel: %s\n", error.c_str());
             CaptureFailed = true;
         }
@@ -159,6 +171,8 @@ static bool CaptureClose()
             ok = false;
         }
     }
+    SafeFolderClose(&FramesFolder);
+    SafeFolderClose(&Folder);
     return ok;
 }
 

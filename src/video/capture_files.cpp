@@ -1,10 +1,9 @@
 // The pure parts of capture mode: the frame list and the indexed PNG writer.
 #include <png.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
+#include "core/safe_write.h"
 #include "video/display.h"
 
 bool ParseFrameList(const char* text, FrameList* list, std::string* error)
@@ -63,29 +62,35 @@ bool FrameListContains(const FrameList& list, uint32_t frame)
     return false;
 }
 
-bool WriteIndexedPng(const char* path, const uint8_t* pixels, int width, int height, const uint8_t* devicePalette,
-                     std::string* error)
+namespace {
+
+void AppendPngBytes(png_structp png, png_bytep data, png_size_t length)
 {
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        *error = std::string("cannot write ") + path + ": " + std::strerror(errno);
-        return false;
-    }
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void FlushPngBytes(png_structp) {}
+
+}   // namespace
+
+bool EncodeIndexedPng(const uint8_t* pixels, int width, int height, const uint8_t* devicePalette,
+                      std::vector<uint8_t>* out, std::string* error)
+{
+    out->clear();
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (png == nullptr || info == nullptr) {
         png_destroy_write_struct(&png, nullptr);
-        std::fclose(file);
         *error = "out of memory for the PNG writer";
         return false;
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        *error = std::string("PNG write failed: ") + path;
+        *error = "the PNG writer failed";
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, out, AppendPngBytes, FlushPngBytes);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_color colours[256];
@@ -100,9 +105,16 @@ bool WriteIndexedPng(const char* path, const uint8_t* pixels, int width, int hei
         png_write_row(png, const_cast<png_bytep>(pixels + static_cast<size_t>(y) * width));
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0) {
-        *error = std::string("cannot write ") + path + ": " + std::strerror(errno);
+    return true;
+}
+
+bool WriteIndexedPng(const char* path, const uint8_t* pixels, int width, int height, const uint8_t* devicePalette,
+                     std::string* error)
+{
+    std::vector<uint8_t> bytes;
+    if (!EncodeIndexedPng(pixels, width, height, devicePalette, &bytes, error)) {
+        *error = std::string("cannot write ") + path + ": " + *error;
         return false;
     }
-    return true;
+    return SafeWritePath(path, bytes.data(), bytes.size(), true, error) == SafeWriteOk;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/pixels.h"
+#include "core/safe_write.h"
 #include "video/video.h"
 
 constexpr int DisplayModeCapacity = 256;
@@ -83,9 +84,13 @@ struct FrameList {
 bool ParseFrameList(const char* text, FrameList* list, std::string* error);
 bool FrameListContains(const FrameList& list, uint32_t frame);
 
-// Writes a width x height 8-bit indexed PNG: PLTE = the 256 entries of devicePalette
-// (B,G,R order, written as R,G,B), pixel values exactly `pixels`. No time chunk, so
-// equal input gives byte-identical files. False with a reason on failure.
+// Encodes a width x height 8-bit indexed PNG into *out: PLTE = the 256 entries of
+// devicePalette (B,G,R order, written as R,G,B), pixel values exactly `pixels`. No
+// time chunk, so equal input gives byte-identical files. False with a reason.
+bool EncodeIndexedPng(const uint8_t* pixels, int width, int height, const uint8_t* devicePalette,
+                      std::vector<uint8_t>* out, std::string* error);
+// The same PNG written to `path` through a safe write that replaces an existing file.
+// False with a one-line reason naming the path.
 bool WriteIndexedPng(const char* path, const uint8_t* pixels, int width, int height, const uint8_t* devicePalette,
                      std::string* error);
 
@@ -97,9 +102,13 @@ struct CaptureSettings {
     int videoHeight = 800;
     std::string soundtrackPath;   // WAV muxed into the video when it is closed
 };
-// Capture as a presentation backend: open creates DIR/frames and, with a video
-// path, starts ffmpeg; present writes the chosen frames as DIR/frames/NNNNNN.png
-// (numbered from 0 in presentation order) and feeds every frame to ffmpeg; close
-// ends the video and muxes it with the soundtrack. Set the settings first.
+// Capture as a presentation backend: open creates and opens DIR and DIR/frames (a
+// symlink planted as frames is refused) and, with a video path, starts ffmpeg;
+// present writes the chosen frames as DIR/frames/NNNNNN.png (numbered from 0 in
+// presentation order; safe writes that replace the frames of an earlier run) and
+// feeds every frame to ffmpeg; close ends the video, muxes it with the soundtrack
+// and closes the folders. Set the settings first.
 void ConfigureCapture(const CaptureSettings& settings);
 extern const PresentBackend CaptureBackend;
+// DIR as the open capture backend holds it, for the run's other files.
+const SafeFolder& CaptureFolder();
