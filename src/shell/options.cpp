@@ -43,6 +43,8 @@ std::string UsageText()
            "    --frames LIST       frames to write as PNG, e.g. 0:99,500,1200:1210 (default: all)\n"
            "    --video FILE        also encode the run with its soundtrack (needs ffmpeg)\n"
            "    --video-size WxH    size of that video (default 1280x800)\n"
+           "    --max-seconds S     refuse or stop a capture longer than S seconds of demo time,\n"
+           "                        S from 1 to 99999 (default 3600: 180000 frames)\n"
            "  --help                show this text\n"
            "Scenes:\n" +
            SceneListText();
@@ -87,7 +89,7 @@ int FindModeIndex(const DisplayMode* table, int count, int width, int height, in
 
 bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* error)
 {
-    bool haveFrames = false, haveVideo = false, haveVideoSize = false;
+    bool haveFrames = false, haveVideo = false, haveVideoSize = false, haveMaxSeconds = false;
     for (int i = 1; i < argc; i++) {
         std::string name = argv[i];
         std::string inlineValue;
@@ -222,13 +224,22 @@ bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* err
             options->captureSettings.videoWidth = w;
             options->captureSettings.videoHeight = h;
             haveVideoSize = true;
+        } else if (name == "--max-seconds") {
+            if (!value(&v))
+                return false;
+            const char* p = v.c_str();
+            if (!Number(&p, &options->captureMaxSeconds) || *p != '\0') {
+                *error = "bad --max-seconds \"" + v + "\": expected whole seconds from 1 to 99999";
+                return false;
+            }
+            haveMaxSeconds = true;
         } else {
             *error = "unknown option \"" + std::string(argv[i]) + "\"";
             return false;
         }
     }
-    if (!options->capture && (haveFrames || haveVideo || haveVideoSize)) {
-        *error = "--frames, --video and --video-size need --capture DIR";
+    if (!options->capture && (haveFrames || haveVideo || haveVideoSize || haveMaxSeconds)) {
+        *error = "--frames, --video, --video-size and --max-seconds need --capture DIR";
         return false;
     }
     if (haveVideoSize && !haveVideo) {

@@ -5,6 +5,9 @@
 
 #include "video/display.h"
 
+// A capture runs at most this long in demo time unless --max-seconds says otherwise.
+constexpr int DefaultCaptureMaxSeconds = 3600;
+
 struct ShellOptions {
     bool help = false;
     bool listScenes = false;
@@ -19,11 +22,13 @@ struct ShellOptions {
     int scene = 0;   // 0: not given; else 1..scene count
     bool capture = false;
     CaptureSettings captureSettings;
+    int captureMaxSeconds = DefaultCaptureMaxSeconds;   // the capture's bound in demo time
 };
 
 // Parses argv[1..argc-1]. Options take their value as the next argument or after
 // '=' (--mode=640x480x32). False with a one-line reason for an unknown option, a
-// missing or malformed value, or capture options without --capture.
+// missing or malformed value, or capture options (--frames, --video, --video-size,
+// --max-seconds) without --capture.
 bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* error);
 
 // The --help text, with the scene list.

@@ -1,7 +1,10 @@
 // The shell's two ways through the demo besides the dialog: the quit sequence of a
 // user's early end, and the capture run.
 #pragma once
+#include <cstdint>
 
+struct ModuleInfo;
+struct SceneRow;
 struct ShellOptions;
 
 // Stops and frees the music ("StopSong"/"FreeSong" boxes on failure), closes sound,
@@ -11,5 +14,19 @@ struct ShellOptions;
 
 // Capture mode: the virtual clock (DIR/music.wav), DIR/timeline.csv, the capture
 // backend (frames, video), the demo, then everything completed. The exit status:
-// 0, or 1 when something could not be started or written.
+// 0, or 1 when something could not be started or written, when the module says the
+// run would be longer than options.captureMaxSeconds of demo time (refused before
+// anything is written), or when the run was stopped at that bound or because the
+// WAV was full (the files then hold the frames up to the stop).
 int RunCapture(const ShellOptions& options);
+
+// Presented frames per second of demo time in a capture (one virtual clock step each).
+constexpr int CaptureFramesPerSecond = 50;
+
+// Frames a capture of the scene table `rows` from `firstScene` on presents with
+// `module`: its time from the order the music starts at to the order that ends the
+// last scene (or the song's end, if that comes first) at 50 frames a second, plus
+// two, plus one frame per row when the song ends first. Never under the frames the
+// run presents and at most a few over, unless the module's timing is only the
+// player's estimate (orders that a jump skips).
+int64_t EstimateCaptureFrames(const ModuleInfo& module, const SceneRow* rows, int count, int firstScene);

@@ -40,8 +40,8 @@ TEST(Options, EveryOptionTakesEffectInBothSpellings)
 {
     ShellOptions o;
     std::string error;
-    ASSERT_TRUE(Parse({"--windowed", "--nosound", "--mode", "640x480x16", "--no-dialog", "--data=x/y.ovl",
-                       "--aspect", "4:3", "--vsync", "--scene=17"},
+    ASSERT_TRUE(Parse({"--windowed", "--nosound", "--mode", "640x480x16", "--no-dialog", "--data=x/y.ovl", "--aspect",
+                       "4:3", "--vsync", "--scene=17"},
                       &o, &error))
         << error;
     EXPECT_EQ(o.windowed, 1);
@@ -66,8 +66,9 @@ TEST(Options, CaptureImpliesNoDialogAndCarriesItsSettings)
 {
     ShellOptions o;
     std::string error;
-    ASSERT_TRUE(Parse({"--capture", "out", "--frames", "0:9,20", "--video", "v.mp4", "--video-size", "640x400"}, &o,
-                      &error))
+    ASSERT_TRUE(Parse({"--capture", "out", "--frames", "0:9,20", "--video", "v.mp4", "--video-size", "640x400",
+                       "--max-seconds=99999"},
+                      &o, &error))
         << error;
     EXPECT_TRUE(o.capture);
     EXPECT_TRUE(o.noDialog);
@@ -78,6 +79,7 @@ TEST(Options, CaptureImpliesNoDialogAndCarriesItsSettings)
     EXPECT_EQ(o.captureSettings.videoPath, "v.mp4");
     EXPECT_EQ(o.captureSettings.videoWidth, 640);
     EXPECT_EQ(o.captureSettings.videoHeight, 400);
+    EXPECT_EQ(o.captureMaxSeconds, 99999);
 
     ShellOptions plain;
     ASSERT_TRUE(Parse({"--capture", "out"}, &plain, &error));
@@ -85,6 +87,7 @@ TEST(Options, CaptureImpliesNoDialogAndCarriesItsSettings)
     EXPECT_TRUE(plain.captureSettings.videoPath.empty());
     EXPECT_EQ(plain.captureSettings.videoWidth, 1280);
     EXPECT_EQ(plain.captureSettings.videoHeight, 800);
+    EXPECT_EQ(plain.captureMaxSeconds, 3600);
 }
 
 TEST(Options, BadOptionsAndValuesAreRefusedWithAReason)
@@ -118,6 +121,12 @@ TEST(Options, BadOptionsAndValuesAreRefusedWithAReason)
         {"--capture", "d", "--video", "v.mp4", "--video-size", "1280"},
         {"--capture", "d", "--video", "v.mp4", "--video-size", "9000x400"},
         {"--capture", "d", "--video-size", "640x400"},
+        {"--max-seconds", "60"},
+        {"--capture", "d", "--max-seconds", "0"},
+        {"--capture", "d", "--max-seconds", "100000"},
+        {"--capture", "d", "--max-seconds", "1.5"},
+        {"--capture", "d", "--max-seconds", "-5"},
+        {"--capture", "d", "--max-seconds"},
     };
     for (const auto& args : bad) {
         std::vector<char*> argv{const_cast<char*>("tivrel")};
@@ -157,4 +166,4 @@ TEST(Options, ModeLookupPrefersTheListedEntryOverTheDesktop)
     EXPECT_EQ(FindModeIndex(table, 0, 1024, 768, 32), -1);
 }
 
-}  // namespace
+}   // namespace
