@@ -42,6 +42,12 @@ int Shell(const std::string& command)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A path in the test folder of its own to this process (other builds run these tests too).
+std::string Temp(const std::string& name)
+{
+    return ::testing::TempDir() + "/tivrel_" + std::to_string(getpid()) + "_" + name;
+}
+
 size_t Lines(const std::string& text) { return size_t(std::count(text.begin(), text.end(), '\n')); }
 
 class CaptureRun : public ::testing::Test {
@@ -50,6 +56,13 @@ protected:
     {
         if (!std::filesystem::exists(BuildDir + "/tivrel") || !std::filesystem::exists(BuildDir + "/tivrel.ovl"))
             GTEST_SKIP() << "needs the built program and default data in " << BuildDir;
+    }
+    void TearDown() override
+    {
+        const std::string mine = std::filesystem::path(Temp("")).filename().string();
+        for (const auto& entry : std::filesystem::directory_iterator(::testing::TempDir()))
+            if (entry.path().filename().string().rfind(mine, 0) == 0)
+                std::filesystem::remove_all(entry.path());
     }
     // Runs a capture into a fresh directory; returns the exit status.
     int Capture(const std::string& dir, const std::string& extra)
@@ -64,7 +77,7 @@ TEST_F(CaptureRun, StartingAtALaterSceneSkipsItsPredecessorsFrames)
 {
     // From scene 16 the music starts at the order after scene 15's limit (51); the
     // earlier scenes only set up. The whole demo from scene 1 is the golden test's.
-    std::string dir = ::testing::TempDir() + "/tivrel_capture_16";
+    std::string dir = Temp("capture_16");
     ASSERT_EQ(Capture(dir, "--scene 16 --frames 0"), 0) << Slurp(dir + ".log");
     EXPECT_TRUE(std::filesystem::exists(dir + "/frames/000000.png"));
     EXPECT_FALSE(std::filesystem::exists(dir + "/frames/000001.png"));
@@ -94,13 +107,13 @@ TEST_F(CaptureRun, StartingAtALaterSceneSkipsItsPredecessorsFrames)
 TEST_F(CaptureRun, ARerunReplacesItsFilesWithoutFollowingLinksAndMaxSecondsSetsTheBound)
 {
     // The length of scene 17 in frames, from a run under the default bound.
-    std::string dir = ::testing::TempDir() + "/tivrel_capture_rerun";
+    std::string dir = Temp("capture_rerun");
     ASSERT_EQ(Capture(dir, "--scene 17 --frames 0"), 0) << Slurp(dir + ".log");
     const std::string timeline = Slurp(dir + "/timeline.csv"), wav = Slurp(dir + "/music.wav");
     const long frames = long(Lines(timeline)) - 1;
     ASSERT_GT(frames, 60);
 
-    std::string outside = ::testing::TempDir() + "/tivrel_capture_outside";
+    std::string outside = Temp("outside");
     std::ofstream(outside) << "keep";
     std::filesystem::remove(dir + "/timeline.csv");
     std::filesystem::create_symlink(outside, dir + "/timeline.csv");
@@ -138,7 +151,7 @@ TEST_F(CaptureRun, RefusalsComeBeforeTheDemoStarts)
     std::vector<uint8_t> file;
     std::string error;
     ASSERT_TRUE(BuildOverlay({{"music.s3m", BuildMiniS3m(slow)}}, &file, &error)) << error;
-    const std::string slowData = ::testing::TempDir() + "/tivrel_slow.ovl", dir = ::testing::TempDir() + "/tivrel_no";
+    const std::string slowData = Temp("slow.ovl"), dir = Temp("capture_no");
     std::ofstream(slowData, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
 
@@ -233,7 +246,7 @@ TEST(CaptureEstimate, CoversTheFramesTheLoopPresents)
 
 TEST(CaptureWav, StopsGrowingAtItsLimitAndStaysAValidWav)
 {
-    const std::string dir = ::testing::TempDir() + "/tivrel_wav_limit_" + std::to_string(getpid());
+    const std::string dir = Temp("wav_limit");
     std::filesystem::remove_all(dir);
     SafeFolder folder;
     std::string error;
