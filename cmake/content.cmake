@@ -6,7 +6,7 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E make_directory ${TIVREL_CONTENT_DIR}
   COMMAND $<TARGET_FILE:gencontent> ${TIVREL_CONTENT_DIR}
   COMMAND $<TARGET_FILE:genmusic> ${TIVREL_CONTENT_DIR}/music.s3m
-  COMMAND $<TARGET_FILE:ovltool> pack ${TIVREL_CONTENT_DIR} -o ${CMAKE_BINARY_DIR}/tivrel.ovl
+  COMMAND $<TARGET_FILE:ovltool> pack ${TIVREL_CONTENT_DIR} -o ${CMAKE_BINARY_DIR}/tivrel.ovl --force
   DEPENDS gencontent genmusic ovltool
   COMMENT "Generating and packing the default data into tivrel.ovl"
   VERBATIM)

@@ -100,7 +100,7 @@ TEST(Ovltool, RefusalsAndExitStatuses)
     Put(clash, "a.dat", {1});
     Put(clash, "A.DAT", {2});
     for (const std::string& from : {longName, many, clash}) {
-        Result r = Ovltool("pack " + from + " -o " + ovl);
+        Result r = Ovltool("pack " + from + " -o " + ovl + " --force");
         EXPECT_EQ(r.status, 1) << from;
         EXPECT_TRUE(OneLine(r.err)) << r.err;
     }
@@ -145,7 +145,7 @@ TEST(Ovltool, VerifyChecksEveryEntryOfTheTable)
     Put(dir, "euf0011.scx", Bytes(66313));    // one byte short of what is read
     Put(dir, "music.s3m", Bytes(1048577));    // more than the fixed read hands over
     Put(dir, "groups.dat", Noise(1200000));   // packs to more than the loading packed area
-    ASSERT_EQ(Ovltool("pack " + dir + " -o " + ovl).status, 0);
+    ASSERT_EQ(Ovltool("pack " + dir + " -o " + ovl + " --force").status, 0);
     r = Ovltool("verify " + ovl);
     EXPECT_EQ(r.status, 1);
     for (const char* line : {"23mview2.scx: missing\n", "thx.scx: unpacked size 100001 exceeds 100000\n",
@@ -157,8 +157,8 @@ TEST(Ovltool, VerifyChecksEveryEntryOfTheTable)
 }
 
 // unpack writes only into DIR: a planted symlink named like an entry is neither
-// followed nor replaced without --force, and nothing at all is written then; -o
-// replaces its output, a symlink included, without following it.
+// followed nor replaced without --force, and nothing at all is written then; the
+// same holds for the output of -o.
 TEST(Ovltool, UnpackNeverWritesThroughAPlantedSymlink)
 {
     namespace fs = std::filesystem;
@@ -183,12 +183,17 @@ TEST(Ovltool, UnpackNeverWritesThroughAPlantedSymlink)
     EXPECT_EQ(Slurp(outside), "keep");
     EXPECT_EQ(std::distance(fs::directory_iterator(dest), fs::directory_iterator()), 2) << "no temporary left";
 
+    // -o: an existing name (a symlink too) only with --force, and never followed.
     std::string link = TempPath("link");
     fs::create_symlink(outside, link);
-    ASSERT_EQ(Ovltool("extract " + ovl + " a.dat -o " + link).status, 0);
+    r = Ovltool("extract " + ovl + " a.dat -o " + link);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.find("(--force replaces it)"), r.err.size() - 22) << r.err;
+    ASSERT_EQ(Ovltool("extract " + ovl + " a.dat -o " + link + " --force").status, 0);
     EXPECT_FALSE(fs::is_symlink(link));
     EXPECT_EQ(Slurp(link).size(), 3u);
-    ASSERT_EQ(Ovltool("pack " + dest + " -o " + ovl).status, 0) << "pack replaces its output";
+    EXPECT_EQ(Ovltool("pack " + dest + " -o " + ovl).status, 1) << "pack keeps an existing output";
+    ASSERT_EQ(Ovltool("pack " + dest + " -o " + ovl + " --force").status, 0);
     EXPECT_EQ(Slurp(outside), "keep");
     r = Ovltool("extract " + ovl + " a.dat -o " + TempPath("none") + "/x");
     EXPECT_EQ(r.status, 1);

@@ -1,6 +1,9 @@
 // Triangle fillers: span rules, texture wrap, degenerate guards and the clipping paths.
 #include <gtest/gtest.h>
 
+// Triangles are written as {x, y} or {x, y, intensity}: the other slots stay 0.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 #include <algorithm>
 #include <random>
 #include <vector>

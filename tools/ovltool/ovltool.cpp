@@ -26,14 +26,14 @@ constexpr uint32_t MaxEntryBytes = 256u << 20;
 static int Usage(FILE* to)
 {
     fputs("usage: ovltool list FILE             entries: name, packed, unpacked, offset\n"
-          "       ovltool extract FILE NAME [-o OUT]   one entry, decompressed (stdout without -o)\n"
+          "       ovltool extract FILE NAME [-o OUT [--force]]   one entry, decompressed (stdout without -o)\n"
           "       ovltool unpack FILE DIR [--force]    every entry into DIR, named by its entry name\n"
-          "       ovltool pack DIR -o FILE      every regular file of DIR into a new archive\n"
+          "       ovltool pack DIR -o FILE [--force]   every regular file of DIR into a new archive\n"
           "       ovltool verify FILE           decode everything, check what the demo reads\n"
           "       ovltool info FILE             compression figures per entry and in total\n"
-          "Files are written whole or not at all, and never through a symlink. unpack refuses\n"
-          "to replace a file in DIR unless --force is given; -o replaces OUT or FILE (a symlink\n"
-          "of that name is replaced, not followed).\n",
+          "Files are written whole or not at all, and never through a symlink. An existing\n"
+          "file (or symlink) of the same name is replaced only with --force, and then the\n"
+          "name itself is replaced, never what a symlink points to.\n",
           to);
     return to == stdout ? 0 : 2;
 }
@@ -100,7 +100,7 @@ static int CmdList(const char* file)
     return 0;
 }
 
-static int CmdExtract(const char* file, const char* name, const char* outPath)
+static int CmdExtract(const char* file, const char* name, const char* outPath, bool force)
 {
     Archive archive;
     if (!OpenArchive(&archive, file))
@@ -113,7 +113,10 @@ static int CmdExtract(const char* file, const char* name, const char* outPath)
     if (!DecodeEntry(&archive, i, &data, &why))
         return Error(std::string(name) + ": " + why);
     if (outPath) {
-        if (SafeWritePath(outPath, data.data(), data.size(), true, &why) != SafeWriteOk)
+        SafeWriteResult written = SafeWritePath(outPath, data.data(), data.size(), force, &why);
+        if (written == SafeWriteExists)
+            return Error(why + " (--force replaces it)");
+        if (written != SafeWriteOk)
             return Error(why);
     } else if ((!data.empty() && fwrite(data.data(), 1, data.size(), stdout) != data.size()) || fflush(stdout) != 0) {
         return Error("cannot write to standard output");
@@ -163,7 +166,7 @@ static int CmdUnpack(const char* file, const char* dir, bool force)
     return status;
 }
 
-static int CmdPack(const char* dir, const char* outPath)
+static int CmdPack(const char* dir, const char* outPath, bool force)
 {
     std::error_code ec;
     if (!fs::is_directory(dir, ec))
@@ -195,7 +198,10 @@ static int CmdPack(const char* dir, const char* outPath)
     std::string why;
     if (!BuildOverlay(entries, &archive, &why, 2))
         return Error(why);
-    if (SafeWritePath(outPath, archive.data(), archive.size(), true, &why) != SafeWriteOk)
+    SafeWriteResult written = SafeWritePath(outPath, archive.data(), archive.size(), force, &why);
+    if (written == SafeWriteExists)
+        return Error(why + " (--force replaces it)");
+    if (written != SafeWriteOk)
         return Error(why);
     return 0;
 }
@@ -302,18 +308,18 @@ int OvltoolMain(int argc, char** argv)
         return Usage(stderr);
     std::string command = args[0];
     size_t operands = args.size() - 1;
-    // --force goes with the commands that write files; -o replaces by itself.
+    // --force goes with the commands that write files.
     bool writes = outPath || command == "unpack";
     if (force && !writes)
         command.clear();
     if (command == "list" && operands == 1 && !outPath)
         return CmdList(args[1]);
     if (command == "extract" && operands == 2)
-        return CmdExtract(args[1], args[2], outPath);
+        return CmdExtract(args[1], args[2], outPath, force);
     if (command == "unpack" && operands == 2 && !outPath)
         return CmdUnpack(args[1], args[2], force);
     if (command == "pack" && operands == 1 && outPath)
-        return CmdPack(args[1], outPath);
+        return CmdPack(args[1], outPath, force);
     if (command == "verify" && operands == 1 && !outPath)
         return CmdVerify(args[1]);
     if (command == "info" && operands == 1 && !outPath)
