@@ -41,6 +41,12 @@ test)
     # The same tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
     build build-asan -DTIVREL_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -j2
+    # A whole capture run under LeakSanitizer: nothing may leak.
+    capture=$(mktemp -d)
+    ASAN_OPTIONS=detect_leaks=1 ./build-asan/tivrel --data build-asan/tivrel.ovl --capture "$capture/run" \
+        --frames 0 >/dev/null
+    rm -rf "$capture"
+    echo "leaks: a whole capture run under LeakSanitizer leaks nothing"
     # Every fuzz target for a few seconds (clang, build-fuzz/).
     bash tools/fuzz.sh short
     ;;
