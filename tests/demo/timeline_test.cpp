@@ -10,6 +10,7 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/archive.h"
@@ -73,21 +74,21 @@ std::vector<OverlayInput>* Timeline::full = nullptr;
 
 }  // namespace
 
-TEST_F(Timeline, MissingOverlayFileEndsWithOneLine) {
-    EXPECT_EXIT(RunDemoOn(::testing::TempDir() + "no-such-file.ovl"), ::testing::ExitedWithCode(1),
-                "ZOH_Init: Cannot open overlay file");
-}
-
-TEST_F(Timeline, MissingMusicIsNamed) {
-    std::string path = WriteOverlay("nomusic.ovl", Without(*full, "music.s3m"));
-    EXPECT_EXIT(RunDemoOn(path), ::testing::ExitedWithCode(1), "ZOH_Open: music.s3m not found");
-}
-
-TEST_F(Timeline, UnplayableMusicEndsWithOneLine) {
-    auto entries = Without(*full, "music.s3m");
-    entries.insert(entries.begin(), {"music.s3m", std::vector<uint8_t>(5000, 0x55)});
-    std::string path = WriteOverlay("badmusic.ovl", entries);
-    EXPECT_EXIT(RunDemoOn(path), ::testing::ExitedWithCode(1), "ZDS_Error: music.s3m is not a playable");
+TEST_F(Timeline, DataThatCannotStartTheDemoEndsWithOneLine) {
+    auto badMusic = Without(*full, "music.s3m");
+    badMusic.insert(badMusic.begin(), {"music.s3m", std::vector<uint8_t>(5000, 0x55)});
+    std::string fifo = ::testing::TempDir() + "fifo-" + std::to_string(getpid()) + ".ovl";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::pair<std::string, const char*> cases[] = {
+        {::testing::TempDir() + "no-such-file.ovl", "ZOH_Init: Cannot open overlay file"},
+        {WriteOverlay("nomusic.ovl", Without(*full, "music.s3m")), "ZOH_Open: music.s3m not found"},
+        {WriteOverlay("badmusic.ovl", badMusic), "ZDS_Error: music.s3m is not a playable"},
+        {fifo, "not a regular file"},
+        {::testing::TempDir(), "not a regular file"},
+    };
+    for (const auto& [path, line] : cases)
+        EXPECT_EXIT(RunDemoOn(path), ::testing::ExitedWithCode(1), line) << path;
+    unlink(fifo.c_str());
 }
 
 TEST_F(Timeline, LoadingListIsReadInOrderAfterTheStartUpLines) {
@@ -129,14 +130,6 @@ TEST_F(Timeline, EveryReadIsCheckedAgainstWhatTheEntryHolds) {
     entries.push_back({"star.3ds", std::vector<uint8_t>(150000, 7)});
     EXPECT_EXIT(RunDemoOn(WriteOverlay("big-mesh.ovl", entries)), ::testing::ExitedWithCode(1),
                 "entry \"star\\.3ds\" has a bad stream or does not fit its area of 100000 bytes");
-}
-
-TEST_F(Timeline, DataThatIsNotARegularFileEndsWithOneLine) {
-    std::string fifo = ::testing::TempDir() + "fifo-" + std::to_string(getpid()) + ".ovl";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EXIT(RunDemoOn(fifo), ::testing::ExitedWithCode(1), "not a regular file");
-    unlink(fifo.c_str());
-    EXPECT_EXIT(RunDemoOn(::testing::TempDir()), ::testing::ExitedWithCode(1), "not a regular file");
 }
 
 TEST_F(Timeline, FailedMemoryProbePrintsTwoLines) {
