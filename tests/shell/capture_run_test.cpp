@@ -11,12 +11,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "archive/overlay_writer.h"
 #include "audio/audio.h"
 #include "audio/mini_s3m.h"
 #include "audio/module_info.h"
@@ -24,17 +22,12 @@
 #include "core/safe_write.h"
 #include "demo/demo.h"
 #include "shell/shell.h"
+#include "test_files.h"
 #include "video/video.h"
 
 namespace {
 
 const std::string BuildDir = TIVREL_BUILD_DIR;
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 int Shell(const std::string& command)
 {
@@ -148,12 +141,8 @@ TEST_F(CaptureRun, ARerunReplacesItsFilesWithoutFollowingLinksAndMaxSecondsSetsT
 TEST_F(CaptureRun, RefusalsComeBeforeTheDemoStarts)
 {
     MiniS3mOptions slow{.orders = 70, .patterns = 1, .rowsPerOrder = 64, .speed = 254, .tempo = 33};
-    std::vector<uint8_t> file;
-    std::string error;
-    ASSERT_TRUE(BuildOverlay({{"music.s3m", BuildMiniS3m(slow)}}, &file, &error)) << error;
-    const std::string slowData = Temp("slow.ovl"), dir = Temp("capture_no");
-    std::ofstream(slowData, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    const std::string slowData = WriteOverlayFile(Temp("slow.ovl"), {{"music.s3m", BuildMiniS3m(slow)}});
+    const std::string dir = Temp("capture_no");
 
     struct Case {
         std::string args;

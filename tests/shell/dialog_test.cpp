@@ -48,37 +48,36 @@ protected:
     SDL_TimerID watchdog = 0;
 };
 
-TEST_F(SetupDialog, EnterRunsTheFirstListedModeWithTheDefaults)
+// Either Enter runs the demo with the controls as they stand: on opening, the first
+// listed mode and the defaults; item p names table entry p + 1, and with an empty
+// list (only the desktop's mode) no item, which runs entry 0.
+TEST_F(SetupDialog, EnterRunsTheDemoWithTheControlsAsTheyStand)
 {
-    DialogChoice choice;
-    Key(SDLK_RETURN);
-    ASSERT_EQ(RunSetupDialog(nullptr, &choice), DialogRunDemo);
-    EXPECT_EQ(StartupOptions.selectedMode, 1);
-    EXPECT_EQ(StartupOptions.windowed, 0);
-    EXPECT_EQ(StartupOptions.soundOn, 1);
-}
-
-TEST_F(SetupDialog, PresetControlsAreWhatRunDemoStores)
-{
-    DialogChoice choice;
-    choice.selectedItem = 2;
-    choice.windowed = true;
-    choice.nosound = true;
-    Key(SDLK_KP_ENTER);
-    ASSERT_EQ(RunSetupDialog(nullptr, &choice), DialogRunDemo);
-    EXPECT_EQ(StartupOptions.selectedMode, 3);   // item p names table entry p + 1
-    EXPECT_EQ(StartupOptions.windowed, 1);
-    EXPECT_EQ(StartupOptions.soundOn, 0);
-}
-
-TEST_F(SetupDialog, AnEmptyListRunsTheDesktopsMode)
-{
-    DisplayModeCount = 1;
-    DialogChoice choice;
-    choice.selectedItem = -1;
-    Key(SDLK_RETURN);
-    ASSERT_EQ(RunSetupDialog(nullptr, &choice), DialogRunDemo);
-    EXPECT_EQ(StartupOptions.selectedMode, 0);
+    struct Case {
+        const char* what;
+        int modes, item;
+        bool windowed, nosound;
+        SDL_Keycode key;
+        StartupOptionsState expect;
+    };
+    const Case cases[] = {
+        {"as opened", 4, 0, false, false, SDLK_RETURN, {1, 0, 1}},
+        {"preset", 4, 2, true, true, SDLK_KP_ENTER, {3, 1, 0}},
+        {"empty list", 1, -1, false, false, SDLK_RETURN, {0, 0, 1}},
+    };
+    for (const Case& c : cases) {
+        DisplayModeCount = c.modes;
+        StartupOptions = {7, 7, 7};
+        DialogChoice choice;
+        choice.selectedItem = c.item;
+        choice.windowed = c.windowed;
+        choice.nosound = c.nosound;
+        Key(c.key);
+        ASSERT_EQ(RunSetupDialog(nullptr, &choice), DialogRunDemo) << c.what;
+        EXPECT_EQ(StartupOptions.selectedMode, c.expect.selectedMode) << c.what;
+        EXPECT_EQ(StartupOptions.windowed, c.expect.windowed) << c.what;
+        EXPECT_EQ(StartupOptions.soundOn, c.expect.soundOn) << c.what;
+    }
 }
 
 TEST_F(SetupDialog, EscapeAndClosingLeaveWithoutTouchingTheOptions)

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -11,7 +10,7 @@
 
 namespace {
 
-bool Parse(std::initializer_list<const char*> args, ShellOptions* options, std::string* error)
+bool Parse(const std::vector<const char*>& args, ShellOptions* options, std::string* error)
 {
     std::vector<char*> argv{const_cast<char*>("tivrel")};
     for (const char* a : args)
@@ -129,15 +128,12 @@ TEST(Options, BadOptionsAndValuesAreRefusedWithAReason)
         {"--capture", "d", "--max-seconds"},
     };
     for (const auto& args : bad) {
-        std::vector<char*> argv{const_cast<char*>("tivrel")};
         std::string shown;
-        for (const char* a : args) {
-            argv.push_back(const_cast<char*>(a));
+        for (const char* a : args)
             shown += std::string(a) + " ";
-        }
         ShellOptions o;
         std::string error;
-        EXPECT_FALSE(ParseOptions(static_cast<int>(argv.size()), argv.data(), &o, &error)) << shown;
+        EXPECT_FALSE(Parse(args, &o, &error)) << shown;
         EXPECT_FALSE(error.empty()) << shown;
         EXPECT_EQ(error.find('\n'), std::string::npos) << shown;
     }

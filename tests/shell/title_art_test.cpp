@@ -9,8 +9,8 @@
 
 #include "archive/archive.h"
 #include "archive/content_format.h"
-#include "archive/overlay_writer.h"
 #include "shell/title_art.h"
+#include "test_files.h"
 
 namespace {
 
@@ -31,14 +31,7 @@ std::vector<uint8_t> Picture(uint8_t r1, uint8_t g1, uint8_t b1)
 
 std::string WriteOverlay(const std::string& name, const std::vector<OverlayInput>& entries, size_t keep = SIZE_MAX)
 {
-    std::vector<uint8_t> file;
-    std::string error;
-    EXPECT_TRUE(BuildOverlay(entries, &file, &error, 1)) << error;
-    if (keep < file.size())
-        file.resize(keep);
-    std::string path = ::testing::TempDir() + "/" + name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
-    return path;
+    return WriteOverlayFile(::testing::TempDir() + "/" + name, entries, keep);
 }
 
 const uint8_t* At(const std::vector<uint8_t>& rgb, int x, int y)
