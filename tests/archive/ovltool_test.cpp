@@ -9,6 +9,7 @@
 
 #include "archive/entries.h"
 #include "archive_fixture.h"
+#include "test_files.h"
 
 namespace {
 
@@ -16,14 +17,6 @@ struct Result {
     int status;
     std::string out, err;
 };
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 // Runs the built ovltool with `args`, capturing both streams.
 Result Ovltool(const std::string& args)

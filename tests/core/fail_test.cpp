@@ -1,20 +1,10 @@
 // Start-up failures: one line on standard output, then status 1.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "core/fail.h"
+#include "test_files.h"
 
 namespace {
-
-// Runs `body` in a child whose standard output goes to its standard error, where
-// the death test reads it.
-#define EXPECT_LINE_AND_STATUS_1(body, line)                                                                           \
-    EXPECT_EXIT(                                                                                                       \
-        {                                                                                                              \
-            dup2(2, 1);                                                                                                \
-            body;                                                                                                      \
-        },                                                                                                             \
-        testing::ExitedWithCode(1), line)
 
 TEST(Fail, PrintsItsLineAndEndsWithStatus1)
 {

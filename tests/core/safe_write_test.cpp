@@ -9,21 +9,15 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "core/safe_write.h"
+#include "test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void Put(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 

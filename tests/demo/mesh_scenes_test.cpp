@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "archive/overlay_writer.h"
 #include "demo/buffers.h"
 #include "demo/scenes3d.h"
 #include "effects/effects.h"
 #include "engine3d/chunk_file.h"
 #include "engine3d/mesh.h"
+#include "test_files.h"
 #include "video/video.h"
 
 namespace {
@@ -59,15 +59,8 @@ protected:
             // new4.3ds missing
             {"stucco1.3ds", Tetrahedron()},           // its texture 14soh.scx missing
         };
-        std::vector<uint8_t> file;
-        std::string error;
-        ASSERT_TRUE(BuildOverlay(entries, &file, &error)) << error;
         // One file per process: CTest runs the tests of this suite side by side.
-        path = testing::TempDir() + "engine3d_scenes_" + std::to_string(getpid()) + ".ovl";
-        FILE* out = fopen(path.c_str(), "wb");
-        ASSERT_NE(out, nullptr);
-        fwrite(file.data(), 1, file.size(), out);
-        fclose(out);
+        path = WriteOverlayFile(testing::TempDir() + "engine3d_scenes_" + std::to_string(getpid()) + ".ovl", entries);
         overlayName = path.c_str();
         ASSERT_EQ(ZOH_Init(), 0) << ZOH_Error();
         static std::vector<uint8_t> packed(100000), unpacked(100000);
@@ -111,16 +104,6 @@ TEST_F(MeshScenes, LoaderGivesTheFirstObjectModeTargetAndAlignedTexture)
     EXPECT_EQ(ObjectCount, 0);
     EXPECT_EQ(FrameBuffer, DemoFrame);
 }
-
-// Runs `body` in a child with its standard output sent to standard error, so the
-// death-test regex sees the printed line.
-#define EXPECT_LINE_AND_STATUS_1(body, line)                                                                           \
-    EXPECT_EXIT(                                                                                                       \
-        {                                                                                                              \
-            dup2(2, 1);                                                                                                \
-            body;                                                                                                      \
-        },                                                                                                             \
-        testing::ExitedWithCode(1), line)
 
 TEST_F(MeshScenes, BrokenEntriesEndTheProcessWithTheirMessage)
 {

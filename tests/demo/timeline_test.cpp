@@ -15,9 +15,9 @@
 
 #include "archive/archive.h"
 #include "archive/entries.h"
-#include "archive/overlay_writer.h"
 #include "audio/mini_s3m.h"
 #include "demo/demo.h"
+#include "test_files.h"
 
 namespace {
 
@@ -37,12 +37,7 @@ std::vector<OverlayInput> FullDataSet() {
 }
 
 std::string WriteOverlay(const std::string& fileName, const std::vector<OverlayInput>& entries) {
-    std::vector<uint8_t> file;
-    std::string error;
-    EXPECT_TRUE(BuildOverlay(entries, &file, &error)) << error;
-    std::string path = ::testing::TempDir() + fileName;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
-    return path;
+    return WriteOverlayFile(::testing::TempDir() + fileName, entries);
 }
 
 std::vector<OverlayInput> Without(std::vector<OverlayInput> entries, const std::string& name) {
