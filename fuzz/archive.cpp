@@ -118,8 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ArchiveSetScratch(&a, scratchPacked.get(), scratchUnpacked.get());
     uint8_t probe[1];
     FUZZ_CHECK(ArchiveRead(&a, 0, probe, 1) != 0, "plain read after the scratch areas took over");
-    for (int32_t i = 0; i + 1 < n && i < 8; i++) {
-        const int32_t order[4] = {i, i, i + 1, i};
+    for (int32_t i = 0; i < n && i < 8; i++) {
+        const int32_t order[4] = {i, i, (i + 1) % n, i};
         for (int32_t entry : order) {
             const OverlayEntry e = *ArchiveEntry(&a, entry);
             const std::vector<uint8_t>* d = decodes[size_t(entry)] ? &decoded[size_t(entry)] : nullptr;

@@ -5,9 +5,10 @@
 //   T/dir/      the destination, where some entry names are planted beforehand as
 //               symbolic links: odd entries to T/outside, entries 2, 6, 10, ... to
 //               T/ghost, which does not exist
-// Properties: the status is 0 or 1; nothing outside T/dir is written or created
-// (T/outside unchanged, no T/ghost); on success T/dir holds exactly one regular file
-// per entry, with the entry's decoded bytes. T is removed afterwards.
+// It runs twice, without and then with --force. Properties of each run: the status
+// is 0 or 1; nothing outside T/dir is written or created (T/outside unchanged, no
+// T/ghost); on success T/dir holds exactly one regular file per entry, with the
+// entry's decoded bytes. T is removed afterwards.
 #include <unistd.h>
 
 #include <cstdint>
@@ -89,20 +90,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
 
+    // First without --force (planted names must be refused), then with it (planted
+    // names are replaced, never written through).
     std::string file = input.string(), destination = dir.string();
-    char command[] = "ovltool", verb[] = "unpack";
-    char* argv[] = {command, verb, file.data(), destination.data(), nullptr};
-    int status = OvltoolMain(4, argv);
+    char command[] = "ovltool", verb[] = "unpack", force[] = "--force";
+    for (int argc : {4, 5}) {
+        char* argv[] = {command, verb, file.data(), destination.data(), force, nullptr};
+        int status = OvltoolMain(argc, argv);
 
-    FUZZ_CHECK(status == 0 || status == 1, "status %d", status);
-    std::vector<uint8_t> canary = ReadBytes(outside);
-    FUZZ_CHECK(canary.size() == strlen(Canary) && memcmp(canary.data(), Canary, canary.size()) == 0,
-               "unpack wrote through a link to %s", outside.c_str());
-    FUZZ_CHECK((Listing(top) == std::set<std::string>{"in.ovl", "outside", "dir"}),
-               "unpack created a file outside its folder %s", dir.c_str());
-    if (status == 0) {
-        FUZZ_CHECK(Listing(dir) == std::set<std::string>(names.begin(), names.end()) &&
-                       names.size() == Listing(dir).size(),
+        FUZZ_CHECK(status == 0 || status == 1, "status %d", status);
+        std::vector<uint8_t> canary = ReadBytes(outside);
+        FUZZ_CHECK(canary.size() == strlen(Canary) && memcmp(canary.data(), Canary, canary.size()) == 0,
+                   "unpack wrote through a link to %s", outside.c_str());
+        FUZZ_CHECK((Listing(top) == std::set<std::string>{"in.ovl", "outside", "dir"}),
+                   "unpack created a file outside its folder %s", dir.c_str());
+        if (status != 0)
+            continue;
+        std::set<std::string> listed = Listing(dir);
+        FUZZ_CHECK(listed == std::set<std::string>(names.begin(), names.end()) && names.size() == listed.size(),
                    "unpack succeeded without one file per entry");
         for (size_t i = 0; i < names.size(); i++) {
             FUZZ_CHECK(fs::is_regular_file(fs::symlink_status(dir / names[i])), "%s is no regular file",
