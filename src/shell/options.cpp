@@ -87,7 +87,7 @@ int FindModeIndex(const DisplayMode* table, int count, int width, int height, in
     return -1;
 }
 
-bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* error)
+static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::string* error)
 {
     bool haveFrames = false, haveVideo = false, haveVideoSize = false, haveMaxSeconds = false;
     for (int i = 1; i < argc; i++) {
@@ -249,4 +249,15 @@ bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* err
     if (options->capture)
         options->noDialog = true;
     return true;
+}
+
+bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* error)
+{
+    if (ParseArguments(argc, argv, options, error))
+        return true;
+    // The reason quotes what was given; control bytes in it must not break the line.
+    for (char& c : *error)
+        if (uint8_t(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return false;
 }
