@@ -93,6 +93,7 @@ TEST(Options, BadOptionsAndValuesAreRefusedWithAReason)
 {
     const std::vector<std::vector<const char*>> bad = {
         {"--bogus"},
+        {"--scene", "1\n2"},   // the reason quotes it on one line
         {"-w"},
         {"windowed"},
         {"--mode"},
