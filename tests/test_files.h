@@ -20,7 +20,8 @@ inline std::string Slurp(const std::string& path)
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // The overlay file of `entries` at `path`, cut to its first `keep` bytes; returns the path.

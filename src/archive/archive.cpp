@@ -261,8 +261,8 @@ static int UnpackEntry(Archive* a, int32_t entry, uint8_t* packed, size_t packed
         return Fail(a, "ZOH_Read: entry \"%s\" has a bad stream or does not fit its area of %zu bytes",
                     NameText(e).text, unpackedCap);
     if (uint64_t(produced) != e.unpackedSize)
-        return Fail(a, "ZOH_Read: entry \"%s\" decodes to %ld bytes, the directory says %u", NameText(e).text,
-                    produced, e.unpackedSize);
+        return Fail(a, "ZOH_Read: entry \"%s\" decodes to %ld bytes, the directory says %u", NameText(e).text, produced,
+                    e.unpackedSize);
     return 0;
 }
 

@@ -16,8 +16,7 @@ using Bytes = std::vector<uint8_t>;
 inline std::string TempPath(const std::string& stem)
 {
     static int counter = 0;
-    return testing::TempDir() + "tivrel_" + std::to_string(getpid()) + "_" +
-           std::to_string(counter++) + "_" + stem;
+    return testing::TempDir() + "tivrel_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + "_" + stem;
 }
 
 inline std::string WriteFile(const std::string& path, const Bytes& data)
@@ -53,7 +52,8 @@ inline Bytes RawArchive(const std::vector<RawEntry>& entries)
         EncodeOverlayEntry(e, file.data() + OverlayHeaderBytes + i * OverlayEntryBytes);
         offset += e.packedSize;
     }
-    for (const RawEntry& e : entries) file.insert(file.end(), e.stream.begin(), e.stream.end());
+    for (const RawEntry& e : entries)
+        file.insert(file.end(), e.stream.begin(), e.stream.end());
     file.resize(file.size() + OverlayTrailerBytes);
     WriteLE32(file.data() + file.size() - OverlayTrailerBytes, uint32_t(file.size()));
     return file;

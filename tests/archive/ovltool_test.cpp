@@ -27,10 +27,7 @@ Result Ovltool(const std::string& args)
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
 }
 
-void Put(const std::string& dir, const std::string& name, const Bytes& data)
-{
-    WriteFile(dir + "/" + name, data);
-}
+void Put(const std::string& dir, const std::string& name, const Bytes& data) { WriteFile(dir + "/" + name, data); }
 
 std::string MakeDir()
 {
@@ -43,13 +40,14 @@ Bytes Noise(size_t size)
 {
     std::mt19937 rng{uint32_t(size)};
     Bytes out(size);
-    for (auto& b : out) b = uint8_t(rng());
+    for (auto& b : out)
+        b = uint8_t(rng());
     return out;
 }
 
 bool OneLine(const std::string& s) { return !s.empty() && s.find('\n') == s.size() - 1; }
 
-} // namespace
+}   // namespace
 
 TEST(Ovltool, PackListExtractUnpackRoundTrip)
 {
@@ -66,7 +64,8 @@ TEST(Ovltool, PackListExtractUnpackRoundTrip)
     std::string name;
     unsigned packed, unpacked, offset;
     std::vector<std::string> names;
-    while (lines >> name >> packed >> unpacked >> offset) names.push_back(name);
+    while (lines >> name >> packed >> unpacked >> offset)
+        names.push_back(name);
     EXPECT_EQ(names, (std::vector<std::string>{"empty", "mixed.dat", "twelve_chars"})) << "sorted, lower case";
 
     EXPECT_EQ(Ovltool("extract " + ovl + " mixed.dat -o " + out).status, 0);
@@ -89,7 +88,8 @@ TEST(Ovltool, RefusalsAndExitStatuses)
 {
     std::string longName = MakeDir(), many = MakeDir(), clash = MakeDir(), ovl = TempPath("t.ovl");
     Put(longName, "thirteen_char", {1});
-    for (int i = 0; i < 256; i++) Put(many, std::to_string(i).append(".f"), {uint8_t(i)});
+    for (int i = 0; i < 256; i++)
+        Put(many, std::to_string(i).append(".f"), {uint8_t(i)});
     Put(clash, "a.dat", {1});
     Put(clash, "A.DAT", {2});
     for (const std::string& from : {longName, many, clash}) {
@@ -98,7 +98,8 @@ TEST(Ovltool, RefusalsAndExitStatuses)
         EXPECT_TRUE(OneLine(r.err)) << r.err;
     }
     EXPECT_EQ(Ovltool("--help").status, 0);
-    for (const char* usage : {"", "list", "frobnicate x", "pack x", "list a -o b", "list a --force", "extract a b --force"})
+    for (const char* usage :
+         {"", "list", "frobnicate x", "pack x", "list a -o b", "list a --force", "extract a b --force"})
         EXPECT_EQ(Ovltool(usage).status, 2) << usage;
     Result r = Ovltool("list " + TempPath("missing.ovl"));
     EXPECT_EQ(r.status, 1);
@@ -106,8 +107,8 @@ TEST(Ovltool, RefusalsAndExitStatuses)
     EXPECT_TRUE(OneLine(r.err)) << r.err;
 
     // A stream that reaches before its output, and one whose size disagrees.
-    std::string bad = WriteTemp(RawArchive({{"before", {0x00, 0x00, 0xFF}, 4},
-                                            {"short", {0x17, 0x00, 'a', 'b', 'c', 0, 0, 0}, 4}}));
+    std::string bad =
+        WriteTemp(RawArchive({{"before", {0x00, 0x00, 0xFF}, 4}, {"short", {0x17, 0x00, 'a', 'b', 'c', 0, 0, 0}, 4}}));
     r = Ovltool("extract " + bad + " before");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ovltool: before: bad stream, or it decodes to more than 4 bytes\n");
@@ -141,11 +142,11 @@ TEST(Ovltool, VerifyChecksEveryEntryOfTheTable)
     ASSERT_EQ(Ovltool("pack " + dir + " -o " + ovl + " --force").status, 0);
     r = Ovltool("verify " + ovl);
     EXPECT_EQ(r.status, 1);
-    for (const char* line : {"23mview2.scx: missing\n", "thx.scx: unpacked size 100001 exceeds 100000\n",
-                             "euf0011.scx: holds 66313 bytes, the demo reads 66314\n",
-                             "music.s3m: unpacked size 1048577 exceeds 1048576\n",
-                             "groups.dat: holds 1200000 bytes, the demo reads 2944000\n",
-                             "groups.dat: packed size ", "6 problems\n"})
+    for (const char* line :
+         {"23mview2.scx: missing\n", "thx.scx: unpacked size 100001 exceeds 100000\n",
+          "euf0011.scx: holds 66313 bytes, the demo reads 66314\n",
+          "music.s3m: unpacked size 1048577 exceeds 1048576\n",
+          "groups.dat: holds 1200000 bytes, the demo reads 2944000\n", "groups.dat: packed size ", "6 problems\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
 }
 

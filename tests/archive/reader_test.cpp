@@ -16,7 +16,8 @@ Bytes Pattern(size_t size, uint32_t seed)
 {
     std::mt19937 rng(seed);
     Bytes out(size);
-    for (size_t i = 0; i < size; i++) out[i] = uint8_t(i % 97 < 40 ? rng() % 4 : i * seed);
+    for (size_t i = 0; i < size; i++)
+        out[i] = uint8_t(i % 97 < 40 ? rng() % 4 : i * seed);
     return out;
 }
 RawEntry Packed(const std::string& name, const Bytes& data)
@@ -32,13 +33,11 @@ protected:
     Bytes loadPacked = Bytes(200000), loadUnpacked = Bytes(300000);
     Bytes scratchPacked = Bytes(ScratchAreaBytes), scratchUnpacked = Bytes(ScratchAreaBytes);
     Bytes alpha = Pattern(70000, 1), beta = Pattern(5000, 2), gamma = Pattern(66314, 3);
-    Bytes standard =
-        RawArchive({Packed("alpha.dat", alpha), Packed("beta.scx", beta), Packed("23mview2.scx", gamma)});
+    Bytes standard = RawArchive({Packed("alpha.dat", alpha), Packed("beta.scx", beta), Packed("23mview2.scx", gamma)});
     void SetUp() override
     {
         ArchiveSetScratch(&ar, scratchPacked.data(), scratchUnpacked.data());
-        ArchiveSetLoadingAreas(&ar, loadPacked.data(), loadPacked.size(), loadUnpacked.data(),
-                               loadUnpacked.size());
+        ArchiveSetLoadingAreas(&ar, loadPacked.data(), loadPacked.size(), loadUnpacked.data(), loadUnpacked.size());
     }
     bool Open(const Bytes& file) { return ArchiveOpenBytes(&ar, file.data(), file.size()) == 0; }
     int Try(int32_t entry, uint32_t count, bool cached, Bytes* out)
@@ -59,7 +58,7 @@ protected:
     }
 };
 
-} // namespace
+}   // namespace
 
 TEST_F(Reader, LookupsMatchAllTwelveBytesInFullAndEmptyDirectories)
 {
@@ -254,8 +253,11 @@ TEST_F(Reader, BadStreamsAndMutatedArchivesFailCleanly)
 {
     Bytes expanding = PackStream(Bytes(400000).data(), 400000), abc = {0x17, 0x00, 'a', 'b', 'c', 0, 0, 0};
     // A match before the output, no end token, too much output; lengths that disagree.
-    ASSERT_TRUE(Open(RawArchive({{"before", {0x00, 0x00, 0xFF}, 10}, {"endless", {0xFF, 0xFF, 1, 2, 3}, 3},
-                                 {"expanding", expanding, 100}, {"short", abc, 4}, {"claims", abc, 1000}})));
+    ASSERT_TRUE(Open(RawArchive({{"before", {0x00, 0x00, 0xFF}, 10},
+                                 {"endless", {0xFF, 0xFF, 1, 2, 3}, 3},
+                                 {"expanding", expanding, 100},
+                                 {"short", abc, 4},
+                                 {"claims", abc, 1000}})));
     Bytes out;
     for (int32_t i = 0; i < 5; i++) {
         EXPECT_TRUE(Fails(i, 1)) << i;
@@ -264,7 +266,8 @@ TEST_F(Reader, BadStreamsAndMutatedArchivesFailCleanly)
     // A stream that decodes to less than its directory says is refused with both figures.
     Fails(3, 1, true);
     EXPECT_STREQ(ArchiveError(&ar), "ZOH_Read: entry \"short\" decodes to 3 bytes, the directory says 4");
-    for (int32_t i = 0; i < 6; i++) EXPECT_NE(ArchiveDecodeEntry(&ar, i, &out), 0) << i;
+    for (int32_t i = 0; i < 6; i++)
+        EXPECT_NE(ArchiveDecodeEntry(&ar, i, &out), 0) << i;
     EXPECT_STREQ(ArchiveError(&ar), "ZOH_Read: bad entry index 5");
     ArchiveDecodeEntry(&ar, 4, &out);
     EXPECT_STREQ(ArchiveError(&ar), "unpacked size 1000 cannot come from 8 packed bytes");
@@ -277,9 +280,12 @@ TEST_F(Reader, BadStreamsAndMutatedArchivesFailCleanly)
     std::mt19937 rng(42);
     for (int round = 0; round < 2000; round++) {
         Bytes file = good;
-        for (int k = 1 + rng() % 6; k > 0; k--) file[rng() % file.size()] = uint8_t(rng());
-        if (round % 5 == 0) file.resize(rng() % file.size());
-        if (!Open(file)) continue;
+        for (int k = 1 + rng() % 6; k > 0; k--)
+            file[rng() % file.size()] = uint8_t(rng());
+        if (round % 5 == 0)
+            file.resize(rng() % file.size());
+        if (!Open(file))
+            continue;
         for (int32_t i = 0; i < int32_t(ArchiveEntryCount(&ar)); i++) {
             ArchiveSeek(&ar, i, rng() % 4000, 0);
             Try(i, rng() % 8000, false, &out);

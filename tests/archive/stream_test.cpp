@@ -41,13 +41,15 @@ Bytes Tokens(const Bytes& prefix, size_t literals, uint32_t length = 0, uint32_t
     Bytes s;
     StreamWriter w;
     StreamBegin(&w, &s);
-    for (size_t i = 0; i < literals; i++) StreamLiteral(&w, prefix[i]);
-    for (int i = 0; length && i < matches; i++) StreamMatch(&w, length, distance);
+    for (size_t i = 0; i < literals; i++)
+        StreamLiteral(&w, prefix[i]);
+    for (int i = 0; length && i < matches; i++)
+        StreamMatch(&w, length, distance);
     StreamEnd(&w);
     return s;
 }
 
-} // namespace
+}   // namespace
 
 TEST(Unpack, TokensAndControlWordPlacement)
 {
@@ -61,12 +63,14 @@ TEST(Unpack, TokensAndControlWordPlacement)
     EXPECT_EQ(DecodeOk({0x2B, 0x00, 'a', 'b', 0xFE, 0xF8, 0x05, 0x00, 0x00, 0x00}), Text("abababab"));
     // FF FF: 15 literals, then the 16th literal's bit loads word 2 (02 00: end) first.
     Bytes s = {0xFF, 0xFF};
-    for (int i = 0; i < 15; i++) s.push_back(uint8_t('A' + i));
+    for (int i = 0; i < 15; i++)
+        s.push_back(uint8_t('A' + i));
     s.insert(s.end(), {0x02, 0x00, 'P', 0x00, 0x00, 0x00});
     EXPECT_EQ(DecodeOk(s), Text("ABCDEFGHIJKLMNOP"));
     // 13 literals, 0 0 h=1 from word 1, l=0 from word 2, then byte FD (distance -3), end.
     s = {0xFF, 0x9F};
-    for (int i = 0; i < 13; i++) s.push_back(uint8_t('a' + i));
+    for (int i = 0; i < 13; i++)
+        s.push_back(uint8_t('a' + i));
     s.insert(s.end(), {0x04, 0x00, 0xFD, 0x00, 0x00, 0x00});
     EXPECT_EQ(DecodeOk(s), Text("abcdefghijklmklmk"));
     // The writer places the words the same way.
@@ -76,7 +80,8 @@ TEST(Unpack, TokensAndControlWordPlacement)
     // A match from -8,192 reaches the first byte, and no further.
     Bytes prefix(8192);
     std::mt19937 rng(7);
-    for (auto& b : prefix) b = uint8_t(rng());
+    for (auto& b : prefix)
+        b = uint8_t(rng());
     Bytes out = DecodeOk(Tokens(prefix, 8192, 3, 8192));
     ASSERT_EQ(out.size(), 8195u);
     EXPECT_EQ(Bytes(out.begin() + 8192, out.end()), Bytes(prefix.begin(), prefix.begin() + 3));
@@ -105,7 +110,8 @@ TEST(Unpack, MalformedStreamsStopInsideTheirBuffers)
     std::mt19937 rng(1234);
     for (int round = 0; round < 3000; round++) {
         Bytes random(rng() % 64);
-        for (auto& b : random) b = uint8_t(rng());
+        for (auto& b : random)
+            b = uint8_t(rng());
         size_t cap = rng() % 300;
         bool ok = false;
         EXPECT_LE(Decode(random, cap, &ok).size(), cap);
@@ -119,11 +125,13 @@ TEST(Pack, RoundTrips)
         std::mt19937 rng(seed);
         Bytes data(rng() % (seed % 4 == 0 ? 40000 : 3000));
         uint32_t alphabet = 1 + rng() % (seed % 3 == 0 ? 256 : 4);
-        for (auto& b : data) b = uint8_t(rng() % alphabet);
+        for (auto& b : data)
+            b = uint8_t(rng() % alphabet);
         // Repeat blocks from up to 9,000 bytes back, crossing the window's edge.
         for (size_t i = 0; i + 300 < data.size() && seed % 2; i += 1 + rng() % 400) {
             size_t from = i > 9000 ? i - 1 - rng() % 9000 : 0;
-            for (size_t k = 0, len = rng() % 300; k < len && from + k < i; k++) data[i + k] = data[from + k];
+            for (size_t k = 0, len = rng() % 300; k < len && from + k < i; k++)
+                data[i + k] = data[from + k];
         }
         inputs.push_back(data);
     }

@@ -14,21 +14,24 @@ constexpr uint32_t MusicBufferLength = 1048576;   // the demo's music buffer
 
 class AudioTest : public ::testing::Test {
 protected:
-    static void Reset() {
+    static void Reset()
+    {
         FreeMusic();
         MusicClose();
         FinishVirtualClock();
         StopFrameTimer();
         SetMusicStartOrder(0);
         MusicPosition = {0, 0};
-        for (auto& counter : TickCounters) counter.store(0);
+        for (auto& counter : TickCounters)
+            counter.store(0);
     }
     void SetUp() override { Reset(); }
     void TearDown() override { Reset(); }
 };
 
 // The module at the start of a zero-filled buffer of the demo's size.
-inline std::vector<uint8_t> PaddedModule(const MiniS3mOptions& options) {
+inline std::vector<uint8_t> PaddedModule(const MiniS3mOptions& options)
+{
     std::vector<uint8_t> buffer = BuildMiniS3m(options);
     buffer.resize(MusicBufferLength, 0);
     return buffer;
@@ -36,6 +39,4 @@ inline std::vector<uint8_t> PaddedModule(const MiniS3mOptions& options) {
 
 using Position = std::pair<int, int>;
 
-inline Position CurrentPosition() {
-    return {MusicPosition.order, MusicPosition.row};
-}
+inline Position CurrentPosition() { return {MusicPosition.order, MusicPosition.row}; }

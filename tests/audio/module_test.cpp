@@ -12,13 +12,15 @@ namespace {
 
 using ModuleTest = AudioTest;
 
-TEST_F(ModuleTest, BytesThatHoldNoModuleAreRefused) {
+TEST_F(ModuleTest, BytesThatHoldNoModuleAreRefused)
+{
     std::vector<uint8_t> good = PaddedModule({});
     ASSERT_EQ(LoadMusic(good.data(), MusicBufferLength), 0);
     std::vector<uint8_t> zeros(MusicBufferLength, 0);
     std::vector<uint8_t> noise(MusicBufferLength);
     std::mt19937 random(1234);
-    for (uint8_t& b : noise) b = uint8_t(random());
+    for (uint8_t& b : noise)
+        b = uint8_t(random());
     std::vector<uint8_t> headerOnly = BuildMiniS3m({});
     headerOnly.resize(0x30);
     for (const std::vector<uint8_t>* bad : {&zeros, &noise, &headerOnly}) {
@@ -43,7 +45,8 @@ TEST_F(ModuleTest, BytesThatHoldNoModuleAreRefused) {
     EXPECT_FALSE(FreeMusic());
 }
 
-TEST_F(ModuleTest, TruncatedModuleNeverHangsTheTimeline) {
+TEST_F(ModuleTest, TruncatedModuleNeverHangsTheTimeline)
+{
     // The player loads a module cut short; whatever it makes of it, the position
     // must reach the end instead of stalling or looping.
     const std::vector<uint8_t> module = BuildMiniS3m({.orders = 4, .rowsPerOrder = 8});
@@ -65,7 +68,8 @@ TEST_F(ModuleTest, TruncatedModuleNeverHangsTheTimeline) {
 }
 
 // Both modules below play every order in the same time.
-void ExpectEvenOrders(const std::vector<uint8_t>& bytes, int orders, double orderSeconds) {
+void ExpectEvenOrders(const std::vector<uint8_t>& bytes, int orders, double orderSeconds)
+{
     ModuleInfo info;
     std::string error;
     ASSERT_TRUE(InspectModule(bytes.data(), bytes.size(), &info, &error)) << error;
@@ -77,7 +81,8 @@ void ExpectEvenOrders(const std::vector<uint8_t>& bytes, int orders, double orde
         EXPECT_NEAR(info.orderStartSeconds[i], i * orderSeconds, 1e-3) << "order " << i;
 }
 
-TEST(ModuleInfoTest, MiniModule) {
+TEST(ModuleInfoTest, MiniModule)
+{
     // 5 orders of 8 rows at 20 ms; the order list is padded to an even length with an
     // unused entry. The demo's zero-padded buffer gives the same answers.
     std::vector<uint8_t> module = BuildMiniS3m({.orders = 5, .rowsPerOrder = 8});
@@ -86,11 +91,13 @@ TEST(ModuleInfoTest, MiniModule) {
     ExpectEvenOrders(module, 5, 0.16);
 }
 
-TEST(ModuleInfoTest, DefaultSoundtrack) {
+TEST(ModuleInfoTest, DefaultSoundtrack)
+{
     // 65 orders of 64 rows at speed 3, tempo 125: 3.84 s an order, 4:09.6 in all.
     std::ifstream in(TIVREL_BUILD_DIR "/content/music.s3m", std::ios::binary);
-    if (!in) GTEST_SKIP() << "the default content has not been built";
+    if (!in)
+        GTEST_SKIP() << "the default content has not been built";
     ExpectEvenOrders(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), 65, 3.84);
 }
 
-}  // namespace
+}   // namespace

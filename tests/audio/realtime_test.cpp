@@ -14,13 +14,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-double TicksIn(Clock::duration d) {
-    return std::chrono::duration<double>(d).count() * 50.0;
-}
+double TicksIn(Clock::duration d) { return std::chrono::duration<double>(d).count() * 50.0; }
 
 using FrameTimerTest = AudioTest;
 
-TEST_F(FrameTimerTest, CountsFiftyASecondAndStops) {
+TEST_F(FrameTimerTest, CountsFiftyASecondAndStops)
+{
     // A thread held up must tick once per missed deadline, or the count falls behind
     // the time passed; a second timer, or a 10 or 25 ms period, goes past the bounds.
     StartFrameTimer();
@@ -39,8 +38,8 @@ TEST_F(FrameTimerTest, CountsFiftyASecondAndStops) {
     const uint32_t stopped = TickCounters[2].load();
     std::this_thread::sleep_for(milliseconds(100));
     EXPECT_EQ(TickCounters[2].load(), stopped);
-    StopFrameTimer();   // harmless
-    StartFrameTimer();  // and the timer runs again
+    StopFrameTimer();    // harmless
+    StartFrameTimer();   // and the timer runs again
     std::this_thread::sleep_for(milliseconds(100));
     EXPECT_GT(TickCounters[2].load(), stopped);
 }
@@ -48,7 +47,8 @@ TEST_F(FrameTimerTest, CountsFiftyASecondAndStops) {
 class RealTimeTest : public AudioTest {
 protected:
     void UseDriver(const char* driver) { setenv("SDL_AUDIODRIVER", driver, 1); }
-    void TearDown() override {
+    void TearDown() override
+    {
         AudioTest::TearDown();
         unsetenv("SDL_AUDIODRIVER");
     }
@@ -59,7 +59,8 @@ protected:
 // Polls the position until the song ends (or 10 s pass) and checks what was seen:
 // every order, in order, ending at the end order. Row r of the song starts r x 20 ms
 // in, so hearing it sooner means the output's latency was not taken off.
-void PlayToTheEnd(int soundOn) {
+void PlayToTheEnd(int soundOn)
+{
     const auto start = Clock::now();
     StartMusic(soundOn);
     std::vector<Position> seen;
@@ -68,7 +69,8 @@ void PlayToTheEnd(int soundOn) {
         const auto elapsed = Clock::now() - start;
         if (seen.empty() || seen.back() != CurrentPosition()) {
             seen.push_back(CurrentPosition());
-            if (MusicPosition.order == MusicEndOrder) break;
+            if (MusicPosition.order == MusicEndOrder)
+                break;
             const int rowIndex = (MusicPosition.order - 1) * 12 + MusicPosition.row;
             EXPECT_LE(milliseconds(20 * rowIndex), elapsed)
                 << "order " << int(MusicPosition.order) << " row " << int(MusicPosition.row);
@@ -81,13 +83,16 @@ void PlayToTheEnd(int soundOn) {
     bool orderSeen[5] = {};
     for (size_t i = 1; i < seen.size(); i++) {
         EXPECT_TRUE(seen[i - 1] < seen[i]) << "went back at " << i;
-        if (seen[i].first <= 4) orderSeen[seen[i].first] = true;
+        if (seen[i].first <= 4)
+            orderSeen[seen[i].first] = true;
     }
-    for (int order = 1; order <= 4; order++) EXPECT_TRUE(orderSeen[order]) << order;
+    for (int order = 1; order <= 4; order++)
+        EXPECT_TRUE(orderSeen[order]) << order;
     EXPECT_GT(seen.size(), size_t(24));   // 5.8 ms snapshots of 20 ms rows
 }
 
-TEST_F(RealTimeTest, SongPlaysThroughOnTheDeviceMutedAndInTheSilentSink) {
+TEST_F(RealTimeTest, SongPlaysThroughOnTheDeviceMutedAndInTheSilentSink)
+{
     const std::pair<const char*, int> cases[] = {{"dummy", 1}, {"dummy", 0}, {"no-such-driver", 1}};
     for (auto [driver, soundOn] : cases) {
         SCOPED_TRACE(std::string(driver) + (soundOn ? "" : ", muted"));
@@ -104,7 +109,8 @@ TEST_F(RealTimeTest, SongPlaysThroughOnTheDeviceMutedAndInTheSilentSink) {
     }
 }
 
-TEST_F(RealTimeTest, EndPathsStopRenderingBeforeTheModuleGoes) {
+TEST_F(RealTimeTest, EndPathsStopRenderingBeforeTheModuleGoes)
+{
     // Normal end: free while the song renders; quit: stop, then free. Either way the
     // renderer is gone before the module, and the position stays where it was.
     for (const char* driver : {"dummy", "no-such-driver"}) {
@@ -129,7 +135,8 @@ TEST_F(RealTimeTest, EndPathsStopRenderingBeforeTheModuleGoes) {
     }
 }
 
-TEST_F(RealTimeTest, CaptureTakesOverASongAlreadyPlaying) {
+TEST_F(RealTimeTest, CaptureTakesOverASongAlreadyPlaying)
+{
     UseDriver("dummy");
     MusicInit();
     ASSERT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
@@ -143,4 +150,4 @@ TEST_F(RealTimeTest, CaptureTakesOverASongAlreadyPlaying) {
     EXPECT_EQ(MusicPosition.order, MusicEndOrder);
 }
 
-}  // namespace
+}   // namespace

@@ -65,11 +65,11 @@ protected:
 TEST_F(FrameLoop, LimitsOfTheTableEndEachRowAfterAtLeastOneFrame)
 {
     EXPECT_EQ(RunScenes(Rows, RowCount, 1), DemoFinished);
-    EXPECT_EQ(Log, "setA d0 p1 d1 p1 end "          // order 0 and 1 are <= 1
-                   "between setB d2 p2 d3 p2 "     // ends when the order passes 3
-                   "d4 p2 end "                    // the second part keeps the set-up
-                   "setC d5 p3 "                   // limit 2 long passed: one frame
-                   "between setD d6 p4 end ");     // the added row
+    EXPECT_EQ(Log, "setA d0 p1 d1 p1 end "       // order 0 and 1 are <= 1
+                   "between setB d2 p2 d3 p2 "   // ends when the order passes 3
+                   "d4 p2 end "                  // the second part keeps the set-up
+                   "setC d5 p3 "                 // limit 2 long passed: one frame
+                   "between setD d6 p4 end ");   // the added row
     EXPECT_EQ(MusicPosition.order, 7);
 }
 
@@ -108,4 +108,4 @@ TEST(SceneTable, CountNamesAndLimitsComeFromTheRows)
     EXPECT_EQ(SceneLimit(SceneTable, SceneTableRows, 17), 64);
 }
 
-}  // namespace
+}   // namespace

@@ -28,13 +28,16 @@ const std::string BuildDir = TIVREL_BUILD_DIR;
 const std::string GoldenPath = std::string(TIVREL_SOURCE_DIR) + "/tests/demo/golden_frames.txt";
 
 // Frames sampled through all seventeen scenes (the default data runs 12,290 frames).
-std::vector<int> ChosenFrames() {
+std::vector<int> ChosenFrames()
+{
     std::vector<int> frames;
-    for (int f = 0; f < 12290; f += 97) frames.push_back(f);
+    for (int f = 0; f < 12290; f += 97)
+        frames.push_back(f);
     return frames;
 }
 
-uint64_t Fnv1a(const std::vector<uint8_t>& bytes) {
+uint64_t Fnv1a(const std::vector<uint8_t>& bytes)
+{
     uint64_t h = 1469598103934665603ull;
     for (uint8_t b : bytes) {
         h ^= b;
@@ -43,7 +46,8 @@ uint64_t Fnv1a(const std::vector<uint8_t>& bytes) {
     return h;
 }
 
-std::vector<uint8_t> ReadFile(const std::string& path) {
+std::vector<uint8_t> ReadFile(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -52,25 +56,30 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 const char* const PinnedFiles[] = {"music.wav", "timeline.csv"};
 
 // RGB pixels of a PNG file; empty when it cannot be read.
-std::vector<uint8_t> ReadRgb(const std::string& path) {
+std::vector<uint8_t> ReadRgb(const std::string& path)
+{
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return {};
     image.format = PNG_FORMAT_RGB;
     std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return {};
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
+        return {};
     return pixels;
 }
 
 // Scene of every frame, from the capture's timeline.csv ("frame,scene,...").
-std::map<int, int> ReadScenes(const std::string& csv) {
+std::map<int, int> ReadScenes(const std::string& csv)
+{
     std::map<int, int> scenes;
     std::ifstream in(csv);
     std::string line;
     std::getline(in, line);
     while (std::getline(in, line)) {
         int frame = 0, scene = 0;
-        if (std::sscanf(line.c_str(), "%d,%d", &frame, &scene) == 2) scenes[frame] = scene;
+        if (std::sscanf(line.c_str(), "%d,%d", &frame, &scene) == 2)
+            scenes[frame] = scene;
     }
     return scenes;
 }
@@ -80,9 +89,10 @@ struct GoldenFrame {
     uint64_t hash;
 };
 
-}  // namespace
+}   // namespace
 
-TEST(GoldenFrames, WholeDemoMatchesTheRecordedCapture) {
+TEST(GoldenFrames, WholeDemoMatchesTheRecordedCapture)
+{
     const std::string program = BuildDir + "/tivrel";
     const std::string data = BuildDir + "/tivrel.ovl";
     if (!fs::exists(program) || !fs::exists(data))
@@ -92,9 +102,10 @@ TEST(GoldenFrames, WholeDemoMatchesTheRecordedCapture) {
     const std::string dir = ::testing::TempDir() + "tivrel-golden-" + std::to_string(getpid());
     fs::remove_all(dir);
     std::string frames;
-    for (int f : ChosenFrames()) frames += (frames.empty() ? "" : ",") + std::to_string(f);
-    const std::string command = "'" + program + "' --capture '" + dir + "' --frames " + frames + " --data '" +
-                                data + "' > '" + dir + ".log' 2>&1";
+    for (int f : ChosenFrames())
+        frames += (frames.empty() ? "" : ",") + std::to_string(f);
+    const std::string command = "'" + program + "' --capture '" + dir + "' --frames " + frames + " --data '" + data +
+                                "' > '" + dir + ".log' 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
     std::map<int, int> scenes = ReadScenes(dir + "/timeline.csv");
@@ -138,7 +149,8 @@ TEST(GoldenFrames, WholeDemoMatchesTheRecordedCapture) {
     std::map<std::string, uint64_t> goldenFiles;
     std::string line;
     while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
+        if (line.empty() || line[0] == '#')
+            continue;
         std::istringstream fields(line);
         if (!std::isdigit(static_cast<unsigned char>(line[0]))) {
             std::string name, hash;
@@ -168,5 +180,6 @@ TEST(GoldenFrames, WholeDemoMatchesTheRecordedCapture) {
             ADD_FAILURE() << name << " differs from the golden capture";
         }
     }
-    if (mismatches == 0) fs::remove_all(dir);
+    if (mismatches == 0)
+        fs::remove_all(dir);
 }

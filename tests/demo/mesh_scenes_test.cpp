@@ -52,12 +52,12 @@ protected:
             {"23mview.scx", Picture(7)},
             {"jo2.3ds", Tetrahedron()},
             {"11cont.scx", Picture(1)},
-            {"jo6.3ds", {0x4D, 0x4E, 6, 0, 0, 0}},    // wrong main chunk
+            {"jo6.3ds", {0x4D, 0x4E, 6, 0, 0, 0}},   // wrong main chunk
             {"23mview2.scx", Picture(2)},
-            {"part5.3ds", {0x4D, 0x4D, 200, 0, 0, 0}},  // main chunk longer than the entry
+            {"part5.3ds", {0x4D, 0x4D, 200, 0, 0, 0}},   // main chunk longer than the entry
             {"18soh3d.scx", Picture(3)},
             // new4.3ds missing
-            {"stucco1.3ds", Tetrahedron()},           // its texture 14soh.scx missing
+            {"stucco1.3ds", Tetrahedron()},   // its texture 14soh.scx missing
         };
         // One file per process: CTest runs the tests of this suite side by side.
         path = WriteOverlayFile(testing::TempDir() + "engine3d_scenes_" + std::to_string(getpid()) + ".ovl", entries);
@@ -67,8 +67,7 @@ protected:
         ZOH_SetScratch(packed.data(), unpacked.data());
         remove(path.c_str());   // the reader keeps the file open
 
-        static std::vector<uint8_t> palette(768), texture(65536), frame(64000), objectPalette(768),
-            emp8g(768 + 65536);
+        static std::vector<uint8_t> palette(768), texture(65536), frame(64000), objectPalette(768), emp8g(768 + 65536);
         CurrentPalette = palette.data();
         CurrentTexture = texture.data();
         DemoFrame = frame.data();
@@ -92,7 +91,7 @@ TEST_F(MeshScenes, LoaderGivesTheFirstObjectModeTargetAndAlignedTexture)
     EXPECT_EQ(first->mode, ModeEnvironment);
     ASSERT_NE(first->target, nullptr);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(first->texture) % 65536, 0u);
-    EXPECT_EQ(first->texture[0], 7);      // pixels follow the palette
+    EXPECT_EQ(first->texture[0], 7);   // pixels follow the palette
     EXPECT_EQ(first->texture[65535], uint8_t(7 + 65535));
     EXPECT_EQ(ObjectTexturePalette[100], 100 & 63);
     ReleaseMeshScene(DemoFrame);
@@ -114,4 +113,4 @@ TEST_F(MeshScenes, BrokenEntriesEndTheProcessWithTheirMessage)
     EXPECT_LINE_AND_STATUS_1(LoadMeshScene(6), "\376 Texturefile not found!\n");
 }
 
-}  // namespace
+}   // namespace

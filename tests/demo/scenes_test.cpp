@@ -15,7 +15,8 @@
 
 namespace {
 
-std::vector<uint8_t> Pattern(size_t bytes, unsigned seed) {
+std::vector<uint8_t> Pattern(size_t bytes, unsigned seed)
+{
     std::vector<uint8_t> v(bytes);
     uint32_t x = seed * 2654435761u + 1;
     for (auto& b : v) {
@@ -31,7 +32,8 @@ protected:
     std::vector<uint8_t> frame, background, palette, map, texture, bigMap, movement;
     std::vector<uint8_t> maps[7], title, names[3], lyrics, textures[4];
 
-    void SetUp() override {
+    void SetUp() override
+    {
         frame.assign(64000, 0);
         background.assign(64000, 0);
         palette.assign(768, 0);
@@ -39,13 +41,16 @@ protected:
         texture.assign(TextureBytes, 0);
         bigMap = Pattern(512000, 1);
         movement.assign(28672, 0);
-        for (int i = 0; i < 7; ++i) maps[i] = Pattern(MapBytes, 10 + i);
+        for (int i = 0; i < 7; ++i)
+            maps[i] = Pattern(MapBytes, 10 + i);
         title = Pattern(64000, 20);
-        for (int i = 0; i < 3; ++i) names[i] = Pattern(64000, 21 + i);
+        for (int i = 0; i < 3; ++i)
+            names[i] = Pattern(64000, 21 + i);
         lyrics = Pattern(64000, 24);
         for (int i = 0; i < 4; ++i) {
             textures[i] = Pattern(TexturePictureBytes, 30 + i);
-            for (size_t k = 0; k < PaletteBytes; ++k) textures[i][k] &= 63;
+            for (size_t k = 0; k < PaletteBytes; ++k)
+                textures[i][k] &= 63;
         }
 
         FrameBuffer = frame.data();
@@ -56,30 +61,37 @@ protected:
         BigMap = bigMap.data();
         MovementTable = movement.data();
         TitlePicture = title.data();
-        for (int i = 0; i < 3; ++i) NamePicture[i] = names[i].data();
+        for (int i = 0; i < 3; ++i)
+            NamePicture[i] = names[i].data();
         LyricsPicture = lyrics.data();
-        for (int i = 0; i < 7; ++i) AngleRadiusMap[i] = maps[i].data();
+        for (int i = 0; i < 7; ++i)
+            AngleRadiusMap[i] = maps[i].data();
         TextureEuf0009 = textures[0].data();
         TextureEuf0010 = textures[1].data();
         TextureEuf0011 = textures[2].data();
         Texture18soh = textures[3].data();
-        for (auto& t : TickCounters) t.store(0);
+        for (auto& t : TickCounters)
+            t.store(0);
         MusicPosition = {200, 0};
     }
 };
 
-}  // namespace
+}   // namespace
 
 // Runs the set-up of scene `number`'s rows only, as for a scene before --scene.
-static void SetUpOnly(int number) {
+static void SetUpOnly(int number)
+{
     int first = 0;
-    while (SceneTable[first].number != number) ++first;
+    while (SceneTable[first].number != number)
+        ++first;
     int rows = 0;
-    while (first + rows < SceneTableRows && SceneTable[first + rows].number == number) ++rows;
+    while (first + rows < SceneTableRows && SceneTable[first + rows].number == number)
+        ++rows;
     RunScenes(SceneTable + first, rows, number + 1);
 }
 
-TEST(SceneTiming, TitleCondition) {
+TEST(SceneTiming, TitleCondition)
+{
     EXPECT_FALSE(TitleVisible(0, 0));
     EXPECT_FALSE(TitleVisible(1, 63));
     EXPECT_FALSE(TitleVisible(2, 48));
@@ -87,7 +99,8 @@ TEST(SceneTiming, TitleCondition) {
     EXPECT_TRUE(TitleVisible(3, 0));
 }
 
-TEST_F(TunnelScenes, SetUpWithoutPlayDrawsNoFrame) {
+TEST_F(TunnelScenes, SetUpWithoutPlayDrawsNoFrame)
+{
     SetUpOnly(1);
     EXPECT_EQ(0, std::memcmp(WorkingWave, WaveA, 256));
     std::fill(frame.begin(), frame.end(), 9);

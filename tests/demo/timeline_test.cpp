@@ -23,7 +23,8 @@ namespace {
 
 // The entries of a complete data set, music first, then the loading list in order,
 // each exactly as long as the demo reads: runs of one byte (quick to pack).
-std::vector<OverlayInput> FullDataSet() {
+std::vector<OverlayInput> FullDataSet()
+{
     std::vector<OverlayInput> entries;
     MiniS3mOptions song;
     song.orders = 1;
@@ -31,22 +32,25 @@ std::vector<OverlayInput> FullDataSet() {
     song.rowsPerOrder = 4;
     entries.push_back({"music.s3m", BuildMiniS3m(song)});
     for (int i = 1; i < DataEntryCount && DataEntries[i].area == LoadingArea; ++i)
-        entries.push_back({DataEntries[i].name,
-                           std::vector<uint8_t>(DataEntryNeeds(DataEntries[i]), DataEntries[i].kind == EntryMovement ? 0 : i)});
+        entries.push_back({DataEntries[i].name, std::vector<uint8_t>(DataEntryNeeds(DataEntries[i]),
+                                                                     DataEntries[i].kind == EntryMovement ? 0 : i)});
     return entries;
 }
 
-std::string WriteOverlay(const std::string& fileName, const std::vector<OverlayInput>& entries) {
+std::string WriteOverlay(const std::string& fileName, const std::vector<OverlayInput>& entries)
+{
     return WriteOverlayFile(::testing::TempDir() + fileName, entries);
 }
 
-std::vector<OverlayInput> Without(std::vector<OverlayInput> entries, const std::string& name) {
+std::vector<OverlayInput> Without(std::vector<OverlayInput> entries, const std::string& name)
+{
     std::erase_if(entries, [&](const OverlayInput& e) { return e.name == name; });
     return entries;
 }
 
 // Runs RunDemo over the overlay at `path` with standard output sent to stderr.
-void RunDemoOn(const std::string& path) {
+void RunDemoOn(const std::string& path)
+{
     static std::string kept;
     kept = path;
     overlayName = kept.c_str();
@@ -59,17 +63,16 @@ void RunDemoOn(const std::string& path) {
 
 class Timeline : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        full = new std::vector<OverlayInput>(FullDataSet());
-    }
+    static void SetUpTestSuite() { full = new std::vector<OverlayInput>(FullDataSet()); }
     static void TearDownTestSuite() { delete full; }
     static std::vector<OverlayInput>* full;
 };
 std::vector<OverlayInput>* Timeline::full = nullptr;
 
-}  // namespace
+}   // namespace
 
-TEST_F(Timeline, DataThatCannotStartTheDemoEndsWithOneLine) {
+TEST_F(Timeline, DataThatCannotStartTheDemoEndsWithOneLine)
+{
     auto badMusic = Without(*full, "music.s3m");
     badMusic.insert(badMusic.begin(), {"music.s3m", std::vector<uint8_t>(5000, 0x55)});
     std::string fifo = ::testing::TempDir() + "fifo-" + std::to_string(getpid()) + ".ovl";
@@ -86,7 +89,8 @@ TEST_F(Timeline, DataThatCannotStartTheDemoEndsWithOneLine) {
     unlink(fifo.c_str());
 }
 
-TEST_F(Timeline, LoadingListIsReadInOrderAfterTheStartUpLines) {
+TEST_F(Timeline, LoadingListIsReadInOrderAfterTheStartUpLines)
+{
     // With only the first k entries of the list present, the run stops naming entry k.
     const std::vector<OverlayInput>& all = *full;   // music, then the list in order
     for (size_t k = 0; k + 1 < all.size(); ++k) {
@@ -97,12 +101,14 @@ TEST_F(Timeline, LoadingListIsReadInOrderAfterTheStartUpLines) {
         EXPECT_EXIT(RunDemoOn(path), ::testing::ExitedWithCode(1),
                     "Decompressing music\\.\n.*ZVS_Init: Zerith Video System initializing\\.\n"
                     "ZVS_Init: Set 320x200 256 color mode\\.\nZOH_Init: Decompressing datas\\.\n"
-                    "ZOH_Open: " + escaped + " not found")
+                    "ZOH_Open: " +
+                        escaped + " not found")
             << missing;
     }
 }
 
-TEST_F(Timeline, TwoDimensionalScenesRunThroughToTheFirstMeshScene) {
+TEST_F(Timeline, TwoDimensionalScenesRunThroughToTheFirstMeshScene)
+{
     // The song lasts 4 rows; once it has ended every limit is passed, so scenes 1
     // to 10 draw one frame each (on a zero-filled data set), and scene 11 stops the
     // run because this data set has no meshes.
@@ -112,12 +118,14 @@ TEST_F(Timeline, TwoDimensionalScenesRunThroughToTheFirstMeshScene) {
                 "ZOH_Init: Decompressing music\\.\n.*ZOH_Init: Decompressing datas\\.\n.*File not found!");
 }
 
-TEST_F(Timeline, EveryReadIsCheckedAgainstWhatTheEntryHolds) {
+TEST_F(Timeline, EveryReadIsCheckedAgainstWhatTheEntryHolds)
+{
     // A cut title picture is named with both figures; it never shows what the
     // previous entry left in the loading area.
     auto entries = *full;
     for (auto& e : entries)
-        if (e.name == "tivrel.scx") e.data.resize(100);
+        if (e.name == "tivrel.scx")
+            e.data.resize(100);
     EXPECT_EXIT(RunDemoOn(WriteOverlay("cut-title.ovl", entries)), ::testing::ExitedWithCode(1),
                 "ZOH_Read: tivrel.scx holds 100 bytes, the demo reads 64778\n");
     // A mesh entry too large for the scratch areas gives the archive's reason.
@@ -127,7 +135,8 @@ TEST_F(Timeline, EveryReadIsCheckedAgainstWhatTheEntryHolds) {
                 "entry \"star\\.3ds\" has a bad stream or does not fit its area of 100000 bytes");
 }
 
-TEST_F(Timeline, FailedMemoryProbePrintsTwoLines) {
+TEST_F(Timeline, FailedMemoryProbePrintsTwoLines)
+{
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "address limits do not mix with the sanitizer's shadow memory";
 #else

@@ -22,7 +22,7 @@ struct Shape {
     int objects;
     int genus;   // 0: sphere-like, 1: torus-like
 };
-const std::map<std::string, Shape> Shapes = {{"star.3ds", {1, 0}}, {"jo2.3ds", {1, 1}},  {"jo6.3ds", {1, 1}},
+const std::map<std::string, Shape> Shapes = {{"star.3ds", {1, 0}},  {"jo2.3ds", {1, 1}},  {"jo6.3ds", {1, 1}},
                                              {"part5.3ds", {1, 0}}, {"new4.3ds", {3, 1}}, {"stucco1.3ds", {1, 0}}};
 
 std::vector<std::string> MeshEntries()
@@ -149,4 +149,4 @@ TEST(DefaultMeshFiles, CarryChunksAReaderMustSkip)
         EXPECT_EQ(ids.count(id), 1u) << std::hex << id;
 }
 
-}  // namespace
+}   // namespace

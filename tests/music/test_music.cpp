@@ -20,15 +20,17 @@ constexpr size_t kMusicBufferBytes = 1048576;
 constexpr int kRate = 44100;
 constexpr double kRowSeconds = 0.06;   // speed 3, tempo 125
 constexpr double kOrderSeconds = 64 * kRowSeconds;
-constexpr int kOrders = 65;            // the demo ends when player order 64 is done
+constexpr int kOrders = 65;   // the demo ends when player order 64 is done
 
 double OrderTime(int order, int row = 0) { return order * kOrderSeconds + row * kRowSeconds; }
 
 // Runs the generator into a fresh file and returns its bytes (empty on failure).
-std::vector<uint8_t> Generate(const std::string& name) {
+std::vector<uint8_t> Generate(const std::string& name)
+{
     const std::string path = testing::TempDir() + name;
     std::remove(path.c_str());
-    if (std::system((std::string(TIVREL_BUILD_DIR) + "/genmusic " + path).c_str()) != 0) return {};
+    if (std::system((std::string(TIVREL_BUILD_DIR) + "/genmusic " + path).c_str()) != 0)
+        return {};
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
@@ -36,21 +38,23 @@ std::vector<uint8_t> Generate(const std::string& name) {
 unsigned Le16(const std::vector<uint8_t>& b, size_t at) { return b[at] | (b[at + 1] << 8); }
 unsigned Le32(const std::vector<uint8_t>& b, size_t at) { return Le16(b, at) | (Le16(b, at + 2) << 16); }
 
-openmpt_module* Load(const std::vector<uint8_t>& bytes) {
-    return openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent,
-                                              nullptr, openmpt_error_func_ignore, nullptr, nullptr,
-                                              nullptr, nullptr);
+openmpt_module* Load(const std::vector<uint8_t>& bytes)
+{
+    return openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                              openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
 }
 
 struct Level {
     double rms = 0.0, peak = 0.0, mean = 0.0;
 };
 
-Level Measure(const std::vector<double>& signal, double fromSeconds, double toSeconds) {
+Level Measure(const std::vector<double>& signal, double fromSeconds, double toSeconds)
+{
     const size_t from = size_t(fromSeconds * kRate);
     const size_t to = std::min(signal.size(), size_t(toSeconds * kRate));
     Level level;
-    if (to <= from) return level;
+    if (to <= from)
+        return level;
     for (size_t i = from; i < to; ++i) {
         level.rms += signal[i] * signal[i];
         level.mean += signal[i];
@@ -64,7 +68,8 @@ Level Measure(const std::vector<double>& signal, double fromSeconds, double toSe
 double Decibels(double ratio) { return 20.0 * std::log10(ratio); }
 
 // Energy of one frequency over a stretch of the signal (Goertzel).
-double ToneEnergy(const std::vector<double>& s, double fromSeconds, double toSeconds, double hz) {
+double ToneEnergy(const std::vector<double>& s, double fromSeconds, double toSeconds, double hz)
+{
     const double coefficient = 2.0 * std::cos(2.0 * M_PI * hz / kRate);
     double s1 = 0.0, s2 = 0.0;
     for (size_t i = size_t(fromSeconds * kRate); i < size_t(toSeconds * kRate); ++i) {
@@ -78,22 +83,28 @@ double ToneEnergy(const std::vector<double>& s, double fromSeconds, double toSec
 // The module is generated once per test process (CTest runs each test in its own).
 class Soundtrack : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite()
+    {
         bytes_ = Generate("tivrel_music_a.s3m");
-        if (!bytes_.empty()) module_ = Load(bytes_);
+        if (!bytes_.empty())
+            module_ = Load(bytes_);
     }
-    static void TearDownTestSuite() {
-        if (module_) openmpt_module_destroy(module_);
+    static void TearDownTestSuite()
+    {
+        if (module_)
+            openmpt_module_destroy(module_);
         module_ = nullptr;
     }
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_FALSE(bytes_.empty()) << "genmusic did not produce a module";
         ASSERT_NE(module_, nullptr) << "libopenmpt rejected the module";
     }
 
     // The left channel as the demo plays it from the start, in full-scale units: up
     // to `seconds` long, or to the end of the song.
-    static std::vector<double> Render(double seconds = 1e9) {
+    static std::vector<double> Render(double seconds = 1e9)
+    {
         openmpt_module* renderer = Load(bytes_);
         openmpt_module_set_render_param(renderer, OPENMPT_MODULE_RENDER_STEREOSEPARATION_PERCENT, 0);
         openmpt_module_set_repeat_count(renderer, 0);
@@ -102,20 +113,23 @@ protected:
         std::vector<int16_t> buffer(2 * 4096);
         while (left.size() < seconds * kRate) {
             const size_t got = openmpt_module_read_interleaved_stereo(renderer, kRate, 4096, buffer.data());
-            if (got == 0) break;
-            for (size_t i = 0; i < got; ++i) left.push_back(buffer[2 * i] / 32768.0);
+            if (got == 0)
+                break;
+            for (size_t i = 0; i < got; ++i)
+                left.push_back(buffer[2 * i] / 32768.0);
         }
         openmpt_module_destroy(renderer);
         return left;
     }
 
     // Note events (a pitch, not a cut) in one row of the pattern at a player order.
-    static int NotesAt(int order, int row) {
+    static int NotesAt(int order, int row)
+    {
         const int pattern = openmpt_module_get_order_pattern(module_, order);
         int notes = 0;
         for (int c = 0; c < openmpt_module_get_num_channels(module_); ++c) {
-            const int note = openmpt_module_get_pattern_row_channel_command(
-                module_, pattern, row, c, OPENMPT_MODULE_COMMAND_NOTE);
+            const int note =
+                openmpt_module_get_pattern_row_channel_command(module_, pattern, row, c, OPENMPT_MODULE_COMMAND_NOTE);
             notes += note >= 1 && note <= 120;
         }
         return notes;
@@ -130,7 +144,8 @@ protected:
 // ends. A looped sample is heard as data[loopStart..loopEnd) over and over: the step
 // from its last sample back to the first must look like the steps beside it, or
 // every pass clicks.
-TEST_F(Soundtrack, LayoutIsAValidScreamTracker3Module) {
+TEST_F(Soundtrack, LayoutIsAValidScreamTracker3Module)
+{
     const std::vector<uint8_t>& b = bytes_;
     ASSERT_GE(b.size(), 0x60u);
     EXPECT_LE(b.size(), kMusicBufferBytes);
@@ -140,7 +155,8 @@ TEST_F(Soundtrack, LayoutIsAValidScreamTracker3Module) {
     const unsigned orders = Le16(b, 0x20), instruments = Le16(b, 0x22), patterns = Le16(b, 0x24);
     EXPECT_EQ(orders % 2, 0u) << "the order list must have an even length";
     ASSERT_GE(orders, unsigned(kOrders + 1));
-    for (int i = 0; i < kOrders; ++i) EXPECT_LT(b[0x60 + i], patterns) << "order " << i;
+    for (int i = 0; i < kOrders; ++i)
+        EXPECT_LT(b[0x60 + i], patterns) << "order " << i;
     EXPECT_EQ(b[0x60 + kOrders], 0xFF) << "the song must end after order 64";
     EXPECT_EQ(Le16(b, 0x2A), 2u) << "sample data is declared unsigned";
 
@@ -158,7 +174,8 @@ TEST_F(Soundtrack, LayoutIsAValidScreamTracker3Module) {
         EXPECT_GT(length, 0u);
         EXPECT_LE(data + length * ((flags & 4) ? 2 : 1), b.size());
         EXPECT_GT(Le32(b, header + 0x20), 0u) << "C2Spd";
-        if (!(flags & 1)) continue;
+        if (!(flags & 1))
+            continue;
         ++looped;
         ASSERT_TRUE(flags & 4) << "16-bit data expected";
         ASSERT_LE(loopEnd, length);
@@ -188,12 +205,11 @@ TEST_F(Soundtrack, LayoutIsAValidScreamTracker3Module) {
 // Every scene limit is an order boundary, so each order must last exactly 64 rows:
 // a pattern break or a speed change would move the scene changes and the fades of
 // orders 50, 62 and 63, which are timed by their rows.
-TEST_F(Soundtrack, EveryOrderIsSixtyFourSixtyMillisecondRows) {
+TEST_F(Soundtrack, EveryOrderIsSixtyFourSixtyMillisecondRows)
+{
     EXPECT_EQ(openmpt_module_get_num_orders(module_), kOrders);
     EXPECT_NEAR(openmpt_module_get_duration_seconds(module_), OrderTime(kOrders), 1e-3);
-    auto secondsAt = [](int order, int row) {
-        return openmpt_module_set_position_order_row(module_, order, row);
-    };
+    auto secondsAt = [](int order, int row) { return openmpt_module_set_position_order_row(module_, order, row); };
     for (int order = 0; order < kOrders; ++order) {
         const int pattern = openmpt_module_get_order_pattern(module_, order);
         EXPECT_EQ(openmpt_module_get_pattern_num_rows(module_, pattern), 64) << "order " << order;
@@ -205,9 +221,11 @@ TEST_F(Soundtrack, EveryOrderIsSixtyFourSixtyMillisecondRows) {
 
 // The title enters at order 1 row 49, and every scene change (these player orders)
 // falls on a musical change.
-TEST_F(Soundtrack, CuesAreNoteEvents) {
+TEST_F(Soundtrack, CuesAreNoteEvents)
+{
     EXPECT_GE(NotesAt(1, 49), 3) << "crash, impact and lead enter with the title";
-    for (int row = 41; row < 49; ++row) EXPECT_LT(NotesAt(1, row), NotesAt(1, 49)) << "row " << row;
+    for (int row = 41; row < 49; ++row)
+        EXPECT_LT(NotesAt(1, row), NotesAt(1, 49)) << "row " << row;
     for (int order : {6, 8, 10, 12, 16, 18, 20, 22, 24, 26, 28, 30, 34, 38, 42, 46, 51, 63})
         EXPECT_GE(NotesAt(order, 0), 3) << "order " << order;
 }
@@ -215,7 +233,8 @@ TEST_F(Soundtrack, CuesAreNoteEvents) {
 // The opening bars hold an A minor pad (A3, C4, E4) alone; each chord tone must stand
 // well above its neighbouring semitones, which fails if the sample rates that tune
 // the instruments are off.
-TEST_F(Soundtrack, OpeningChordIsInTune) {
+TEST_F(Soundtrack, OpeningChordIsInTune)
+{
     const std::vector<double> s = Render(OrderTime(1));
     const double from = OrderTime(0, 16), to = OrderTime(0, 32);
     for (double hz : {220.0, 261.63, 329.63}) {
@@ -229,7 +248,8 @@ TEST_F(Soundtrack, OpeningChordIsInTune) {
 // own dynamics, and the cues heard. Scene 15 fades its picture over order 50, the final
 // scene from order 62 row 32, the closing picture in over rows 0-15 of order 63 and
 // out from row 24 (black at 44); order 64 is silence the demo still waits through.
-TEST_F(Soundtrack, LevelsFollowTheScenes) {
+TEST_F(Soundtrack, LevelsFollowTheScenes)
+{
     const std::vector<double> s = Render();
     EXPECT_NEAR(s.size() / double(kRate), OrderTime(kOrders), 0.5);
     const Level all = Measure(s, 0.0, OrderTime(kOrders));
@@ -257,4 +277,4 @@ TEST_F(Soundtrack, LevelsFollowTheScenes) {
     EXPECT_LT(Measure(s, OrderTime(63, 46), OrderTime(kOrders)).peak, 0.001);
 }
 
-}  // namespace
+}   // namespace

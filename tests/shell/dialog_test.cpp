@@ -27,12 +27,15 @@ protected:
         StartupOptions = {0, 0, 1};
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         // A dialog that never sees the queued key still ends (as Exit) instead of hanging.
-        watchdog = SDL_AddTimer(10000, [](Uint32, void*) -> Uint32 {
-            SDL_Event quit{};
-            quit.type = SDL_QUIT;
-            SDL_PushEvent(&quit);
-            return 0;
-        }, nullptr);
+        watchdog = SDL_AddTimer(
+            10000,
+            [](Uint32, void*) -> Uint32 {
+                SDL_Event quit{};
+                quit.type = SDL_QUIT;
+                SDL_PushEvent(&quit);
+                return 0;
+            },
+            nullptr);
     }
     void TearDown() override { SDL_RemoveTimer(watchdog); }
 
@@ -98,4 +101,4 @@ TEST_F(SetupDialog, EscapeAndClosingLeaveWithoutTouchingTheOptions)
     EXPECT_EQ(StartupOptions.soundOn, 0);
 }
 
-}  // namespace
+}   // namespace

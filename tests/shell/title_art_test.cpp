@@ -34,15 +34,12 @@ std::string WriteOverlay(const std::string& name, const std::vector<OverlayInput
     return WriteOverlayFile(::testing::TempDir() + "/" + name, entries, keep);
 }
 
-const uint8_t* At(const std::vector<uint8_t>& rgb, int x, int y)
-{
-    return rgb.data() + (y * TitleArtWidth + x) * 3;
-}
+const uint8_t* At(const std::vector<uint8_t>& rgb, int x, int y) { return rgb.data() + (y * TitleArtWidth + x) * 3; }
 
 TEST(TitleArt, FoundAmongOtherEntriesAndShownThroughItsPalette)
 {
-    std::string path = WriteOverlay("art_ok.ovl", {{"music.s3m", std::vector<uint8_t>(5000, 7)},
-                                                   {"tivrel.scx", Picture(0, 63, 0)}});
+    std::string path =
+        WriteOverlay("art_ok.ovl", {{"music.s3m", std::vector<uint8_t>(5000, 7)}, {"tivrel.scx", Picture(0, 63, 0)}});
     // The demo's reader, open on another file, is left as it was.
     std::string demo = WriteOverlay("art_demo.ovl", {{"a", {1}}, {"b", {2}}, {"c", {3}}});
     ASSERT_EQ(ZOH_OpenFile(demo.c_str()), 0);
@@ -78,7 +75,8 @@ TEST(TitleArt, MissingOrBrokenDataLeavesTheBufferAlone)
 {
     std::vector<uint8_t> rgb(TitleArtBytes, 0xEE);
     std::string noEntry = WriteOverlay("art_none.ovl", {{"tivrel.scy", Picture(1, 2, 3)}});
-    std::string shortEntry = WriteOverlay("art_short.ovl", {{"tivrel.scx", std::vector<uint8_t>(PictureEntryBytes - 1, 1)}});
+    std::string shortEntry =
+        WriteOverlay("art_short.ovl", {{"tivrel.scx", std::vector<uint8_t>(PictureEntryBytes - 1, 1)}});
     std::string truncated = WriteOverlay("art_cut.ovl", {{"tivrel.scx", Picture(1, 2, 3)}}, 600);
     std::string garbage = ::testing::TempDir() + "/art_garbage.ovl";
     std::ofstream(garbage, std::ios::binary) << std::string(100, '\xFF');
@@ -105,4 +103,4 @@ TEST(TitleArt, TheDefaultDataHasAVisibleTitle)
     EXPECT_GT(distinct, 100);
 }
 
-}  // namespace
+}   // namespace

@@ -24,10 +24,7 @@ constexpr int W = PictureWidth, H = PictureHeight;
 constexpr int OverlayValues = OverlayColourCount;   // values 0..16
 
 // The overlay colours, value by value, as the demo loads them into its palette.
-const uint8_t* LoadedOverlayColours()
-{
-    return &OverlayColours[0][0];
-}
+const uint8_t* LoadedOverlayColours() { return &OverlayColours[0][0]; }
 const char* const Bold = "DejaVuSans-Bold.ttf";
 const char* const Sans = "DejaVuSans.ttf";
 const char* const SerifOblique = "DejaVuSerif.ttf+oblique";

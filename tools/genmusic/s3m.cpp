@@ -8,15 +8,9 @@
 
 namespace {
 
-void Put16(std::vector<uint8_t>& out, size_t at, uint32_t v)
-{
-    WriteLE16(&out[at], uint16_t(v));
-}
+void Put16(std::vector<uint8_t>& out, size_t at, uint32_t v) { WriteLE16(&out[at], uint16_t(v)); }
 
-void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v)
-{
-    WriteLE32(&out[at], v);
-}
+void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) { WriteLE32(&out[at], v); }
 
 void PutText(std::vector<uint8_t>& out, size_t at, const std::string& text, size_t field)
 {
