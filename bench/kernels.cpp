@@ -45,7 +45,7 @@ int main()
         b = uint8_t(rng() % 4 == 0 ? 0 : rng());
     for (auto& b : paletteSource)
         b = uint8_t(rng() % 64);
-    for (int r = 0; r < MovementRecords; ++r) {
+    for (uint32_t r = 0; r < MovementRecords; ++r) {
         int32_t xy[2] = {int32_t(rng() % 321), int32_t(rng() % 201)};
         std::copy((uint8_t*)xy, (uint8_t*)xy + 8, &movement[r * MovementRecordBytes]);
     }

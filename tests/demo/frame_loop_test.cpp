@@ -17,7 +17,9 @@ std::string Log;
 int QuitAtOrder = -1;
 void MusicStep(int scene)
 {
-    Log += "p" + std::to_string(scene) + " ";
+    Log += 'p';
+    Log += std::to_string(scene);
+    Log += ' ';
     MusicPosition.order++;
 }
 
@@ -28,7 +30,9 @@ void SetUpC() { Log += "setC "; }
 void SetUpD() { Log += "setD "; }
 void Draw()
 {
-    Log += "d" + std::to_string(MusicPosition.order) + " ";
+    Log += 'd';
+    Log += std::to_string(MusicPosition.order);
+    Log += ' ';
     if (MusicPosition.order == QuitAtOrder)
         QuitRequested = true;
 }
