@@ -217,13 +217,15 @@ SafeWriteResult SafeFileOpen(SafeFile* file, const SafeFolder& folder, const std
     return OpenIn(file, folder.fd, folder.namedTemporaries, name, Join(folder.path, name), force, error);
 }
 
-bool SafeFileWrite(SafeFile* file, const void* data, size_t size, std::string* error)
+// Writes all of `data` at the file's end (offset null) or at *offset.
+static bool WriteAll(SafeFile* file, const void* data, size_t size, const uint64_t* offset, std::string* error)
 {
     if (file->fd < 0 || file->failed)
         return Fail(error, "cannot write " + file->path + ": the file is not open");
     const char* p = static_cast<const char*>(data);
+    uint64_t at = offset ? *offset : 0;
     while (size > 0) {
-        ssize_t n = write(file->fd, p, size);
+        ssize_t n = offset ? pwrite(file->fd, p, size, off_t(at)) : write(file->fd, p, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -232,28 +234,19 @@ bool SafeFileWrite(SafeFile* file, const void* data, size_t size, std::string* e
         }
         p += n;
         size -= size_t(n);
+        at += uint64_t(n);
     }
     return true;
 }
 
+bool SafeFileWrite(SafeFile* file, const void* data, size_t size, std::string* error)
+{
+    return WriteAll(file, data, size, nullptr, error);
+}
+
 bool SafeFileWriteAt(SafeFile* file, uint64_t offset, const void* data, size_t size, std::string* error)
 {
-    if (file->fd < 0 || file->failed)
-        return Fail(error, "cannot write " + file->path + ": the file is not open");
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = pwrite(file->fd, p, size, off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            file->failed = true;
-            return FailErrno(error, "cannot write", file->path);
-        }
-        p += n;
-        size -= size_t(n);
-        offset += uint64_t(n);
-    }
-    return true;
+    return WriteAll(file, data, size, &offset, error);
 }
 
 SafeWriteResult SafeFileCommit(SafeFile* file, std::string* error)
