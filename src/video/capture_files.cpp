@@ -107,14 +107,3 @@ bool EncodeIndexedPng(const uint8_t* pixels, int width, int height, const uint8_
     png_destroy_write_struct(&png, &info);
     return true;
 }
-
-bool WriteIndexedPng(const char* path, const uint8_t* pixels, int width, int height, const uint8_t* devicePalette,
-                     std::string* error)
-{
-    std::vector<uint8_t> bytes;
-    if (!EncodeIndexedPng(pixels, width, height, devicePalette, &bytes, error)) {
-        *error = std::string("cannot write ") + path + ": " + *error;
-        return false;
-    }
-    return SafeWritePath(path, bytes.data(), bytes.size(), true, error) == SafeWriteOk;
-}

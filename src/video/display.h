@@ -89,10 +89,6 @@ bool FrameListContains(const FrameList& list, uint32_t frame);
 // time chunk, so equal input gives byte-identical files. False with a reason.
 bool EncodeIndexedPng(const uint8_t* pixels, int width, int height, const uint8_t* devicePalette,
                       std::vector<uint8_t>* out, std::string* error);
-// The same PNG written to `path` through a safe write that replaces an existing file.
-// False with a one-line reason naming the path.
-bool WriteIndexedPng(const char* path, const uint8_t* pixels, int width, int height, const uint8_t* devicePalette,
-                     std::string* error);
 
 struct CaptureSettings {
     std::string directory;

@@ -2,12 +2,10 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "core/safe_write.h"
 #include "video/display.h"
 
 namespace {
@@ -30,12 +28,6 @@ TEST(FrameList, SelectsExactlyItsFramesAndRefusesMalformedLists)
     }
 }
 
-std::vector<char> Bytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<char>(std::istreambuf_iterator<char>(in), {});
-}
-
 // Every pixel reads back as the device palette colour of its index, so both the
 // PLTE (blue, green, red turned into red, green, blue) and the indices are exact.
 TEST(IndexedPng, ReadsBackThroughThePaletteAndIsByteForByteRepeatable)
@@ -45,17 +37,16 @@ TEST(IndexedPng, ReadsBackThroughThePaletteAndIsByteForByteRepeatable)
         pixels[i] = uint8_t(i * 2654435761u >> 24);
     for (int i = 0; i < 768; i++)
         device[i] = uint8_t(i * 7 + i / 3);
-    const std::string dir = ::testing::TempDir() + "/tivrel_png_test", a = dir + "/a.png", b = dir + "/b.png";
-    std::filesystem::create_directories(dir);
     std::string error;
-    ASSERT_TRUE(WriteIndexedPng(a.c_str(), pixels.data(), ScreenWidth, ScreenHeight, device.data(), &error)) << error;
-    ASSERT_TRUE(WriteIndexedPng(b.c_str(), pixels.data(), ScreenWidth, ScreenHeight, device.data(), &error)) << error;
-    EXPECT_EQ(Bytes(a), Bytes(b));
-    EXPECT_EQ(Bytes(a)[25], PNG_COLOR_TYPE_PALETTE);   // IHDR colour type
+    std::vector<uint8_t> a, b;
+    ASSERT_TRUE(EncodeIndexedPng(pixels.data(), ScreenWidth, ScreenHeight, device.data(), &a, &error)) << error;
+    ASSERT_TRUE(EncodeIndexedPng(pixels.data(), ScreenWidth, ScreenHeight, device.data(), &b, &error)) << error;
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(a[25], PNG_COLOR_TYPE_PALETTE);   // IHDR colour type
 
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, a.c_str()));
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, a.data(), a.size()));
     image.format = PNG_FORMAT_RGB;
     std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
@@ -64,8 +55,7 @@ TEST(IndexedPng, ReadsBackThroughThePaletteAndIsByteForByteRepeatable)
         for (int c = 0; c < 3; c++)
             ASSERT_EQ(rgb[3 * i + c], device[3 * pixels[i] + 2 - c]) << "pixel " << i << " component " << c;
 
-    EXPECT_FALSE(
-        WriteIndexedPng("/nonexistent/y.png", pixels.data(), ScreenWidth, ScreenHeight, device.data(), &error));
+    EXPECT_NE(SafeWritePath("/nonexistent/y.png", a.data(), a.size(), true, &error), SafeWriteOk);
     EXPECT_NE(error.find("/nonexistent/y.png"), std::string::npos);
 }
 
