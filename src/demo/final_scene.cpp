@@ -191,7 +191,7 @@ void SetUpScene17()
     int32_t entry = ZOH_Open("thx.scx", 512);
     if (entry < 0)
         FailExit("\376 File not found!\n");
-    RequireEntryBytes(entry, "thx.scx", PicturePixelsOffset + ScreenBytes);
+    RequireEntryBytes(entry, "thx.scx");
     uint8_t* palette = ClosingPalette();
     uint8_t* picture = palette + PaletteBytes;
     ZOH_Seek(entry, PicturePaletteOffset, 0);

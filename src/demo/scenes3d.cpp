@@ -70,7 +70,7 @@ void ReadMeshEntry(int32_t entry)
 void LoadObjectTexture(MeshObject* object, int32_t entry, const char* name)
 {
     AllocateTextureBlock(object);
-    RequireEntryBytes(entry, name, TextureEntryBytes);
+    RequireEntryBytes(entry, name);
     ZOH_Seek(entry, PicturePaletteOffset, 0);
     if (ZOH_ReadCached(entry, ObjectTexturePalette, PaletteBytes) != 0 ||
         ZOH_ReadCached(entry, object->texture, TextureBytes) != 0)

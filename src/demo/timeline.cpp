@@ -109,8 +109,9 @@ static int32_t OpenEntry(const char* name)
 
 void FailWithArchiveReason() { FailExitf("%s", ZOH_Error()); }
 
-void RequireEntryBytes(int32_t entry, const char* name, uint32_t needed)
+void RequireEntryBytes(int32_t entry, const char* name)
 {
+    uint32_t needed = DataEntryNeeds(*FindDataEntry(name));
     uint32_t held = ZOH_EntrySize(entry);
     if (held < needed)
         FailExitf("ZOH_Read: %s holds %u bytes, the demo reads %u", name, held, needed);
@@ -127,7 +128,7 @@ static void ReadEntry(int32_t entry, uint8_t* dest, uint32_t count)
 static void LoadEntry(const DataEntry& entry, uint8_t* dest)
 {
     int32_t index = OpenEntry(entry.name);
-    RequireEntryBytes(index, entry.name, DataEntryNeeds(entry));
+    RequireEntryBytes(index, entry.name);
     if (entry.skip != 0)
         ZOH_Seek(index, entry.skip, 0);
     ReadEntry(index, dest, entry.reads[0]);

@@ -8,11 +8,12 @@
 // of scene firstScene - 1). Failures print their line and exit with status 1.
 void StartDemo(int firstScene);
 
-// Every read the demo makes is checked first: entry `entry` (named `name`) must hold
-// at least `needed` bytes, else one line "ZOH_Read: NAME holds N bytes, the demo
-// reads M" and status 1. (The archive makes sure an entry decodes to the size its
-// directory gives, so the check is against what the entry really holds.)
-void RequireEntryBytes(int32_t entry, const char* name, uint32_t needed);
+// Every read the demo makes is checked first: archive entry `entry`, the data file's
+// `name`, must hold at least what the entry table says the demo reads from it, else
+// one line "ZOH_Read: NAME holds N bytes, the demo reads M" and status 1. (The
+// archive makes sure an entry decodes to the size its directory gives, so the check
+// is against what the entry really holds.)
+void RequireEntryBytes(int32_t entry, const char* name);
 // Ends the run with the archive's reason for its last failure (one line, status 1).
 [[noreturn]] void FailWithArchiveReason();
 
