@@ -367,10 +367,5 @@ void ZOH_SetLoadingAreas(uint8_t* packed, size_t packedSize, uint8_t* unpacked, 
 void ZOH_SetScratch(uint8_t* packed, uint8_t* unpacked) { ArchiveSetScratch(&DemoArchive, packed, unpacked); }
 uint32_t ZOH_EntryCount() { return ArchiveEntryCount(&DemoArchive); }
 uint32_t ZOH_EntrySize(int32_t entry) { return ArchiveEntrySize(&DemoArchive, entry); }
-const OverlayEntry* ZOH_Entry(int32_t entry) { return ArchiveEntry(&DemoArchive, entry); }
-int ZOH_ReadPacked(int32_t entry, uint8_t* dest, size_t cap)
-{
-    return ArchiveReadPacked(&DemoArchive, entry, dest, cap);
-}
 uint32_t ZOH_UnpackCount() { return ArchiveUnpackCount(&DemoArchive); }
 const char* ZOH_Error() { return ArchiveError(&DemoArchive); }

@@ -133,8 +133,6 @@ void ZOH_SetLoadingAreas(uint8_t* packed, size_t packedSize, uint8_t* unpacked, 
 void ZOH_SetScratch(uint8_t* packed, uint8_t* unpacked);
 uint32_t ZOH_EntryCount();
 uint32_t ZOH_EntrySize(int32_t entry);
-const OverlayEntry* ZOH_Entry(int32_t entry);
-int ZOH_ReadPacked(int32_t entry, uint8_t* dest, size_t cap);
 uint32_t ZOH_UnpackCount();
 const char* ZOH_Error();
 
