@@ -69,6 +69,8 @@ int main(int argc, char** argv)
     PresentVsync = options.vsync;
     if (options.capture)
         return RunCapture(options);
+    if (options.bench)
+        return RunBench(options);
 
     // Display modes; without any video there is neither dialog nor display.
     if (!DiscoverModes())

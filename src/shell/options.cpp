@@ -38,13 +38,19 @@ std::string UsageText()
                        "  --vsync               wait for the vertical blank when presenting\n") +
            scene +
            "  --list-scenes         list the scenes and exit\n"
+           "  --until-scene N       end the run after scene N (N at least the --scene)\n"
+           "  --seconds S           end the run after S seconds of demo time (1..99999)\n"
            "  --capture DIR         render without display or sound device, as fast as possible,\n"
            "                        into DIR: timeline.csv, frames/NNNNNN.png, music.wav\n"
-           "    --frames LIST       frames to write as PNG, e.g. 0:99,500,1200:1210 (default: all)\n"
+           "    --frames LIST       frames to write as PNG, e.g. 0:99,500,1200:1210, or none\n"
+           "                        (default: all; none when --video is given)\n"
            "    --video FILE        also encode the run with its soundtrack (needs ffmpeg)\n"
            "    --video-size WxH    size of that video (default 1280x800)\n"
+           "    --video-lossless    encode the video losslessly, for archiving\n"
+           "    --force             remove the frames of an earlier capture in DIR\n"
            "    --max-seconds S     refuse or stop a capture longer than S seconds of demo time,\n"
            "                        S from 1 to 99999 (default 3600: 180000 frames)\n"
+           "  --bench               run the whole demo headless without output and print timings\n"
            "  --help                show this text\n"
            "Scenes:\n" +
            SceneListText();
@@ -90,6 +96,7 @@ int FindModeIndex(const DisplayMode* table, int count, int width, int height, in
 static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::string* error)
 {
     bool haveFrames = false, haveVideo = false, haveVideoSize = false, haveMaxSeconds = false;
+    bool haveLossless = false;
     for (int i = 1; i < argc; i++) {
         std::string name = argv[i];
         std::string inlineValue;
@@ -144,6 +151,19 @@ static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::st
             if (!flag())
                 return false;
             options->noDialog = true;
+        } else if (name == "--bench") {
+            if (!flag())
+                return false;
+            options->bench = true;
+        } else if (name == "--force") {
+            if (!flag())
+                return false;
+            options->force = true;
+        } else if (name == "--video-lossless") {
+            if (!flag())
+                return false;
+            options->captureSettings.videoLossless = true;
+            haveLossless = true;
         } else if (name == "--vsync") {
             if (!flag())
                 return false;
@@ -186,6 +206,25 @@ static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::st
                 return false;
             }
             options->scene = scene;
+        } else if (name == "--until-scene") {
+            if (!value(&v))
+                return false;
+            const char* p = v.c_str();
+            int scene = 0;
+            int count = SceneCount(SceneTable, SceneTableRows);
+            if (!Number(&p, &scene) || *p != '\0' || scene > count) {
+                *error = "bad --until-scene \"" + v + "\": expected a scene number from 1 to " + std::to_string(count);
+                return false;
+            }
+            options->untilScene = scene;
+        } else if (name == "--seconds") {
+            if (!value(&v))
+                return false;
+            const char* p = v.c_str();
+            if (!Number(&p, &options->stopSeconds) || *p != '\0') {
+                *error = "bad --seconds \"" + v + "\": expected whole seconds from 1 to 99999";
+                return false;
+            }
         } else if (name == "--capture") {
             if (!value(&v))
                 return false;
@@ -199,7 +238,10 @@ static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::st
             if (!value(&v))
                 return false;
             std::string reason;
-            if (!ParseFrameList(v.c_str(), &options->captureSettings.frames, &reason)) {
+            if (v == "none") {
+                options->captureSettings.frames.all = false;
+                options->captureSettings.frames.ranges.clear();
+            } else if (!ParseFrameList(v.c_str(), &options->captureSettings.frames, &reason)) {
                 *error = reason;
                 return false;
             }
@@ -238,15 +280,31 @@ static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::st
             return false;
         }
     }
-    if (!options->capture && (haveFrames || haveVideo || haveVideoSize || haveMaxSeconds)) {
-        *error = "--frames, --video, --video-size and --max-seconds need --capture DIR";
+    if (!options->capture && (haveFrames || haveVideo || haveVideoSize || haveLossless || haveMaxSeconds ||
+                              options->force)) {
+        *error = "--frames, --video, --video-size, --video-lossless, --max-seconds and --force need --capture DIR";
         return false;
     }
-    if (haveVideoSize && !haveVideo) {
-        *error = "--video-size needs --video FILE";
+    if ((haveVideoSize || haveLossless) && !haveVideo) {
+        *error = std::string(haveVideoSize ? "--video-size" : "--video-lossless") + " needs --video FILE";
         return false;
     }
-    if (options->capture)
+    if (options->bench && options->capture) {
+        *error = "--bench and --capture cannot be combined";
+        return false;
+    }
+    if (options->untilScene != 0 && options->untilScene < (options->scene != 0 ? options->scene : 1)) {
+        *error = "--until-scene " + std::to_string(options->untilScene) + " comes before --scene " +
+                 std::to_string(options->scene);
+        return false;
+    }
+    options->framesGiven = haveFrames;
+    // A video alone writes no PNGs; --frames asks for them.
+    if (haveVideo && !haveFrames) {
+        options->captureSettings.frames.all = false;
+        options->captureSettings.frames.ranges.clear();
+    }
+    if (options->capture || options->bench)
         options->noDialog = true;
     return true;
 }

@@ -23,12 +23,18 @@ struct ShellOptions {
     bool capture = false;
     CaptureSettings captureSettings;
     int captureMaxSeconds = DefaultCaptureMaxSeconds;   // the capture's bound in demo time
+    bool framesGiven = false;   // --frames was given (with --video, no PNGs unless it was)
+    bool force = false;         // --force: a capture may remove the older frames in DIR
+    int untilScene = 0;         // 0: not given; else stop after scene N (1..scene count)
+    int stopSeconds = 0;        // 0: not given; else stop after S seconds of demo time
+    bool bench = false;         // --bench: the timedemo
 };
 
 // Parses argv[1..argc-1]. Options take their value as the next argument or after
 // '=' (--mode=640x480x32). False with a one-line reason for an unknown option, a
-// missing or malformed value, or capture options (--frames, --video, --video-size,
-// --max-seconds) without --capture.
+// missing or malformed value, capture options (--frames, --video, --video-size,
+// --video-lossless, --max-seconds, --force) without --capture, or --until-scene
+// before --scene.
 bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* error);
 
 // The --help text, with the scene list.

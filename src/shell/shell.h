@@ -20,6 +20,11 @@ struct ShellOptions;
 // WAV was full (the files then hold the frames up to the stop).
 int RunCapture(const ShellOptions& options);
 
+// The timedemo (--bench): loads the data, runs the whole demo headless on the
+// virtual clock without output and prints "bench: ..." lines on stdout. Exit status
+// 0, or 1 when the data cannot be loaded.
+int RunBench(const ShellOptions& options);
+
 // Presented frames per second of demo time in a capture (one virtual clock step each).
 constexpr int CaptureFramesPerSecond = 50;
 

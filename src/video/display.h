@@ -96,6 +96,7 @@ struct CaptureSettings {
     std::string videoPath;   // empty: no video
     int videoWidth = 1280;
     int videoHeight = 800;
+    bool videoLossless = false;   // --video-lossless
     std::string soundtrackPath;   // WAV muxed into the video when it is closed
 };
 // Capture as a presentation backend: open creates and opens DIR and DIR/frames (a
