@@ -20,7 +20,8 @@
 
 static bool FileExists(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
 
-// --data, else tivrel.ovl in the working directory, else beside the executable.
+// --data, else tivrel.ovl in the working directory, else beside the executable, else
+// in ../share/tivrel from the executable's folder (an installed or staged copy).
 static std::string OverlayPath(const ShellOptions& options)
 {
     if (!options.dataPath.empty())
@@ -32,8 +33,9 @@ static std::string OverlayPath(const ShellOptions& options)
     if (n > 0) {
         std::string dir(self, static_cast<size_t>(n));
         dir = dir.substr(0, dir.rfind('/') + 1);
-        if (FileExists(dir + "tivrel.ovl"))
-            return dir + "tivrel.ovl";
+        for (const char* relative : {"tivrel.ovl", "../share/tivrel/tivrel.ovl"})
+            if (FileExists(dir + relative))
+                return dir + relative;
     }
     return "tivrel.ovl";
 }
