@@ -1,0 +1,22 @@
+// Mesh import for the data file's mesh entries ("star.3ds" ... "stucco1.3ds"): any
+// format the assimp library reads, converted in a child process with time and memory
+// limits into the 3D Studio subset the player's mesh reader accepts.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct MeshImportOptions {
+    bool keepScale = false;     // keep the source's coordinates instead of fitting the scene's camera
+    bool keepObjects = false;   // one object per source mesh instead of one merged object
+    bool generateUv = false;    // new spherical mapping coordinates even when the source has some
+};
+
+// Reads sourcePath and writes the entry's bytes to *entryBytes. entryName is the
+// data-file entry the mesh is for: it decides the size the mesh is fitted to and, for
+// the final scene's "stucco1.3ds", the 8-vertex box rule. A source that already is
+// a mesh the player reads (and no option asks for a change) is returned byte for
+// byte. *report gets one line per step taken (fitting, winding fixes, simplification).
+// False with a one-line reason in *error.
+bool ImportMesh(const std::string& sourcePath, const std::string& entryName, const MeshImportOptions& options,
+                std::vector<uint8_t>* entryBytes, std::string* report, std::string* error);
