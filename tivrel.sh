@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libopenmpt-dev libimgui-dev
                 libfreetype-dev fonts-dejavu-core libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev)
-TEST_PACKAGES=(openmpt123 clang libclang-rt-14-dev)   # clang and its libFuzzer runtime: tools/fuzz.sh
+TEST_PACKAGES=(openmpt123 clang libclang-rt-14-dev ffmpeg)   # clang and its libFuzzer runtime: tools/fuzz.sh; ffmpeg: capture video tests
 
 install_missing() {
     local missing=()
