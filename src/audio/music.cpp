@@ -304,12 +304,9 @@ int LoadMusic(const uint8_t* data, uint32_t length)
         openmpt_free_string(errorMessage);
     if (module == nullptr)
         return 1;
-    const char* type = openmpt_module_get_metadata(module, "type");
-    const bool isS3m = type != nullptr && std::strcmp(type, "s3m") == 0;
-    if (type)
-        openmpt_free_string(type);
+    // Any format the player plays; a module without orders cannot drive the scenes.
     const int32_t orderCount = openmpt_module_get_num_orders(module);
-    if (!isS3m || orderCount <= 0) {
+    if (orderCount <= 0) {
         openmpt_module_destroy(module);
         return 1;
     }
