@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # tivrel's one entry point for people and CI.
-#   ./tivrel.sh [demo options]   install what is missing, build, run the demo
-#   ./tivrel.sh test             install what is missing, build, run every test
-#   ./tivrel.sh build            install what is missing, build only
+#   ./tivrel.sh [demo options]   install what is missing, build the program, its tools
+#                                and data (no tests), run the demo
+#   ./tivrel.sh test             install what is missing, build everything, run every test
+#   ./tivrel.sh build            install what is missing, build the program, tools and data
+#   ./tivrel.sh install [PREFIX] build, then cmake --install (default prefix /usr/local)
 # Runs on Debian 12 as root (or with sudo for the package step).
 set -euo pipefail
 cd "$(dirname "$0")"
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libopenmpt-dev libimgui-dev
-                libfreetype-dev fonts-dejavu-core libpng-dev zlib1g-dev libgtest-dev libbenchmark-dev)
-TEST_PACKAGES=(openmpt123 clang libclang-rt-14-dev ffmpeg)   # clang and its libFuzzer runtime: tools/fuzz.sh; ffmpeg: capture video tests
+                libfreetype-dev fonts-dejavu-core libpng-dev zlib1g-dev)
+TEST_PACKAGES=(libgtest-dev libbenchmark-dev openmpt123 clang libclang-rt-14-dev ffmpeg)   # clang and its libFuzzer runtime: tools/fuzz.sh; ffmpeg: capture video tests
 
 install_missing() {
     local missing=()
@@ -20,8 +22,8 @@ install_missing() {
     echo "tivrel.sh: installing ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
 }
 
 build() {  # build DIR [cmake options...]
@@ -35,11 +37,11 @@ test)
     install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
     bash tools/check_platform_includes.sh
     bash tools/check_layers.sh
-    build build
+    build build -DTIVREL_TESTS=ON
     export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
     ctest --test-dir build --output-on-failure -j2
     # The same tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
-    build build-asan -DTIVREL_SANITIZE=ON
+    build build-asan -DTIVREL_TESTS=ON -DTIVREL_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -j2
     # A whole capture run under LeakSanitizer: nothing may leak.
     capture=$(mktemp -d)
@@ -52,11 +54,16 @@ test)
     ;;
 build)
     install_missing "${BUILD_PACKAGES[@]}"
-    build build
+    build build -DTIVREL_TESTS=OFF
+    ;;
+install)
+    install_missing "${BUILD_PACKAGES[@]}"
+    build build -DTIVREL_TESTS=OFF
+    cmake --install build --prefix "${2:-/usr/local}"
     ;;
 *)
     install_missing "${BUILD_PACKAGES[@]}"
-    build build
+    build build -DTIVREL_TESTS=OFF
     exec ./build/tivrel --data build/tivrel.ovl "$@"
     ;;
 esac
