@@ -5,14 +5,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "archive/archive.h"
+#include "archive/content_rules.h"
 #include "archive/entries.h"
 #include "audio/audio.h"
 #include "core/fail.h"
 #include "demo/buffers.h"
 #include "demo/demo.h"
 #include "effects/effects.h"
+#include "video/video.h"
 
 uint8_t* MusicBuffer = nullptr;
 uint8_t* FrameBlock = nullptr;
@@ -111,10 +114,10 @@ void FailWithArchiveReason() { FailExitf("%s", ZOH_Error()); }
 
 void RequireEntryBytes(int32_t entry, const char* name)
 {
-    uint32_t needed = DataEntryNeeds(*FindDataEntry(name));
-    uint32_t held = ZOH_EntrySize(entry);
-    if (held < needed)
-        FailExitf("ZOH_Read: %s holds %u bytes, the demo reads %u", name, held, needed);
+    // Packed streams are checked against their areas by the reader itself.
+    const std::string problem = EntrySizeProblem(*FindDataEntry(name), 0, ZOH_EntrySize(entry));
+    if (!problem.empty())
+        FailExitf("ZOH_Read: %s %s", name, problem.c_str());
 }
 
 static void ReadEntry(int32_t entry, uint8_t* dest, uint32_t count)
@@ -208,7 +211,7 @@ void StartDemo(int firstScene)
     LoadEntry(DataEntries[0], MusicBuffer);
     StartFrameTimer();
     if (LoadMusic(MusicBuffer, MusicBufferBytes) != 0)
-        FailExit("ZDS_Error: music.s3m is not a playable S3M module!\n");
+        FailExit(MusicRefusedLine);
     std::fputs("ZVS_Init: Zerith Video System initializing.\n", stdout);
     std::fputs("ZVS_Init: Set 320x200 256 color mode.\n", stdout);
     std::fputs("ZOH_Init: Decompressing datas.\n", stdout);
@@ -226,9 +229,44 @@ void StartDemo(int firstScene)
     StartMusic(StartupOptions.soundOn != 0 ? 1 : 0);
 }
 
+void RestartDemoAt(int scene)
+{
+    PauseMusic();
+    for (int i = 0; i < 3; i++)
+        TickCounters[i].store(0);
+    // Every buffer as AllocateWorkingBuffers left it (maps freed between scenes come
+    // back), then the loading list again through a loading area of its own.
+    uint8_t* loadingArea = nullptr;
+    AllocateZeroed(&loadingArea, MusicBufferBytes);
+    for (uint8_t** slot : {&FrameBlock, &BackgroundImage, &CurrentPalette, &CurrentTexture, &ObjectTexturePalette,
+                           &CurrentMap, &ScratchPacked, &ScratchUnpacked})
+        std::memset(*slot, 0,
+                    *slot == CurrentMap                                        ? MapBytes
+                    : *slot == CurrentPalette || *slot == ObjectTexturePalette ? PaletteBytes
+                    : *slot == CurrentTexture                                  ? TextureBytes
+                    : *slot == ScratchPacked || *slot == ScratchUnpacked       ? ScratchAreaBytes
+                                                                               : ScreenBytes);
+    for (uint8_t*& map : AngleRadiusMap)
+        if (map == nullptr)
+            AllocateZeroed(&map, MapBytes);
+    ZOH_SetLoadingAreas(loadingArea, MusicBufferBytes, GroupsImage, GroupsImageBytes);
+    LoadDataEntries();
+    ZOH_SetScratch(ScratchPacked, ScratchUnpacked);
+    std::free(loadingArea);
+    FrameBuffer = FrameBlock;
+    std::memset(WorkingWave, 0, sizeof WorkingWave);
+    std::memset(TargetWave, 0, sizeof TargetWave);
+    static const uint8_t black[PaletteBytes] = {};
+    SetPalette(black);
+    std::memcpy(CurrentPalette, TextureEuf0010, PaletteBytes);
+    std::memcpy(CurrentTexture, TextureEuf0010 + PaletteBytes, TextureBytes);
+    RestartMusicAt(scene > 1 ? SceneLimit(SceneTable, SceneTableRows, scene - 1) : 0);
+}
+
 DemoEnd RunDemo()
 {
     const int first = DemoStartScene < 1 ? 1 : DemoStartScene;
     StartDemo(first);
+    SceneRestart = RestartDemoAt;
     return RunScenes(SceneTable, SceneTableRows, first);
 }
