@@ -155,3 +155,37 @@ int FirstSceneNotReached(int32_t orderCount)
             return s;
     return 0;
 }
+
+// Scenes 11..15 share one camera; the final scene looks from further away. Radii of
+// the default meshes: the star's arms, the torus, the knot, the twisted cube and the
+// rings all reach about 128; the final scene's slab (280 x 560 x 60) reaches 314.5.
+// clang-format off
+const MeshCamera MeshCameras[] = {
+    {"star.3ds",    11, 300,  256, 128.0},
+    {"jo2.3ds",     12, 300,  256, 128.0},
+    {"jo6.3ds",     13, 300,  256, 128.0},
+    {"part5.3ds",   14, 300,  256, 128.0},
+    {"new4.3ds",    15, 300,  256, 128.0},
+    {"stucco1.3ds", 16, 1000, 256, 314.5},
+};
+// clang-format on
+const int MeshCameraRows = int(sizeof MeshCameras / sizeof MeshCameras[0]);
+
+const MeshCamera* FindMeshCamera(const char* entry)
+{
+    for (int i = 0; i < MeshCameraRows; i++)
+        if (std::string(MeshCameras[i].entry) == entry)
+            return &MeshCameras[i];
+    return nullptr;
+}
+
+double ScreenDiameter(const MeshCamera& camera, double radius)
+{
+    return 2 * radius * camera.viewDistance / double(camera.viewDistance + camera.depthOffset);
+}
+
+double NearestScreenDiameter(const MeshCamera& camera, double radius)
+{
+    const double w = camera.viewDistance + camera.depthOffset - radius;
+    return w <= 0 ? 0 : 2 * radius * camera.viewDistance / w;
+}

@@ -66,3 +66,22 @@ int SceneStartOrder(int scene);
 // The first scene the module never reaches (it then shows one frame), or 0 when it
 // reaches all of them: a module of orderCount orders reaches player orders 0..orderCount-1.
 int FirstSceneNotReached(int32_t orderCount);
+
+// The camera each mesh entry is seen through, and the radius (largest distance of a
+// vertex from the mesh's centre, model units) its default mesh has: imported meshes
+// are fitted to it. A point at depth z (model units, after rotation) lands
+// viewDistance / (viewDistance + depthOffset + z) times its size on screen in pixels;
+// points with viewDistance + depthOffset + z <= 0 are behind the eye and dropped.
+struct MeshCamera {
+    const char* entry;
+    int scene;
+    int32_t depthOffset, viewDistance;
+    double fitRadius;
+};
+extern const MeshCamera MeshCameras[];
+extern const int MeshCameraRows;
+const MeshCamera* FindMeshCamera(const char* entry);
+// Pixels across of a sphere of `radius` centred on the camera's axis: at its centre's
+// depth, and at its nearest point (0 when part of it is behind the eye).
+double ScreenDiameter(const MeshCamera& camera, double radius);
+double NearestScreenDiameter(const MeshCamera& camera, double radius);

@@ -16,6 +16,7 @@
 #include "archive/entries.h"
 #include "archive/overlay_writer.h"
 #include "core/safe_write.h"
+#include "ovltool/check.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
@@ -31,6 +32,7 @@ static int Usage(FILE* to)
           "       ovltool pack DIR -o FILE [--force]   every regular file of DIR into a new archive\n"
           "       ovltool verify FILE           decode everything, check what the demo reads\n"
           "       ovltool info FILE             compression figures per entry and in total\n"
+          "       ovltool check FILE            everything the demo reads, by the demo's rules (exit 1 on problems)\n"
           "Files are written whole or not at all, and never through a symlink. An existing\n"
           "file (or symlink) of the same name is replaced only with --force, and then the\n"
           "name itself is replaced, never what a symlink points to.\n",
@@ -286,6 +288,14 @@ static int CmdInfo(const char* file)
     return 0;
 }
 
+static int CmdCheck(const char* file)
+{
+    std::string report;
+    const int status = CheckDataFile(file, &report);
+    fputs(report.c_str(), stdout);
+    return status;
+}
+
 int OvltoolMain(int argc, char** argv)
 {
     std::vector<const char*> args;
@@ -324,6 +334,8 @@ int OvltoolMain(int argc, char** argv)
         return CmdVerify(args[1]);
     if (command == "info" && operands == 1 && !outPath)
         return CmdInfo(args[1]);
+    if (command == "check" && operands == 1 && !outPath)
+        return CmdCheck(args[1]);
     fprintf(stderr, "ovltool: bad command line (see ovltool --help)\n");
     return 2;
 }

@@ -1,0 +1,308 @@
+#include "ovltool/check.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "archive/archive.h"
+#include "archive/content_format.h"
+#include "archive/content_rules.h"
+#include "archive/entries.h"
+#include "audio/module_info.h"
+#include "engine3d/mesh.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Printf(const char* format, ...)
+{
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    return line;
+}
+
+std::string Clock(double seconds)
+{
+    if (seconds < 0)
+        seconds = 0;
+    const int whole = int(seconds);
+    return Printf("%d:%02d.%d", whole / 60, whole % 60, int((seconds - whole) * 10));
+}
+
+struct Findings {
+    std::string body;                    // the entry table
+    std::string music;                   // the music's scene table
+    std::vector<std::string> problems;   // would stop the demo or show garbage
+    std::vector<std::string> warnings;   // plays, but not as the maker may expect
+
+    void Problem(const std::string& name, const std::string& what, const std::string& fix)
+    {
+        problems.push_back(name + ": " + what + ". " + fix);
+    }
+    void Warning(const std::string& name, const std::string& what, const std::string& fix)
+    {
+        warnings.push_back(name + ": " + what + ". " + fix);
+    }
+};
+
+const char* AreaName(const DataEntry& entry) { return entry.area == LoadingArea ? "loading" : "scratch"; }
+
+std::string SizeFix(const DataEntry& entry)
+{
+    if (entry.kind == EntryMusic)
+        return "Shorten the module or use fewer or shorter samples (at most 1,048,576 bytes).";
+    if (entry.kind == EntryMesh)
+        return "Use fewer triangles (ovltool build simplifies a mesh to fit).";
+    if (entry.area == ScratchArea)
+        return "Entries read while the music plays must stay within 100,000 bytes packed and unpacked; use "
+               "fewer distinct patterns so the picture packs smaller.";
+    return "Rebuild the entry at the size the demo reads (ovltool build).";
+}
+
+void CheckPixels(const DataEntry& entry, const Bytes& data, Findings* f)
+{
+    if (entry.kind != EntryTexture && entry.kind != EntryPicture && entry.kind != EntryOverlay &&
+        entry.kind != EntryStrip)
+        return;
+    const bool ownPalette = entry.kind == EntryTexture || entry.kind == EntryPicture;
+    if (ownPalette) {
+        const int bad = FirstBadPaletteByte(data.data() + PicturePaletteOffset);
+        if (bad >= 0)
+            f->Problem(entry.name,
+                       Printf("palette colour %d has a component of %u; components are 0..63", bad / 3,
+                              data[PicturePaletteOffset + size_t(bad)]),
+                       "Store the palette in 6 bits per component (8-bit value / 4).");
+    }
+    const uint32_t offset = entry.kind == EntryStrip ? 0 : PicturePixelsOffset;
+    const uint32_t count = entry.kind == EntryStrip ? StripBytes : entry.reads[entry.reads[1] != 0 ? 1 : 0];
+    const PixelCounts counts = CountPixels(entry, data.data() + offset, count);
+    std::string range = PixelRangeText(entry);
+    std::string whose = entry.palette != nullptr ? std::string(" (") + entry.palette + ")" : "";
+    if (counts.bad > 0)
+        f->Problem(entry.name,
+                   Printf("%u pixels use values outside %s (the first: %d)%s", counts.bad, range.c_str(),
+                          counts.firstBad, whose.c_str()),
+                   "Quantise the picture to the colours it may use (ovltool build does).");
+    if (counts.low > 0)
+        f->Warning(entry.name,
+                   Printf("%u texels have value 0, which shows the background through the object", counts.low),
+                   "Use values " + range + " where the object should be solid.");
+}
+
+void CheckMovement(const DataEntry& entry, const Bytes& data, Findings* f)
+{
+    uint32_t outside = 0;
+    int first = -1;
+    for (uint32_t r = 0; r < MovementRecords; r++) {
+        const uint8_t* record = data.data() + size_t(r) * MovementRecordBytes;
+        const int32_t x = int32_t(uint32_t(record[0]) | uint32_t(record[1]) << 8 | uint32_t(record[2]) << 16 |
+                                  uint32_t(record[3]) << 24);
+        const int32_t y = int32_t(uint32_t(record[4]) | uint32_t(record[5]) << 8 | uint32_t(record[6]) << 16 |
+                                  uint32_t(record[7]) << 24);
+        if (x < 0 || x > MovementMaxX || y < 0 || y > MovementMaxY) {
+            if (outside++ == 0)
+                first = int(r);
+        }
+    }
+    if (outside > 0)
+        f->Warning(entry.name, Printf("%u records (the first: %d) lie outside 0..320 x 0..200", outside, first),
+                   "The demo clamps them to the edge of the big map; keep x in 0..320 and y in 0..200.");
+}
+
+void CheckMesh(const DataEntry& entry, const Bytes& data, Findings* f, std::string* table)
+{
+    MeshFacts facts;
+    std::string error;
+    if (!ReadMeshFacts(data.data(), data.size(), &facts, &error)) {
+        f->Problem(entry.name, "the demo's mesh reader refuses it: " + error,
+                   "Convert the mesh with ovltool build (any format the assimp library reads).");
+        return;
+    }
+    const MeshCamera& camera = *FindMeshCamera(entry.name);
+    const double across = ScreenDiameter(camera, facts.radius);
+    const double nearest = NearestScreenDiameter(camera, facts.radius);
+    *table += Printf("  %-12s %5d %3d %8u %8u %9.1f %7.0f %7.0f\n", entry.name, camera.scene, facts.objects,
+                     facts.vertices, facts.faces, facts.radius, across, nearest);
+    if (camera.scene == 16) {
+        if (FinalMeshStops(facts.firstVertices))
+            f->Problem(entry.name,
+                       Printf("the first object has %u vertices; the final scene stops the demo below %u",
+                              facts.firstVertices, FinalMeshMinVertices),
+                       "Use the 8-vertex box the scene flattens and maps (vertices 0-7: bit 0 right, bit 1 top, "
+                       "bit 2 far).");
+        else if (!facts.finalBoxProblem.empty())
+            f->Problem(entry.name, "the first object " + facts.finalBoxProblem,
+                       "Use the 8-vertex box the scene flattens and maps (vertices 0-7: bit 0 right, bit 1 top, "
+                       "bit 2 far); ovltool build orders a box's corners so.");
+        if (facts.objects > 1)
+            f->Warning(entry.name,
+                       Printf("%d objects; the scene flattens the first and draws the others with it", facts.objects),
+                       "Merge the mesh into one object.");
+    }
+    if (nearest == 0)
+        f->Problem(
+            entry.name,
+            Printf("reaches %.0f units from its centre; parts of it pass behind the eye (depth %d)", facts.radius,
+                   camera.depthOffset + camera.viewDistance),
+            Printf("Scale it down to about %.0f units (ovltool build fits meshes to their scene).", camera.fitRadius));
+    else if (nearest > 2 * PictureWidth)
+        f->Warning(entry.name, Printf("up to %.0f pixels across when turned, far wider than the screen", nearest),
+                   Printf("Scale it to about %.0f units from its centre.", camera.fitRadius));
+    else if (across < 16)
+        f->Warning(entry.name, Printf("only about %.0f pixels across on screen", across),
+                   Printf("Scale it to about %.0f units from its centre.", camera.fitRadius));
+}
+
+void CheckMusic(const Bytes& data, Findings* f)
+{
+    ModuleInfo info;
+    std::string error;
+    const bool loaded = InspectModule(data.data(), data.size(), &info, &error);
+    const std::string problem = MusicProblem(loaded, info.orderCount);
+    if (!problem.empty()) {
+        f->Problem("music.s3m", problem, "Store a module the player plays (S3M, IT, XM, MOD...).");
+        return;
+    }
+    f->music += Printf("\nmusic: %s module, %d orders, %s\n", info.format.c_str(), info.orderCount,
+                       Clock(info.lengthSeconds).c_str());
+    f->music += "  scene name                                    limit    start   length\n";
+    auto startOf = [&](int order) {
+        return order < info.orderCount ? info.orderStartSeconds[size_t(order)] : info.lengthSeconds;
+    };
+    for (int i = 0; i < ScenePlanRows; i++) {
+        const ScenePlanRow& row = ScenePlan[i];
+        const int start = SceneStartOrder(row.scene);
+        if (start >= info.orderCount) {
+            f->music += Printf("  %5d %-40s %5d  %7s  one frame (the module has ended)\n", row.scene, row.title,
+                               row.limit, Clock(info.lengthSeconds).c_str());
+            continue;
+        }
+        const double begins = startOf(start), ends = startOf(row.limit);
+        f->music += Printf("  %5d %-40s %5d  %7s  %7s\n", row.scene, row.title, row.limit, Clock(begins).c_str(),
+                           Clock(ends - begins).c_str());
+    }
+    const double demoLength = startOf(ScenePlan[ScenePlanRows - 1].limit);
+    f->music += "demo length: " + Clock(demoLength) + "\n";
+    const int missing = FirstSceneNotReached(info.orderCount);
+    if (missing != 0)
+        f->Warning("music.s3m",
+                   Printf("the module has %d orders and ends before scene %d starts (order %d); scenes %d-17 show "
+                          "one frame each",
+                          info.orderCount, missing, SceneStartOrder(missing), missing),
+                   Printf("Write at least %d orders to play every scene (the scene plan is in the README).",
+                          ScenePlan[ScenePlanRows - 1].limit + 1));
+}
+
+}   // namespace
+
+bool ReadMeshFacts(const uint8_t* bytes, size_t size, MeshFacts* facts, std::string* error)
+{
+    *facts = MeshFacts{};
+    if (size > ScratchEntryBytes * 40) {
+        *error = "too large to read";
+        return false;
+    }
+    MemoryMeshInput input{bytes, uint32_t(size), 0};
+    const char* reason = ParseMeshEntry(MemoryMeshSource(&input));
+    if (reason != nullptr) {
+        *error = reason;
+        return false;
+    }
+    if (ObjectCount == 0) {
+        *error = "it holds no triangle mesh";
+        return false;
+    }
+    facts->objects = ObjectCount;
+    double r2 = 0;
+    for (int32_t k = 0; k < ObjectCount; k++) {
+        const MeshObject* object = ObjectTable[k];
+        facts->vertices += object->vertices->count;
+        facts->faces += object->faces->count;
+        for (uint32_t i = 0; i < object->vertices->count; i++) {
+            const Point4& p = object->vertices->entry[i];
+            const double x = p.x / 65536.0, y = p.y / 65536.0, z = p.z / 65536.0;
+            r2 = std::max(r2, x * x + y * y + z * z);
+        }
+    }
+    const MeshObject* first = ObjectTable[0];
+    facts->firstVertices = first->vertices->count;
+    facts->radius = std::sqrt(r2);
+    facts->finalBoxProblem = FinalMeshProblem(&first->vertices->entry[0].x, first->vertices->count,
+                                              first->mapping != nullptr ? first->mappingCount : 0);
+    ReleaseObjectTable();
+    return true;
+}
+
+int CheckDataFile(const std::string& path, std::string* report)
+{
+    Findings f;
+    Archive archive;
+    if (ArchiveOpenFile(&archive, path.c_str()) != 0) {
+        *report = "check: " + path + ": " + ArchiveError(&archive) + "\n";
+        return 1;
+    }
+    f.body += "check: " + path + "\n";
+    f.body += "  entry          packed unpacked area     scenes\n";
+    std::string meshTable;
+    for (int k = 0; k < DataEntryCount; k++) {
+        const DataEntry& entry = DataEntries[k];
+        const int32_t index = ArchiveFind(&archive, entry.name);
+        if (index < 0) {
+            f.body += Printf("  %-12s  missing\n", entry.name);
+            f.Problem(entry.name, "missing; the demo stops when it reads it",
+                      "Add it (ovltool build takes whatever a manifest leaves out from a base data file).");
+            continue;
+        }
+        const OverlayEntry* e = ArchiveEntry(&archive, index);
+        f.body += Printf("  %-12s %8u %8u %-8s %s\n", entry.name, e->packedSize, e->unpackedSize, AreaName(entry),
+                         entry.scenes);
+        const std::string sizeProblem = EntrySizeProblem(entry, e->packedSize, e->unpackedSize);
+        if (!sizeProblem.empty()) {
+            f.Problem(entry.name, sizeProblem, SizeFix(entry));
+            if (e->unpackedSize < DataEntryNeeds(entry) || e->unpackedSize > LoadingUnpackedLimit)
+                continue;
+        }
+        Bytes data;
+        if (ArchiveDecodeEntry(&archive, index, &data) != 0) {
+            f.Problem(entry.name, std::string("does not decode: ") + ArchiveError(&archive),
+                      "Rebuild the data file (ovltool build or pack).");
+            continue;
+        }
+        if (entry.kind == EntryMusic)
+            CheckMusic(data, &f);
+        else if (entry.kind == EntryMesh)
+            CheckMesh(entry, data, &f, &meshTable);
+        else if (entry.kind == EntryMovement)
+            CheckMovement(entry, data, &f);
+        else
+            CheckPixels(entry, data, &f);
+    }
+    for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
+        const OverlayEntry* e = ArchiveEntry(&archive, int32_t(i));
+        const std::string name(e->name, strnlen(e->name, OverlayNameBytes));
+        if (FindDataEntry(name.c_str()) == nullptr)
+            f.Warning(name, "the demo never reads this entry", "Leave it out or check its name.");
+    }
+    if (!meshTable.empty())
+        f.body += "\nmeshes (radius: model units from the turning point; pixels across at the centre's depth and "
+                  "nearest)\n  entry        scene obj vertices    faces    radius  centre nearest\n" +
+                  meshTable;
+    f.body += f.music;
+
+    std::string out = f.body;
+    out += Printf("\n%zu problem%s, %zu warning%s\n", f.problems.size(), f.problems.size() == 1 ? "" : "s",
+                  f.warnings.size(), f.warnings.size() == 1 ? "" : "s");
+    for (const std::string& line : f.problems)
+        out += "problem: " + line + "\n";
+    for (const std::string& line : f.warnings)
+        out += "warning: " + line + "\n";
+    *report = out;
+    return f.problems.empty() ? 0 : 1;
+}
