@@ -94,3 +94,11 @@ int PackFrame(const uint8_t* trueColor, uint8_t* dest, int pitch, const DisplayM
     default: return 0;
     }
 }
+
+int ExpandPackFrame(const uint8_t* frame, const uint8_t* devicePalette, uint8_t* dest, int pitch,
+                    const DisplayMode& mode)
+{
+    static uint8_t trueColor[TrueColorBytes];
+    ExpandFrame(frame, devicePalette, trueColor);
+    return PackFrame(trueColor, dest, pitch, mode);
+}

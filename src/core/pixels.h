@@ -36,3 +36,9 @@ void ExpandFrame(const uint8_t* frame, const uint8_t* devicePalette, uint8_t* tr
 // little-endian; 16 with greenSixBits 0: 5-5-5 (top bit 0). Returns the bytes per
 // pixel written, 0 (nothing written) for any other depth.
 int PackFrame(const uint8_t* trueColor, uint8_t* dest, int pitch, const DisplayMode& mode);
+// ExpandFrame then PackFrame in one pass, without the true-colour image: dest gets
+// exactly the bytes PackFrame writes from the expansion of `frame` (the fourth byte
+// of a 32-bit pixel is 0, as in a TrueColorFrame that was never written there).
+// Returns the bytes per pixel written, 0 for a depth other than 16, 24 or 32.
+int ExpandPackFrame(const uint8_t* frame, const uint8_t* devicePalette, uint8_t* dest, int pitch,
+                    const DisplayMode& mode);
