@@ -57,12 +57,37 @@ std::vector<uint8_t> EncodeMeshFile(const std::vector<MeshData>& meshes);
 std::vector<uint8_t> BuildMap(const std::string& name);
 // movement.dat: the wandering tunnel's path through bigang.dat.
 std::vector<uint8_t> BuildMovementTable();
+
+// Map presets for content folders: the shapes of the default maps by name
+// (MapPresetNames), sampled at any size with the pixel (x, y) measured from the
+// centre plus (centreX, centreY). Each pair becomes (scale0 x m0 + twist x m1,
+// scale1 x m1), modulo 256; whole scales keep an angle's wrap seamless. Empty for
+// an unknown preset.
+struct MapShape {
+    double scale0 = 1, scale1 = 1, twist = 0;
+    double centreX = 0, centreY = 0;
+};
+extern const char* const MapPresetNames;
+std::vector<uint8_t> BuildMapPreset(const std::string& preset, int width, int height, const MapShape& shape);
+// Movement path presets: the default wandering path with another period in records
+// (809 gives movement.dat), and an ellipse round the big map's centre with radii in
+// MapEntries; every window origin is clamped into the big map.
+std::vector<uint8_t> BuildMovementPath(double period);
+std::vector<uint8_t> BuildMovementEllipse(double radiusX, double radiusY, double period);
 // The 256x256 textures, drawn only in the pixel values the entry table allows them.
 Picture BuildTexture(const std::string& name);
 // The 320x200 pictures: the overlays (tivrel, name1..3, lyrics) and thx.scx.
 Picture BuildPicture(const std::string& name);
 // groups.dat: the greetings strip of the final scene.
 std::vector<uint8_t> BuildStrip();
+// A strip from a coverage mask 320 wide (rows past its height stay 0): letters
+// (coverage) become the lit faces and edges the final scene refracts its sky through.
+struct Mask;
+std::vector<uint8_t> StripFromCoverage(const Mask& cover);
+// A strip of lines of text spread evenly down its 9,200 rows, centred, in `font`
+// (a fonts-dejavu-core file name or a font file path) at `size` pixels, each line
+// shrunk to fit; a line "*" is a small diamond.
+std::vector<uint8_t> BuildStripFromLines(const std::vector<std::string>& lines, const char* font, int size);
 // The meshes: star, jo2, jo6, part5, new4 and stucco1 (.3ds).
 std::vector<uint8_t> BuildMeshFile(const std::string& name);
 
@@ -72,6 +97,20 @@ std::vector<uint8_t> BuildEntry(const std::string& name);
 // its entry name. False, after a one-line message on stderr, when an entry has no
 // builder, a file cannot be written or a font cannot be loaded.
 bool WriteEntries(const std::string& dir);
+
+// The default data as an editable content folder in dir: pictures and textures as
+// 8-bit palette PNGs, maps and the strip as raw files, the movement path as CSV, the
+// meshes, the module (written by genmusic beside this program) and the manifest
+// tivrel.toml naming them all. ovltool build of it gives the default entries, byte
+// for byte. False after a one-line message on stderr.
+bool WriteSources(const std::string& dir);
+// An 8-bit palette PNG of width x height indices, the 6-bit palette widened by
+// PaletteTo8Bit; an 8-bit grey+alpha PNG of byte pairs. Empty on failure.
+std::vector<uint8_t> EncodeIndexedPng(int width, int height, const uint8_t* indices, const uint8_t* palette6);
+std::vector<uint8_t> EncodePairsPng(int width, int height, const uint8_t* pairs);
+// 6-bit palette component to 8 bits and back; PaletteTo6Bit inverts PaletteTo8Bit.
+constexpr uint8_t PaletteTo8Bit(uint8_t c6) { return uint8_t((c6 * 255 + 31) / 63); }
+constexpr uint8_t PaletteTo6Bit(uint8_t c8) { return uint8_t((c8 * 63 + 127) / 255); }
 
 // Renders an overview of the entries in dir to a PNG file: every texture and
 // picture with its palette, every map through its kernel, and a still of each

@@ -30,15 +30,15 @@ double AngleUnits(double dy, double dx, int turns) { return Atan2(dy, dx) * (256
 
 typedef void (*MapFunction)(double dx, double dy, double* m0, double* m1);
 
-std::vector<uint8_t> SampleMap(int width, int height, MapFunction fn)
+std::vector<uint8_t> SampleMap(int width, int height, MapFunction fn, const MapShape& shape = MapShape())
 {
     std::vector<uint8_t> map((size_t)width * height * MapEntryBytes);
     for (int y = 0; y < height; y++)
         for (int x = 0; x < width; x++) {
             double m0, m1;
-            fn(x - (width - 1) / 2.0, y - (height - 1) / 2.0, &m0, &m1);
-            map[(y * width + x) * 2 + 0] = Wrap(m0);
-            map[(y * width + x) * 2 + 1] = Wrap(m1);
+            fn(x - (width - 1) / 2.0 - shape.centreX, y - (height - 1) / 2.0 - shape.centreY, &m0, &m1);
+            map[(y * width + x) * 2 + 0] = Wrap(m0 * shape.scale0 + shape.twist * m1);
+            map[(y * width + x) * 2 + 1] = Wrap(m1 * shape.scale1);
         }
     return map;
 }
@@ -148,9 +148,9 @@ void Sky(double dx, double dy, double* m0, double* m1)
 
 // Closed path of the wandering tunnel: period 809 records, window origin inside
 // 0..MovementMaxX x 0..MovementMaxY of the big map.
-void PathPoint(int n, int* x, int* y)
+void PathPoint(int n, int* x, int* y, double period = 809.0)
 {
-    double a = TwoPi * n / 809.0;
+    double a = TwoPi * n / period;
     double px = 160 + 118 * Sin(a) + 36 * Sin(3 * a + 0.7);
     double py = 100 + 72 * Sin(2 * a + 0.4) + 20 * Cos(5 * a);
     *x = Quantise(px, 0, MovementMaxX);
@@ -159,31 +159,60 @@ void PathPoint(int n, int* x, int* y)
 
 }   // namespace
 
+const struct {
+    const char* entry;
+    const char* preset;
+    MapFunction fn;
+} Maps[] = {
+    {"angrad1.dat", "tunnel", RoundTunnel}, {"angrad2.dat", "flower", FlowerTunnel},
+    {"angrad3.dat", "corridor", Corridor},  {"angrad4.dat", "lens", Lens},
+    {"angrad5.dat", "spiral", Spiral},      {"angrad6.dat", "planes", Planes},
+    {"angrad7.dat", "dipole", Dipole},      {"backgr.dat", "sky", Sky},
+};
+
 std::vector<uint8_t> BuildMap(const std::string& name)
 {
-    const struct {
-        const char* name;
-        MapFunction fn;
-    } maps[] = {
-        {"angrad1.dat", RoundTunnel}, {"angrad2.dat", FlowerTunnel}, {"angrad3.dat", Corridor}, {"angrad4.dat", Lens},
-        {"angrad5.dat", Spiral},      {"angrad6.dat", Planes},       {"angrad7.dat", Dipole},   {"backgr.dat", Sky},
-    };
-    for (const auto& m : maps)
-        if (name == m.name)
+    for (const auto& m : Maps)
+        if (name == m.entry)
             return SampleMap(PictureWidth, PictureHeight, m.fn);
     if (name == "bigang.dat")
         return SampleMap(BigMapWidth, BigMapHeight, RoundTunnel);
     return {};
 }
 
-std::vector<uint8_t> BuildMovementTable()
+const char* const MapPresetNames = "tunnel, flower, corridor, lens, spiral, planes, dipole, sky";
+
+std::vector<uint8_t> BuildMapPreset(const std::string& preset, int width, int height, const MapShape& shape)
+{
+    for (const auto& m : Maps)
+        if (preset == m.preset)
+            return SampleMap(width, height, m.fn, shape);
+    return {};
+}
+
+std::vector<uint8_t> BuildMovementPath(double period)
 {
     std::vector<uint8_t> movement(MovementTableBytes, 0);
     for (uint32_t n = 0; n < MovementRecords; n++) {
         int x, y;
-        PathPoint((int)n, &x, &y);
+        PathPoint((int)n, &x, &y, period);
         WriteLE32(&movement[n * MovementRecordBytes], (uint32_t)x);
         WriteLE32(&movement[n * MovementRecordBytes + 4], (uint32_t)y);
     }
     return movement;
 }
+
+std::vector<uint8_t> BuildMovementEllipse(double radiusX, double radiusY, double period)
+{
+    std::vector<uint8_t> movement(MovementTableBytes, 0);
+    for (uint32_t n = 0; n < MovementRecords; n++) {
+        double a = TwoPi * n / period;
+        int x = Quantise(MovementMaxX / 2.0 + radiusX * Cos(a), 0, MovementMaxX);
+        int y = Quantise(MovementMaxY / 2.0 + radiusY * Sin(a), 0, MovementMaxY);
+        WriteLE32(&movement[n * MovementRecordBytes], (uint32_t)x);
+        WriteLE32(&movement[n * MovementRecordBytes + 4], (uint32_t)y);
+    }
+    return movement;
+}
+
+std::vector<uint8_t> BuildMovementTable() { return BuildMovementPath(809.0); }

@@ -440,16 +440,19 @@ const char* const Greetings[] = {
 
 }   // namespace
 
-std::vector<uint8_t> BuildStrip()
+namespace {
+
+// Lines spread evenly down the strip, centred, each at size(line) shrunk to fit 244
+// pixels; "*" draws a small diamond between paragraphs.
+template <typename Size> Mask LayOutStrip(const std::vector<std::string>& lines, const char* font, Size size)
 {
     Mask cover = MakeMask(StripWidth, StripRows);
-    const int count = (int)(sizeof Greetings / sizeof Greetings[0]);
-    const double pitch = (StripRows - 160.0) / count;
+    const int count = (int)lines.size();
+    const double pitch = (StripRows - 160.0) / (count ? count : 1);
     for (int i = 0; i < count; i++) {
-        std::string line = Greetings[i];
+        const std::string& line = lines[i];
         int baseline = (int)RoundHalfUp(120 + i * pitch);
         if (line == "*") {
-            // A small diamond between paragraphs.
             for (int j = -9; j <= 9; j++)
                 for (int k = -9; k <= 9; k++) {
                     double d = (j < 0 ? -j : j) + (k < 0 ? -k : k);
@@ -457,12 +460,18 @@ std::vector<uint8_t> BuildStrip()
                 }
             continue;
         }
-        bool heading = line == "greetings";
-        int size = heading ? 58 : 44;
-        while (TextWidth(Condensed, size, line) > 244)
-            size--;
-        DrawText(&cover, Condensed, size, 160, baseline, 1, line);
+        int pixels = size(line);
+        while (pixels > 4 && TextWidth(font, pixels, line) > 244)
+            pixels--;
+        DrawText(&cover, font, pixels, 160, baseline, 1, line);
     }
+    return cover;
+}
+
+}   // namespace
+
+std::vector<uint8_t> StripFromCoverage(const Mask& cover)
+{
     // A strip value is 32 x level + d. The final scene displaces its background by
     // 8 x value modulo 256, that is by 8 x d alone, so d carries the refraction: it
     // rises smoothly across each letter edge and is flat inside. The level only picks
@@ -470,7 +479,7 @@ std::vector<uint8_t> BuildStrip()
     // and d, lit from the top left, shades within the band.
     Mask soft = Blur(cover, 2);
     std::vector<uint8_t> strip(StripBytes, 0);
-    for (int y = 0; y < (int)StripRows; y++)
+    for (int y = 0; y < (int)StripRows && y < cover.height; y++)
         for (int x = 0; x < (int)StripWidth; x++) {
             size_t i = (size_t)y * StripWidth + x;
             double c = cover.a[i], h = soft.a[i];
@@ -482,6 +491,20 @@ std::vector<uint8_t> BuildStrip()
             strip[i] = (uint8_t)(32 * level + d);
         }
     return strip;
+}
+
+std::vector<uint8_t> BuildStripFromLines(const std::vector<std::string>& lines, const char* font, int size)
+{
+    if (lines.empty())
+        return std::vector<uint8_t>(StripBytes, 0);
+    return StripFromCoverage(LayOutStrip(lines, font, [&](const std::string&) { return size; }));
+}
+
+std::vector<uint8_t> BuildStrip()
+{
+    std::vector<std::string> lines(std::begin(Greetings), std::end(Greetings));
+    return StripFromCoverage(
+        LayOutStrip(lines, Condensed, [](const std::string& line) { return line == "greetings" ? 58 : 44; }));
 }
 
 Picture BuildPicture(const std::string& name)

@@ -20,6 +20,7 @@ bool TextFailed() { return Failed; }
 
 // A font is "file" or "file+oblique" and/or "+condensed": the faces of
 // fonts-dejavu-core with a shear (slant 0.2) or a horizontal squeeze (0.84) applied.
+// A file with a '/' is a path to any font file FreeType reads.
 struct FontSpec {
     std::string file;
     bool oblique = false, condensed = false;
@@ -48,7 +49,7 @@ static FT_Face GetFace(const FontSpec& spec)
             Failed = true;
             return nullptr;
         }
-        std::string path = std::string(FontDir) + spec.file;
+        std::string path = spec.file.find('/') == std::string::npos ? std::string(FontDir) + spec.file : spec.file;
         if (FT_New_Face(Library, path.c_str(), 0, &face) != 0) {
             std::fprintf(stderr, "gencontent: cannot load font %s\n", path.c_str());
             Failed = true;

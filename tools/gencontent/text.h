@@ -12,7 +12,7 @@ struct Mask {
 Mask MakeMask(int width, int height);
 
 // Fonts: a file of fonts-dejavu-core ("DejaVuSans-Bold.ttf"), optionally followed
-// by "+oblique" and/or "+condensed".
+// by "+oblique" and/or "+condensed"; a name with a '/' is the path of any font file.
 // Width in pixels of `text` at pixelSize, with kerning.
 int TextWidth(const char* font, int pixelSize, const std::string& text);
 // Draws text with its baseline at y, starting at x (align 0), centred on x (1) or

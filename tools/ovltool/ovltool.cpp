@@ -16,6 +16,7 @@
 #include "archive/entries.h"
 #include "archive/overlay_writer.h"
 #include "core/safe_write.h"
+#include "ovltool/build.h"
 #include "ovltool/check.h"
 
 namespace fs = std::filesystem;
@@ -32,6 +33,9 @@ static int Usage(FILE* to)
           "       ovltool pack DIR -o FILE [--force]   every regular file of DIR into a new archive\n"
           "       ovltool verify FILE           decode everything, check what the demo reads\n"
           "       ovltool info FILE             compression figures per entry and in total\n"
+          "       ovltool build DIR -o FILE [--base FILE|none] [--force]   a data file from a content folder\n"
+          "                                     (DIR/tivrel.toml; -o - writes to stdout; what the manifest\n"
+          "                                     leaves out comes from the base, default the demo's data file)\n"
           "       ovltool check FILE            everything the demo reads, by the demo's rules (exit 1 on problems)\n"
           "Files are written whole or not at all, and never through a symlink. An existing\n"
           "file (or symlink) of the same name is replaced only with --force, and then the\n"
@@ -300,8 +304,14 @@ int OvltoolMain(int argc, char** argv)
 {
     std::vector<const char*> args;
     const char* outPath = nullptr;
+    const char* basePath = nullptr;
     bool force = false;
     for (int i = 1; i < argc; i++) {
+        if ((strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) && !args.empty() &&
+            strcmp(args[0], "build") == 0) {
+            fputs(BuildHelp().c_str(), stdout);
+            return 0;
+        }
         if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
             return Usage(stdout);
         if (strcmp(argv[i], "--force") == 0) {
@@ -310,6 +320,10 @@ int OvltoolMain(int argc, char** argv)
             if (i + 1 >= argc)
                 return Error("-o needs a file name");
             outPath = argv[++i];
+        } else if (strcmp(argv[i], "--base") == 0) {
+            if (i + 1 >= argc)
+                return Error("--base needs a file name (or none)");
+            basePath = argv[++i];
         } else {
             args.push_back(argv[i]);
         }
@@ -328,6 +342,10 @@ int OvltoolMain(int argc, char** argv)
         return CmdExtract(args[1], args[2], outPath, force);
     if (command == "unpack" && operands == 2 && !outPath)
         return CmdUnpack(args[1], args[2], force);
+    if (basePath && command != "build")
+        command.clear();
+    if (command == "build" && operands == 1 && outPath)
+        return CmdBuild(args[1], outPath, basePath, force);
     if (command == "pack" && operands == 1 && outPath)
         return CmdPack(args[1], outPath, force);
     if (command == "verify" && operands == 1 && !outPath)

@@ -1,0 +1,130 @@
+#include "ovltool/manifest.h"
+
+#include <cstring>
+#include <sstream>
+#include <toml.hpp>
+
+namespace {
+
+std::string At(const std::string& path, int line) { return path + ":" + std::to_string(line) + ": "; }
+
+// The reason of a toml11 error: its first line without "[error] toml::function: ".
+std::string FirstLine(const char* what)
+{
+    std::string s = what;
+    s = s.substr(0, s.find('\n'));
+    if (s.rfind("[error] ", 0) == 0)
+        s = s.substr(8);
+    if (s.rfind("toml::", 0) == 0 && s.find(": ") != std::string::npos)
+        s = s.substr(s.find(": ") + 2);
+    return s;
+}
+
+bool KeyAllowed(EntryKind kind, const std::string& key)
+{
+    std::string keys = std::string(" ") + ManifestKeys(kind) + ",";
+    for (char& c : keys)
+        if (c == ',')
+            c = ' ';
+    return keys.find(" " + key + " ") != std::string::npos;
+}
+
+}   // namespace
+
+const char* ManifestKeys(EntryKind kind)
+{
+    switch (kind) {
+    case EntryMusic: return "source";
+    case EntryMap:
+    case EntryBigMap: return "source, preset, scale0, scale1, twist, centre_x, centre_y";
+    case EntryMovement: return "source, preset, period, radius_x, radius_y";
+    case EntryOverlay: return "source, text, font, size";
+    case EntryTexture:
+    case EntryPicture: return "source, dither";
+    case EntryStrip: return "source, text, font, size";
+    case EntryMesh: return "source, scale, objects, uv";
+    }
+    return "";
+}
+
+const ManifestValue* FindValue(const ManifestEntry& entry, const char* key)
+{
+    for (const ManifestValue& v : entry.values)
+        if (v.key == key)
+            return &v;
+    return nullptr;
+}
+
+bool ParseManifest(const std::string& text, const std::string& path, Manifest* manifest, std::string* error)
+{
+    manifest->path = path;
+    manifest->entries.clear();
+    toml::value root;
+    try {
+        std::istringstream in(text);
+        root = toml::parse(in, path);
+    } catch (const toml::exception& e) {
+        *error = At(path, int(e.location().line())) + FirstLine(e.what());
+        return false;
+    } catch (const std::exception& e) {
+        *error = path + ": " + FirstLine(e.what());
+        return false;
+    }
+    if (!root.is_table()) {
+        *error = path + ": not a table of entries";
+        return false;
+    }
+    for (const auto& [name, table] : root.as_table()) {
+        int line = int(table.location().line());
+        const DataEntry* entry = FindDataEntry(name.c_str());
+        if (!entry) {
+            *error = At(path, line) + "unknown entry \"" + name + "\" (ovltool build --help lists them)";
+            return false;
+        }
+        if (!table.is_table()) {
+            *error = At(path, line) + "\"" + name + "\" must be a table: [\"" + name + "\"]";
+            return false;
+        }
+        ManifestEntry out;
+        out.entry = entry;
+        out.line = line;
+        for (const auto& [key, value] : table.as_table()) {
+            ManifestValue v;
+            v.key = key;
+            v.line = int(value.location().line());
+            if (!KeyAllowed(entry->kind, key)) {
+                *error = At(path, v.line) + "\"" + name + "\" takes no key \"" + key + "\" (it takes " +
+                         ManifestKeys(entry->kind) + ")";
+                return false;
+            }
+            if (value.is_string()) {
+                v.type = ManifestValue::String;
+                v.text = value.as_string().str;
+            } else if (value.is_integer()) {
+                v.type = ManifestValue::Number;
+                v.number = double(value.as_integer());
+            } else if (value.is_floating()) {
+                v.type = ManifestValue::Number;
+                v.number = value.as_floating();
+            } else if (value.is_boolean()) {
+                v.type = ManifestValue::Boolean;
+                v.boolean = value.as_boolean();
+            } else if (value.is_array()) {
+                v.type = ManifestValue::StringList;
+                for (const toml::value& item : value.as_array()) {
+                    if (!item.is_string()) {
+                        *error = At(path, v.line) + "\"" + key + "\" must be a list of strings";
+                        return false;
+                    }
+                    v.list.push_back(item.as_string().str);
+                }
+            } else {
+                *error = At(path, v.line) + "\"" + key + "\" has a value of a type no key takes";
+                return false;
+            }
+            out.values.push_back(std::move(v));
+        }
+        manifest->entries.push_back(std::move(out));
+    }
+    return true;
+}
