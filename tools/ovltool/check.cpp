@@ -197,7 +197,7 @@ void CheckMusic(const Bytes& data, Findings* f)
                           "one frame each",
                           info.orderCount, missing, SceneStartOrder(missing), missing),
                    Printf("Write at least %d orders to play every scene (the scene plan is in the README).",
-                          ScenePlan[ScenePlanRows - 1].limit + 1));
+                          SceneStartOrder(ScenePlanRows) + 1));
 }
 
 }   // namespace

@@ -1,21 +1,58 @@
 #include "ovltool/import_music.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include "archive/content_rules.h"
+#include "audio/module_info.h"
 
 bool ImportMusic(const std::string& sourcePath, std::vector<uint8_t>* entryBytes, std::string* report,
                  std::string* error)
 {
+    report->clear();
     FILE* f = fopen(sourcePath.c_str(), "rb");
     if (f == nullptr) {
-        *error = sourcePath + ": cannot open";
+        *error = sourcePath + ": cannot open (" + strerror(errno) + ")";
         return false;
     }
-    entryBytes->clear();
+    std::vector<uint8_t> data;
     uint8_t chunk[65536];
     size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
-        entryBytes->insert(entryBytes->end(), chunk, chunk + n);
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0 && data.size() <= MusicMaxBytes)
+        data.insert(data.end(), chunk, chunk + n);
+    const bool readError = ferror(f) != 0;
     fclose(f);
-    *report = "stored unchanged";
+    if (readError) {
+        *error = sourcePath + ": read error";
+        return false;
+    }
+    if (data.size() > MusicMaxBytes) {
+        *error = sourcePath + ": larger than the 1,048,576 bytes the demo reads for its music";
+        return false;
+    }
+    ModuleInfo info;
+    std::string why;
+    const bool loaded = InspectModule(data.data(), data.size(), &info, &why);
+    const std::string problem = MusicProblem(loaded, info.orderCount);
+    if (!problem.empty()) {
+        *error = sourcePath + ": " + problem;
+        return false;
+    }
+    char line[300];
+    const int seconds = int(info.lengthSeconds);
+    snprintf(line, sizeof line, "%s module, %d orders, %d:%02d", info.format.c_str(), info.orderCount, seconds / 60,
+             seconds % 60);
+    *report = line;
+    const int missing = FirstSceneNotReached(info.orderCount);
+    if (missing == 0) {
+        *report += "; its orders reach all 17 scenes\n";
+    } else {
+        snprintf(line, sizeof line,
+                 "; its orders reach scenes 1-%d: scenes %d-17 show one frame each (every scene needs %d orders)\n",
+                 missing - 1, missing, SceneStartOrder(ScenePlanRows) + 1);
+        *report += line;
+    }
+    *entryBytes = std::move(data);
     return true;
 }
