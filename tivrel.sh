@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libopenmpt-dev libimgui-dev
-                libfreetype-dev fonts-dejavu-core libpng-dev zlib1g-dev libassimp-dev libmeshoptimizer-dev)
+                libfreetype-dev fonts-dejavu-core libpng-dev zlib1g-dev libassimp-dev libmeshoptimizer-dev
+                libimagequant-dev libtoml11-dev)
 TEST_PACKAGES=(libgtest-dev libbenchmark-dev openmpt123 clang libclang-rt-14-dev ffmpeg)   # clang and its libFuzzer runtime: tools/fuzz.sh; ffmpeg: capture video tests
 
 install_missing() {

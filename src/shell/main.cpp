@@ -12,6 +12,7 @@
 #include "archive/archive.h"
 #include "audio/audio.h"
 #include "demo/demo.h"
+#include "shell/content_folder.h"
 #include "shell/dialog.h"
 #include "shell/options.h"
 #include "shell/shell.h"
@@ -57,8 +58,12 @@ int main(int argc, char** argv)
         return 0;
     }
     static std::string overlayPath = OverlayPath(options);
+    if (IsContentFolder(overlayPath) && !BuildContentFolder(&overlayPath, &error)) {
+        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+        return 1;
+    }
     overlayName = overlayPath.c_str();
-    // A folder, FIFO or device given as the data file is refused before any window
+    // A FIFO or device given as the data file is refused before any window
     // opens (a missing file is the reader's "Cannot open" line, later).
     struct stat data;
     if (stat(overlayPath.c_str(), &data) == 0 && !S_ISREG(data.st_mode)) {
