@@ -105,9 +105,11 @@ bool WriteEntries(const std::string& dir);
 // for byte. False after a one-line message on stderr.
 bool WriteSources(const std::string& dir);
 // An 8-bit palette PNG of width x height indices, the 6-bit palette widened by
-// PaletteTo8Bit; an 8-bit grey+alpha PNG of byte pairs. Empty on failure.
+// PaletteTo8Bit; an 8-bit grey+alpha PNG of byte pairs; an 8-bit RGBA PNG. Empty on
+// failure.
 std::vector<uint8_t> EncodeIndexedPng(int width, int height, const uint8_t* indices, const uint8_t* palette6);
 std::vector<uint8_t> EncodePairsPng(int width, int height, const uint8_t* pairs);
+std::vector<uint8_t> EncodeRgbaPng(int width, int height, const uint8_t* rgba);
 // 6-bit palette component to 8 bits and back; PaletteTo6Bit inverts PaletteTo8Bit.
 constexpr uint8_t PaletteTo8Bit(uint8_t c6) { return uint8_t((c6 * 255 + 31) / 63); }
 constexpr uint8_t PaletteTo6Bit(uint8_t c8) { return uint8_t((c8 * 63 + 127) / 255); }

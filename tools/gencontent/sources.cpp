@@ -29,7 +29,8 @@ void WriteToVector(png_structp png, png_bytep data, png_size_t count)
 }
 void FlushNothing(png_structp) {}
 
-std::vector<uint8_t> EncodePng(int width, int height, const uint8_t* pixels, const uint8_t* palette6)
+// 8-bit PNG: palette (palette6 set), grey+alpha (channels 2) or RGBA (channels 4).
+std::vector<uint8_t> EncodePng(int width, int height, const uint8_t* pixels, const uint8_t* palette6, int channels)
 {
     std::vector<uint8_t> out;
     std::string pngError;
@@ -43,10 +44,10 @@ std::vector<uint8_t> EncodePng(int width, int height, const uint8_t* pixels, con
         return {};
     }
     png_set_write_fn(png, &out, WriteToVector, FlushNothing);
-    int bytesPerPixel = palette6 ? 1 : 2;
+    int bytesPerPixel = palette6 ? 1 : channels;
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
-                 palette6 ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_GRAY_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+                 palette6 ? PNG_COLOR_TYPE_PALETTE : (channels == 2 ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_RGBA),
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (palette6) {
         png_color colours[256];
         for (int i = 0; i < 256; i++)
@@ -120,12 +121,17 @@ bool WriteModule(const std::string& path)
 
 std::vector<uint8_t> EncodeIndexedPng(int width, int height, const uint8_t* indices, const uint8_t* palette6)
 {
-    return EncodePng(width, height, indices, palette6);
+    return EncodePng(width, height, indices, palette6, 1);
 }
 
 std::vector<uint8_t> EncodePairsPng(int width, int height, const uint8_t* pairs)
 {
-    return EncodePng(width, height, pairs, nullptr);
+    return EncodePng(width, height, pairs, nullptr, 2);
+}
+
+std::vector<uint8_t> EncodeRgbaPng(int width, int height, const uint8_t* rgba)
+{
+    return EncodePng(width, height, rgba, nullptr, 4);
 }
 
 bool WriteSources(const std::string& dir)

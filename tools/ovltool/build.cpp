@@ -266,6 +266,9 @@ double SeamRatio(const std::vector<uint8_t>& rgba)
 bool ImportPicture(const Options& o, Made* made)
 {
     const DataEntry& d = *o.e.entry;
+    double dither = 0;
+    if (!o.Number("dither", 0, 1, &dither))
+        return false;
     fs::path path;
     Bytes data;
     if (!o.Source(&path, &data))
@@ -279,9 +282,6 @@ bool ImportPicture(const Options& o, Made* made)
         return false;
     PngImage image;
     if (!Decode(o, path, data, w, h, &image))
-        return false;
-    double dither = 0;
-    if (!o.Number("dither", 0, 1, &dither))
         return false;
     uint8_t palette[768];
     EarlierPalette(o.c, d.name, palette);
