@@ -26,88 +26,134 @@ void BuildWaveB(uint8_t* wave)
 
 // ---------------------------------------------------------- texture-map kernels
 //
-// Each loop reads one MapEntry, computes column and row in 8-bit arithmetic and
-// writes one texel. The texel index is row * 256 + column with both parts already
-// reduced to 0..255, so no index can leave the texture.
+// Every kernel's texel index, row * 256 + column, is a sum modulo 65,536 of a part
+// that depends on one byte of the MapEntry alone (the byte that picks the column
+// and a row offset through the kernel's formula) and the other byte times +256 or
+// -256, which moves only the row; the row wraps by itself in bit 16. The first part
+// is looked up in a 256-entry table built once per call, so every kernel's pixel
+// loop is the same: one map read, one table read, one texel read, one write.
+//
+// With the entry read as e = m0 + 256 m1 (m0 first in memory):
+//   KeyM1Plus:  index = table[m1] + 256 m0    = table[e >> 8] + (e << 8)
+//   KeyM1Minus: index = table[m1] - 256 m0    = table[e >> 8] - (e << 8)
+//   KeyM0Plus:  index = table[m0] + 256 m1    = (table[m0] - m0) + e
+//   KeyM0Minus: index = table[m0] - 256 m1    = (table[m0] + m0) - e
+// where the bits of e << 8 above bit 15 are dropped with the index's.
 
-static inline unsigned Texel(uint8_t column, uint8_t row) { return (unsigned(row) << 8) | column; }
+namespace {
 
-void ShiftMapKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, uint8_t* __restrict target,
-                    uint8_t columnAdd, uint8_t rowAdd)
+enum TableKey { KeyM1Plus, KeyM1Minus, KeyM0Plus, KeyM0Minus };
+
+// The table entry for key byte x: the formula's row and column for x, folded with
+// the key's correction.
+template <TableKey key> inline uint32_t TableEntry(unsigned x, unsigned row, unsigned column)
 {
+    uint32_t value = (uint32_t(row & 0xFF) << 8) | (column & 0xFF);
+    if constexpr (key == KeyM0Plus)
+        return value - x;
+    else if constexpr (key == KeyM0Minus)
+        return value + x;
+    else
+        return value;
+}
+
+template <TableKey key>
+void TableKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, const uint32_t* __restrict table,
+                 uint8_t* __restrict target)
+{
+#pragma GCC unroll 8
     for (int p = 0; p < MapPixels; ++p) {
-        uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
-        target[p] = texture[Texel(uint8_t(m1 + columnAdd), uint8_t(m0 + rowAdd))];
+        uint16_t entry;
+        std::memcpy(&entry, map + 2 * p, 2);   // little-endian: m0 + 256 m1
+        uint32_t e = entry;
+        uint32_t index;
+        if constexpr (key == KeyM1Plus)
+            index = table[e >> 8] + (e << 8);
+        else if constexpr (key == KeyM1Minus)
+            index = table[e >> 8] - (e << 8);
+        else if constexpr (key == KeyM0Plus)
+            index = table[e & 0xFF] + e;
+        else
+            index = table[e & 0xFF] - e;
+        target[p] = texture[index & 0xFFFF];
     }
 }
 
-void ShiftMapSwappedKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, uint8_t* __restrict target,
-                           uint8_t columnAdd, uint8_t rowAdd)
+}   // namespace
+
+void ShiftMapKernel(const uint8_t* map, const uint8_t* texture, uint8_t* target, uint8_t columnAdd, uint8_t rowAdd)
 {
-    for (int p = 0; p < MapPixels; ++p) {
-        uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
-        target[p] = texture[Texel(uint8_t(m0 + columnAdd), uint8_t(m1 + rowAdd))];
-    }
+    uint32_t table[256];
+    for (unsigned x = 0; x < 256; ++x)
+        table[x] = TableEntry<KeyM1Plus>(x, rowAdd, x + columnAdd);
+    TableKernel<KeyM1Plus>(map, texture, table, target);
 }
 
-void MapEffect3Kernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, const uint8_t* __restrict waveA,
-                      const uint8_t* __restrict bump, uint8_t* __restrict target, uint8_t f)
+void ShiftMapSwappedKernel(const uint8_t* map, const uint8_t* texture, uint8_t* target, uint8_t columnAdd,
+                           uint8_t rowAdd)
 {
-    for (int p = 0; p < MapPixels; ++p) {
-        uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
-        uint8_t k = uint8_t(waveA[uint8_t(m1 + f)] >> 2) & 15;
-        target[p] = texture[Texel(uint8_t(m1 + k), uint8_t(m0 + f + bump[k]))];
-    }
+    uint32_t table[256];
+    for (unsigned x = 0; x < 256; ++x)
+        table[x] = TableEntry<KeyM0Plus>(x, rowAdd, x + columnAdd);
+    TableKernel<KeyM0Plus>(map, texture, table, target);
 }
 
-void RippleKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, const uint8_t* __restrict wave,
-                  uint8_t* __restrict target, uint8_t f)
+void MapEffect3Kernel(const uint8_t* map, const uint8_t* texture, const uint8_t* waveA, const uint8_t* bump,
+                      uint8_t* target, uint8_t f)
 {
-    const uint8_t f2 = uint8_t(2 * f);
-    for (int p = 0; p < MapPixels; ++p) {
-        uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
-        target[p] = texture[Texel(uint8_t(m1 + f), uint8_t(m0 + wave[uint8_t(m1 + f2)]))];
+    uint32_t table[256];
+    for (unsigned x = 0; x < 256; ++x) {
+        unsigned k = (waveA[(x + f) & 0xFF] >> 2) & 15;
+        table[x] = TableEntry<KeyM1Plus>(x, f + bump[k], x + k);
     }
+    TableKernel<KeyM1Plus>(map, texture, table, target);
 }
 
-void NegatedRippleKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture,
-                         const uint8_t* __restrict wave, uint8_t* __restrict target, uint8_t f)
+void RippleKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave, uint8_t* target, uint8_t f)
 {
-    const uint8_t f2 = uint8_t(2 * f);
-    for (int p = 0; p < MapPixels; ++p) {
-        uint16_t negated = uint16_t(-((unsigned(map[2 * p]) << 8) | map[2 * p + 1]));
-        uint8_t r = uint8_t(negated >> 8), c = uint8_t(negated);
-        target[p] = texture[Texel(uint8_t(c + f), uint8_t(r + wave[uint8_t(c + f2)]))];
-    }
+    uint32_t table[256];
+    for (unsigned x = 0; x < 256; ++x)
+        table[x] = TableEntry<KeyM1Plus>(x, wave[(x + 2 * f) & 0xFF], x + f);
+    TableKernel<KeyM1Plus>(map, texture, table, target);
 }
 
-void SwappedRippleKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture,
-                         const uint8_t* __restrict wave, uint8_t* __restrict target, uint8_t f)
+// The negated pair: c' = -m1, r' = -m0 - (m1 != 0) (the borrow of the 16-bit
+// negation), so the row is -m0 plus a part of m1 alone.
+void NegatedRippleKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave, uint8_t* target, uint8_t f)
 {
-    const uint8_t f2 = uint8_t(2 * f);
-    for (int p = 0; p < MapPixels; ++p) {
-        uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
-        target[p] = texture[Texel(uint8_t(m0 + f), uint8_t(m1 + wave[uint8_t(m0 + f2)]))];
+    uint32_t table[256];
+    for (unsigned x = 0; x < 256; ++x) {
+        unsigned c = (0u - x) & 0xFF;
+        table[x] = TableEntry<KeyM1Minus>(x, wave[(c + 2 * f) & 0xFF] - (x != 0), c + f);
     }
+    TableKernel<KeyM1Minus>(map, texture, table, target);
 }
 
-void MapEffect8Kernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, const uint8_t* __restrict waveA,
-                      const uint8_t* __restrict bump, uint8_t* __restrict target, uint8_t f)
+void SwappedRippleKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave, uint8_t* target, uint8_t f)
 {
-    for (int p = 0; p < MapPixels; ++p) {
-        uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
-        uint8_t k = uint8_t(waveA[uint8_t(m0 + f)] >> 2) & 15;
-        target[p] = texture[Texel(uint8_t(m0 + k), uint8_t(f - m1 + bump[k]))];
-    }
+    uint32_t table[256];
+    for (unsigned x = 0; x < 256; ++x)
+        table[x] = TableEntry<KeyM0Plus>(x, wave[(x + 2 * f) & 0xFF], x + f);
+    TableKernel<KeyM0Plus>(map, texture, table, target);
 }
 
-void WaveTunnelKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, const uint8_t* __restrict wave,
-                      uint8_t* __restrict target, uint8_t f)
+void MapEffect8Kernel(const uint8_t* map, const uint8_t* texture, const uint8_t* waveA, const uint8_t* bump,
+                      uint8_t* target, uint8_t f)
 {
-    for (int p = 0; p < MapPixels; ++p) {
-        uint8_t m0 = map[2 * p], m1 = map[2 * p + 1];
-        target[p] = texture[Texel(m0, uint8_t(m1 + f + wave[uint8_t(m0 + f)]))];
+    uint32_t table[256];
+    for (unsigned x = 0; x < 256; ++x) {
+        unsigned k = (waveA[(x + f) & 0xFF] >> 2) & 15;
+        table[x] = TableEntry<KeyM0Minus>(x, f + bump[k], x + k);
     }
+    TableKernel<KeyM0Minus>(map, texture, table, target);
+}
+
+void WaveTunnelKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave, uint8_t* target, uint8_t f)
+{
+    uint32_t table[256];
+    for (unsigned x = 0; x < 256; ++x)
+        table[x] = TableEntry<KeyM0Plus>(x, f + wave[(x + f) & 0xFF], x);
+    TableKernel<KeyM0Plus>(map, texture, table, target);
 }
 
 // ------------------------------------------------------ map selection and morph
@@ -151,8 +197,11 @@ void OverlayKernel(const uint8_t* __restrict source, uint8_t* __restrict frame, 
 
 void FillFromBackgroundKernel(uint8_t* __restrict frame, const uint8_t* __restrict background, size_t count)
 {
-    for (size_t i = 0; i < count; ++i)
-        frame[i] = frame[i] ? frame[i] : background[i];
+    // Both bytes read unconditionally, so the loop runs many pixels at a time.
+    for (size_t i = 0; i < count; ++i) {
+        uint8_t pixel = frame[i], behind = background[i];
+        frame[i] = pixel != 0 ? pixel : behind;
+    }
 }
 
 void LoadColoursKernel(uint8_t* palette, int first, const uint8_t (*colours)[3], int count)
