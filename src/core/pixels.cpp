@@ -2,8 +2,12 @@
 // the 16-, 24- and 32-bit surface formats.
 #include "core/pixels.h"
 
+#include <bit>
 #include <cstdlib>
 #include <cstring>
+
+// The converters store whole little-endian words of pixels.
+static_assert(std::endian::native == std::endian::little);
 
 uint8_t DevicePalette[768];
 uint8_t* TrueColorFrame = nullptr;
@@ -24,14 +28,35 @@ void ScalePalette(const uint8_t* palette, uint8_t* devicePalette)
     }
 }
 
+// Entry k of the device palette as the 32-bit little-endian value B | G << 8 | R << 16.
+static void DeviceColours(const uint8_t* devicePalette, uint32_t* colours)
+{
+    for (int k = 0; k < 256; k++)
+        colours[k] = uint32_t(devicePalette[3 * k]) | uint32_t(devicePalette[3 * k + 1]) << 8 |
+                     uint32_t(devicePalette[3 * k + 2]) << 16;
+}
+
+static inline uint64_t Load64(const uint8_t* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+static inline void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
+static inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+static inline void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
+
 void ExpandFrame(const uint8_t* frame, const uint8_t* devicePalette, uint8_t* trueColor)
 {
-    for (int i = 0; i < ScreenBytes; i++) {
-        const uint8_t* entry = devicePalette + 3 * frame[i];
+    uint32_t colours[256];
+    DeviceColours(devicePalette, colours);
+    // Two pixels per 8-byte store; the fourth byte of each is kept as it was.
+    constexpr uint64_t FourthBytes = 0xFF000000FF000000ull;
+    for (int i = 0; i < ScreenBytes; i += 2) {
         uint8_t* pixel = trueColor + 4 * i;
-        pixel[0] = entry[0];
-        pixel[1] = entry[1];
-        pixel[2] = entry[2];
+        uint64_t colour = colours[frame[i]] | uint64_t(colours[frame[i + 1]]) << 32;
+        Store64(pixel, (Load64(pixel) & FourthBytes) | colour);
     }
 }
 
@@ -95,10 +120,65 @@ int PackFrame(const uint8_t* trueColor, uint8_t* dest, int pitch, const DisplayM
     }
 }
 
+// The fused converters: the packed value of each palette entry once, then one
+// table read and one store per pixel.
+
+static void ExpandPack32(const uint8_t* frame, const uint32_t* colours, uint8_t* dest, int pitch)
+{
+    for (int r = 0; r < ScreenHeight; r++) {
+        const uint8_t* f = frame + r * ScreenWidth;
+        uint8_t* d = dest + r * pitch;
+        for (int x = 0; x < ScreenWidth; x++)
+            Store32(d + 4 * x, colours[f[x]]);
+    }
+}
+
+// Four pixels as three 32-bit words of B,G,R triples.
+static void ExpandPack24(const uint8_t* frame, const uint32_t* colours, uint8_t* dest, int pitch)
+{
+    for (int r = 0; r < ScreenHeight; r++) {
+        const uint8_t* f = frame + r * ScreenWidth;
+        uint8_t* d = dest + r * pitch;
+        for (int x = 0; x < ScreenWidth; x += 4, d += 12) {
+            uint32_t p0 = colours[f[x]], p1 = colours[f[x + 1]], p2 = colours[f[x + 2]], p3 = colours[f[x + 3]];
+            Store32(d, p0 | p1 << 24);
+            Store32(d + 4, p1 >> 8 | p2 << 16);
+            Store32(d + 8, p2 >> 16 | p3 << 8);
+        }
+    }
+}
+
+static void ExpandPack16(const uint8_t* frame, const uint16_t* colours, uint8_t* dest, int pitch)
+{
+    for (int r = 0; r < ScreenHeight; r++) {
+        const uint8_t* f = frame + r * ScreenWidth;
+        uint8_t* d = dest + r * pitch;
+        for (int x = 0; x < ScreenWidth; x++)
+            Store16(d + 2 * x, colours[f[x]]);
+    }
+}
+
 int ExpandPackFrame(const uint8_t* frame, const uint8_t* devicePalette, uint8_t* dest, int pitch,
                     const DisplayMode& mode)
 {
-    static uint8_t trueColor[TrueColorBytes];
-    ExpandFrame(frame, devicePalette, trueColor);
-    return PackFrame(trueColor, dest, pitch, mode);
+    uint32_t colours[256];
+    DeviceColours(devicePalette, colours);
+    if (mode.depth == 32) {
+        ExpandPack32(frame, colours, dest, pitch);
+        return 4;
+    }
+    if (mode.depth == 24) {
+        ExpandPack24(frame, colours, dest, pitch);
+        return 3;
+    }
+    if (mode.depth != 16)
+        return 0;
+    uint16_t packed[256];
+    for (int k = 0; k < 256; k++) {
+        unsigned b = colours[k] & 0xFF, g = colours[k] >> 8 & 0xFF, r = colours[k] >> 16;
+        packed[k] = uint16_t(mode.greenSixBits ? (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3)
+                                               : (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+    }
+    ExpandPack16(frame, packed, dest, pitch);
+    return 2;
 }

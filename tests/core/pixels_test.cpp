@@ -66,4 +66,27 @@ TEST(Pack, EveryFormatFromSixBitComponentsLeavingPaddingAlone)
     }
 }
 
+// The fused converter writes exactly what expansion then packing writes, padding
+// untouched, for every depth; the fourth byte of a 32-bit pixel is 0 as in a
+// TrueColorFrame that was never written there.
+TEST(Pack, FusedExpandAndPackMatchTheTwoSteps)
+{
+    std::vector<uint8_t> palette(768), device(768), frame(ScreenBytes);
+    for (int k = 0; k < 768; k++)
+        palette[k] = uint8_t(k * 37 + k / 3);
+    for (int i = 0; i < ScreenBytes; i++)
+        frame[i] = uint8_t(i * 7 + i / 320);
+    ScalePalette(palette.data(), device.data());
+    std::vector<uint8_t> trueColor(TrueColorBytes, 0);
+    ExpandFrame(frame.data(), device.data(), trueColor.data());
+    for (auto [depth, greenSixBits] : {std::pair{32, 1}, {24, 1}, {16, 1}, {16, 0}, {8, 1}}) {
+        const int pitch = ScreenWidth * 4 + 9;
+        std::vector<uint8_t> twoSteps(size_t(pitch) * ScreenHeight, 0x5C), fused(twoSteps);
+        const DisplayMode mode{640, 480, depth, greenSixBits};
+        EXPECT_EQ(ExpandPackFrame(frame.data(), device.data(), fused.data(), pitch, mode),
+                  PackFrame(trueColor.data(), twoSteps.data(), pitch, mode));
+        EXPECT_EQ(fused, twoSteps) << "depth " << depth << " green6 " << greenSixBits;
+    }
+}
+
 }   // namespace
