@@ -64,7 +64,7 @@ std::string PixelRangeText(const DataEntry& entry)
 {
     std::string text = Format("%u..%u", entry.pixelFirst, entry.pixelLast);
     if (entry.reservedFirst <= entry.reservedLast)
-        text += Format(" without %u..%u", entry.reservedFirst, entry.reservedLast);
+        text += Format(" except %u..%u, which other colours overwrite", entry.reservedFirst, entry.reservedLast);
     return text;
 }
 

@@ -30,7 +30,7 @@ struct PixelCounts {
     int firstBad = -1;   // the first bad value, -1 when none
 };
 PixelCounts CountPixels(const DataEntry& entry, const uint8_t* pixels, size_t count);
-// The values a maker may draw with, as text: "0..255 without 237..253".
+// The values a maker may draw with, as text: "0..255 except 237..253, which ...".
 std::string PixelRangeText(const DataEntry& entry);
 // Palette components above 63 (the palette is 6 bits a component); -1 when none,
 // else the index of the first such byte.

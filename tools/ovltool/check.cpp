@@ -54,16 +54,19 @@ struct Findings {
 
 const char* AreaName(const DataEntry& entry) { return entry.area == LoadingArea ? "loading" : "scratch"; }
 
-std::string SizeFix(const DataEntry& entry)
+std::string SizeFix(const DataEntry& entry, bool tooShort)
 {
+    if (tooShort)
+        return "Rebuild the entry at the size the demo reads (ovltool build).";
     if (entry.kind == EntryMusic)
         return "Shorten the module or use fewer or shorter samples (at most 1,048,576 bytes).";
     if (entry.kind == EntryMesh)
         return "Use fewer triangles (ovltool build simplifies a mesh to fit).";
     if (entry.area == ScratchArea)
-        return "Entries read while the music plays must stay within 100,000 bytes packed and unpacked; use "
-               "fewer distinct patterns so the picture packs smaller.";
-    return "Rebuild the entry at the size the demo reads (ovltool build).";
+        return "Entries read while the music plays must stay within 100,000 bytes packed and unpacked; give the "
+               "picture larger areas of one colour so it packs smaller.";
+    return "Entries read at start-up must pack into the 1,048,576-byte loading area; give it more repetition "
+           "(larger areas of one value, less noise).";
 }
 
 void CheckPixels(const DataEntry& entry, const Bytes& data, Findings* f)
@@ -84,11 +87,11 @@ void CheckPixels(const DataEntry& entry, const Bytes& data, Findings* f)
     const uint32_t count = entry.kind == EntryStrip ? StripBytes : entry.reads[entry.reads[1] != 0 ? 1 : 0];
     const PixelCounts counts = CountPixels(entry, data.data() + offset, count);
     std::string range = PixelRangeText(entry);
-    std::string whose = entry.palette != nullptr ? std::string(" (") + entry.palette + ")" : "";
+    std::string whose = entry.palette != nullptr ? std::string("; ") + entry.palette : "";
     if (counts.bad > 0)
         f->Problem(entry.name,
-                   Printf("%u pixels use values outside %s (the first: %d)%s", counts.bad, range.c_str(),
-                          counts.firstBad, whose.c_str()),
+                   Printf("%u pixels use values the demo shows in other colours (the first: %d; allowed: %s%s)",
+                          counts.bad, counts.firstBad, range.c_str(), whose.c_str()),
                    "Quantise the picture to the colours it may use (ovltool build does).");
     if (counts.low > 0)
         f->Warning(entry.name,
@@ -193,9 +196,11 @@ void CheckMusic(const Bytes& data, Findings* f)
     const int missing = FirstSceneNotReached(info.orderCount);
     if (missing != 0)
         f->Warning("music.s3m",
-                   Printf("the module has %d orders and ends before scene %d starts (order %d); scenes %d-17 show "
-                          "one frame each",
-                          info.orderCount, missing, SceneStartOrder(missing), missing),
+                   Printf("the module has %d orders and ends before scene %d starts (order %d); %s", info.orderCount,
+                          missing, SceneStartOrder(missing),
+                          missing == ScenePlanRows
+                              ? "scene 17 shows one frame"
+                              : ("scenes " + std::to_string(missing) + "-17 show one frame each").c_str()),
                    Printf("Write at least %d orders to play every scene (the scene plan is in the README).",
                           SceneStartOrder(ScenePlanRows) + 1));
 }
@@ -265,7 +270,7 @@ int CheckDataFile(const std::string& path, std::string* report)
                          entry.scenes);
         const std::string sizeProblem = EntrySizeProblem(entry, e->packedSize, e->unpackedSize);
         if (!sizeProblem.empty()) {
-            f.Problem(entry.name, sizeProblem, SizeFix(entry));
+            f.Problem(entry.name, sizeProblem, SizeFix(entry, e->unpackedSize < DataEntryNeeds(entry)));
             if (e->unpackedSize < DataEntryNeeds(entry) || e->unpackedSize > LoadingUnpackedLimit)
                 continue;
         }

@@ -464,7 +464,8 @@ bool EntryFits(const Bytes& bytes)
     return bytes.size() <= ScratchEntryBytes && PackStream(bytes.data(), bytes.size()).size() <= ScratchEntryBytes;
 }
 
-// A source that the player reads as it is and that keeps the entry's rules.
+// A source that the player reads as it is, keeps the entry's rules and has about
+// the size its scene needs.
 bool UsableAsIs(const Bytes& data, const MeshCamera& camera)
 {
     if (data.size() < 6 || data[0] != 0x4D || data[1] != 0x4D || !EntryFits(data))
@@ -475,7 +476,8 @@ bool UsableAsIs(const Bytes& data, const MeshCamera& camera)
         return false;
     if (camera.scene == 16 && !facts.finalBoxProblem.empty())
         return false;
-    return NearestScreenDiameter(camera, facts.radius) > 0;
+    // Within a factor of two of the size its scene is made for (the default meshes are).
+    return facts.radius >= camera.fitRadius / 2 && facts.radius <= camera.fitRadius * 2;
 }
 
 }   // namespace

@@ -48,9 +48,11 @@ bool ImportMusic(const std::string& sourcePath, std::vector<uint8_t>* entryBytes
     if (missing == 0) {
         *report += "; its orders reach all 17 scenes\n";
     } else {
-        snprintf(line, sizeof line,
-                 "; its orders reach scenes 1-%d: scenes %d-17 show one frame each (every scene needs %d orders)\n",
-                 missing - 1, missing, SceneStartOrder(ScenePlanRows) + 1);
+        const std::string unreached = missing == ScenePlanRows
+                                          ? "scene 17 shows one frame"
+                                          : "scenes " + std::to_string(missing) + "-17 show one frame each";
+        snprintf(line, sizeof line, "; its orders reach scenes 1-%d: %s (every scene needs %d orders)\n", missing - 1,
+                 unreached.c_str(), SceneStartOrder(ScenePlanRows) + 1);
         *report += line;
     }
     *entryBytes = std::move(data);
