@@ -25,8 +25,10 @@ void StopFrameTimer();
 void TickHandler();
 
 // Opens the sound output (44,100 Hz stereo); without a device the module is played
-// into a silent real-time sink so the position still advances. Result not needed.
-void MusicInit();
+// into a silent real-time sink so the position still advances. With openDevice
+// false (no sound wanted) no device is opened at all. Without a device one line on
+// stderr says so (the sound libraries' own lines are kept off stderr).
+void MusicInit(bool openDevice = true);
 // Loads an S3M module from memory; the bytes are copied, trailing bytes after the
 // module are ignored. 0 on success.
 int LoadMusic(const uint8_t* data, uint32_t length);
@@ -40,6 +42,24 @@ void SetMusicStartOrder(int playerOrder);
 // output's buffered latency; exactly the render position with the virtual clock).
 // Leaves it unchanged before StartMusic and after StopMusic or FreeMusic.
 void UpdateMusicPosition();
+// Real time only. PauseMusic halts rendering and holds the heard position (and so
+// MusicPosition); ResumeMusic goes on from the held position, the output's clock
+// re-based so nothing jumps. Nothing happens when not playing or not paused.
+void PauseMusic();
+void ResumeMusic();
+bool MusicPaused();
+// Rendering held, the song seeks to playerOrder (row 0), the position
+// history and the end detection start afresh and MusicPosition becomes 0:0, as
+// before a first StartMusic; then it plays on (sound on or off as before).
+void RestartMusicAt(int playerOrder);
+// Loudness of the sound device's output, 0..100 (default 100), and muting; neither
+// changes the position, the silent sink or the virtual clock's WAV.
+void SetMusicVolume(int percent);
+int MusicVolume();
+void SetMusicMuted(bool muted);
+bool MusicMuted();
+// Song time in seconds at the heard position (0 before StartMusic).
+double MusicSeconds();
 // Stop, free, close: the calls of the two end paths. Stop/Free return false on
 // failure (the shell shows "StopSong" / "FreeSong").
 bool StopMusic();

@@ -26,6 +26,9 @@
 #include <SDL2/SDL.h>
 #include <libopenmpt/libopenmpt.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -56,6 +59,16 @@ struct MusicState {
     MusicOutput output = MusicOutput::None;   // the renderer of the playing song
     std::thread sinkThread;
     std::atomic<bool> sinkStop{false};
+
+    bool paused = false;   // PauseMusic: rendering halted, position held
+    MusicOutput pausedOutput = MusicOutput::None;
+    uint64_t heardFloor = 0;            // the heard frame never goes below this (the held one)
+    double startSeconds = 0;            // song time at frame 0 of this start
+    int64_t sinkStartNanoseconds = 0;   // the sink's clock: frame 0 plays at this time
+
+    // Set by the main thread, read by the device's callback.
+    std::atomic<int> volume{100};   // 0..100
+    std::atomic<bool> muted{false};
 
     // Renderer only.
     uint64_t framesRendered = 0;
@@ -155,10 +168,10 @@ uint64_t HeardFrame()
     const int64_t elapsedMicroseconds = std::max<int64_t>(NowNanoseconds() - nanoseconds, 0) / 1000;
     const int64_t elapsed = elapsedMicroseconds * MusicSampleRate / 1000000;
     if (Music.output == MusicOutput::Sink)
-        return std::min<uint64_t>(frames, uint64_t(elapsed));
+        return std::max(Music.heardFloor, std::min<uint64_t>(frames, uint64_t(elapsed)));
     const int64_t buffer = Music.deviceBufferFrames;
     const int64_t heard = int64_t(frames) - 2 * buffer + std::min(elapsed, buffer);
-    return heard > 0 ? uint64_t(heard) : 0;
+    return std::max(Music.heardFloor, heard > 0 ? uint64_t(heard) : 0);
 }
 
 // Renders into out in slices, detects the song's end, publishes a snapshot per slice.
@@ -194,29 +207,41 @@ void RenderSong(int16_t* out, size_t frames)
 
 void AudioCallback(void*, Uint8* stream, int length)
 {
-    RenderSong(reinterpret_cast<int16_t*>(stream), size_t(length) / 4);
+    int16_t* samples = reinterpret_cast<int16_t*>(stream);
+    const size_t frames = size_t(length) / 4;
+    RenderSong(samples, frames);
+    const int volume = Music.muted.load(std::memory_order_relaxed) ? 0 : Music.volume.load(std::memory_order_relaxed);
+    if (volume < 100)
+        for (size_t i = 0; i < frames * 2; i++)
+            samples[i] = int16_t(samples[i] * volume / 100);
     PublishTiming(Music.framesRendered, NowNanoseconds());
 }
 
-// Plays the song in real time into nothing: block k (10 ms) plays from start +
-// k x 10 ms and is rendered SinkLeadBlocks earlier; a thread held up catches up
-// block by block.
+// Plays the song in real time into nothing: the frame f of the song plays at
+// sinkStartNanoseconds + f / 44,100 s, and each 10 ms block is rendered
+// SinkLeadBlocks earlier; a thread held up catches up block by block.
 void SinkLoop()
 {
     int16_t block[SinkBlockFrames * 2];
-    const auto start = std::chrono::steady_clock::now();
-    const int64_t startNanoseconds =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(start.time_since_epoch()).count();
-    for (uint64_t blocks = 0; !Music.sinkStop.load(std::memory_order_relaxed); blocks++) {
-        if (blocks >= SinkLeadBlocks) {
-            const uint64_t due = blocks - SinkLeadBlocks;
-            std::this_thread::sleep_until(start + std::chrono::microseconds(due * 10000));
+    const std::chrono::steady_clock::time_point start{std::chrono::nanoseconds(Music.sinkStartNanoseconds)};
+    constexpr uint64_t lead = SinkLeadBlocks * SinkBlockFrames;
+    while (!Music.sinkStop.load(std::memory_order_relaxed)) {
+        if (Music.framesRendered >= lead) {
+            const uint64_t due = Music.framesRendered - lead;
+            std::this_thread::sleep_until(start + std::chrono::microseconds(due * 1000000 / MusicSampleRate));
             if (Music.sinkStop.load(std::memory_order_relaxed))
                 break;
         }
         RenderSong(block, SinkBlockFrames);
-        PublishTiming(Music.framesRendered, startNanoseconds);
+        PublishTiming(Music.framesRendered, Music.sinkStartNanoseconds);
     }
+}
+
+void StartSink()
+{
+    Music.output = MusicOutput::Sink;
+    Music.sinkStop.store(false);
+    Music.sinkThread = std::thread(SinkLoop);
 }
 
 // Stops the renderer; afterwards the main thread owns the module again.
@@ -236,6 +261,7 @@ void HaltRenderer()
     }
     Music.output = MusicOutput::None;
     Music.playing = false;
+    Music.paused = false;
 }
 
 void CloseDevice()
@@ -264,11 +290,30 @@ MusicState::~MusicState()
 
 uint8_t MusicOrderByte(int32_t playerOrder) { return uint8_t(uint32_t(playerOrder) + 1u); }
 
-void MusicInit()
+// Runs `call` with stderr sent to /dev/null: the sound system's libraries print
+// their own lines when no device answers.
+template <typename Call> auto WithoutStderr(Call call)
 {
-    if (Music.virtualClock || Music.sdlAudioInitialised)
+    std::fflush(stderr);
+    const int saved = dup(2);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && null >= 0)
+        dup2(null, 2);
+    auto result = call();
+    if (saved >= 0 && null >= 0)
+        dup2(saved, 2);
+    if (null >= 0)
+        close(null);
+    if (saved >= 0)
+        close(saved);
+    return result;
+}
+
+void MusicInit(bool openDevice)
+{
+    if (Music.virtualClock || Music.sdlAudioInitialised || !openDevice)
         return;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    if (WithoutStderr([] { return SDL_InitSubSystem(SDL_INIT_AUDIO); }) != 0) {
         std::fprintf(stderr, "tivrel: no sound output (%s); the music plays silently\n", SDL_GetError());
         return;
     }
@@ -281,7 +326,7 @@ void MusicInit()
     wanted.samples = DeviceBufferRequest;
     wanted.callback = AudioCallback;
     // No allowed changes: SDL converts to the device's own format if it must.
-    Music.device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    Music.device = WithoutStderr([&] { return SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0); });
     if (Music.device == 0) {
         std::fprintf(stderr, "tivrel: no sound device (%s); the music plays silently\n", SDL_GetError());
         CloseDevice();
@@ -330,8 +375,10 @@ void StartMusic(int soundOn)
     Music.framesRendered = 0;
     Music.drained = false;
     Music.ended = Music.startOrder >= Music.orderCount;
+    Music.heardFloor = 0;
+    Music.startSeconds = 0;
     if (!Music.ended)
-        openmpt_module_set_position_order_row(Music.module, Music.startOrder, 0);
+        Music.startSeconds = openmpt_module_set_position_order_row(Music.module, Music.startOrder, 0);
     Music.lastOrder = openmpt_module_get_current_order(Music.module);
     Music.snapshotsWritten.store(0);
     Music.timingSequence.store(0);
@@ -347,10 +394,64 @@ void StartMusic(int soundOn)
         Music.output = MusicOutput::Device;
         SDL_PauseAudioDevice(Music.device, 0);
     } else {
-        Music.output = MusicOutput::Sink;
-        Music.sinkStop.store(false);
-        Music.sinkThread = std::thread(SinkLoop);
+        Music.sinkStartNanoseconds = NowNanoseconds();
+        StartSink();
     }
+}
+
+void PauseMusic()
+{
+    if (!Music.playing || Music.output == MusicOutput::Virtual)
+        return;
+    Music.heardFloor = HeardFrame();
+    const MusicOutput output = Music.output;
+    HaltRenderer();
+    Music.paused = true;
+    Music.pausedOutput = output;
+}
+
+void ResumeMusic()
+{
+    if (!Music.paused || Music.module == nullptr)
+        return;
+    Music.paused = false;
+    Music.playing = true;
+    const int64_t now = NowNanoseconds();
+    if (Music.pausedOutput == MusicOutput::Device) {
+        Music.output = MusicOutput::Device;
+        PublishTiming(Music.framesRendered, now);   // no callback runs while paused
+        SDL_PauseAudioDevice(Music.device, 0);
+    } else {
+        Music.sinkStartNanoseconds = now - int64_t(Music.heardFloor * 1000000000ull / MusicSampleRate);
+        StartSink();
+    }
+}
+
+bool MusicPaused() { return Music.paused; }
+
+void RestartMusicAt(int playerOrder)
+{
+    if (Music.module == nullptr)
+        return;
+    HaltRenderer();
+    SetMusicStartOrder(playerOrder);
+    StartMusic(Music.soundOn ? 1 : 0);
+    MusicPosition = {0, 0};
+}
+
+void SetMusicVolume(int percent) { Music.volume.store(std::clamp(percent, 0, 100)); }
+int MusicVolume() { return Music.volume.load(); }
+void SetMusicMuted(bool muted) { Music.muted.store(muted); }
+bool MusicMuted() { return Music.muted.load(); }
+
+double MusicSeconds()
+{
+    if (!Music.playing && !Music.paused)
+        return 0;
+    const uint64_t frame = Music.paused                           ? Music.heardFloor
+                           : Music.output == MusicOutput::Virtual ? Music.framesRendered
+                                                                  : HeardFrame();
+    return Music.startSeconds + double(frame) / MusicSampleRate;
 }
 
 void UpdateMusicPosition()

@@ -35,10 +35,22 @@ enum DemoEnd { DemoFinished, DemoQuit };
 
 // The frame loop over `rows`. Rows of scenes before `firstScene` run their between,
 // set-up and end steps without frames, so palettes and textures carry over. Each
-// frame: draw, UpdateMusicPosition, PresentFrame, the FrameEndStep, then the order
-// is compared with the row's limit. Returns DemoQuit right after the frame in which
-// the user asked to quit (the row's end step still runs).
+// frame: draw, UpdateMusicPosition, PresentFrame, the FrameEndStep, the key actions
+// the window reported, then the order is compared with the row's limit. Returns
+// DemoQuit right after the frame in which the user asked to quit (the row's end
+// step still runs).
+//
+// Keys (KeyAction): pause holds the frame timer and the music where they are and
+// presents the same frame until pause, a skip or a quit comes; the next and previous
+// scene (PageUp in scene 1 restarts it, PageDown in the last scene ends the run
+// normally) run the row's end step, then SceneRestart, then the loop as from
+// firstScene = the new scene; volume and mute go to the music. With the
+// information line shown, each frame sets its text.
 DemoEnd RunScenes(const SceneRow* rows, int count, int firstScene);
+
+// Brings every piece of demo state back to how a fresh start at `scene` has it
+// before the first set-up (RunDemo installs RestartDemoAt); null: skips are ignored.
+extern void (*SceneRestart)(int scene);
 
 // Called after every presented frame with the scene that drew it, before the order
 // is compared; null by default. Capture sets it (timeline line, virtual clock step).
@@ -53,3 +65,6 @@ extern int DemoStartScene;
 // the user quits. The music is muted (still advancing) when StartupOptions.soundOn
 // is 0. Start-up failures print their line and exit with status 1.
 DemoEnd RunDemo();
+// The state of a fresh start at `scene` (see StartDemo), with the music held while it
+// is rebuilt and then started at that scene's first order.
+void RestartDemoAt(int scene);

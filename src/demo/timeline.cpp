@@ -15,6 +15,7 @@
 #include "demo/buffers.h"
 #include "demo/demo.h"
 #include "effects/effects.h"
+#include "video/video.h"
 
 uint8_t* MusicBuffer = nullptr;
 uint8_t* FrameBlock = nullptr;
@@ -228,9 +229,44 @@ void StartDemo(int firstScene)
     StartMusic(StartupOptions.soundOn != 0 ? 1 : 0);
 }
 
+void RestartDemoAt(int scene)
+{
+    PauseMusic();
+    for (int i = 0; i < 3; i++)
+        TickCounters[i].store(0);
+    // Every buffer as AllocateWorkingBuffers left it (maps freed between scenes come
+    // back), then the loading list again through a loading area of its own.
+    uint8_t* loadingArea = nullptr;
+    AllocateZeroed(&loadingArea, MusicBufferBytes);
+    for (uint8_t** slot : {&FrameBlock, &BackgroundImage, &CurrentPalette, &CurrentTexture, &ObjectTexturePalette,
+                           &CurrentMap, &ScratchPacked, &ScratchUnpacked})
+        std::memset(*slot, 0,
+                    *slot == CurrentMap                                        ? MapBytes
+                    : *slot == CurrentPalette || *slot == ObjectTexturePalette ? PaletteBytes
+                    : *slot == CurrentTexture                                  ? TextureBytes
+                    : *slot == ScratchPacked || *slot == ScratchUnpacked       ? ScratchAreaBytes
+                                                                               : ScreenBytes);
+    for (uint8_t*& map : AngleRadiusMap)
+        if (map == nullptr)
+            AllocateZeroed(&map, MapBytes);
+    ZOH_SetLoadingAreas(loadingArea, MusicBufferBytes, GroupsImage, GroupsImageBytes);
+    LoadDataEntries();
+    ZOH_SetScratch(ScratchPacked, ScratchUnpacked);
+    std::free(loadingArea);
+    FrameBuffer = FrameBlock;
+    std::memset(WorkingWave, 0, sizeof WorkingWave);
+    std::memset(TargetWave, 0, sizeof TargetWave);
+    static const uint8_t black[PaletteBytes] = {};
+    SetPalette(black);
+    std::memcpy(CurrentPalette, TextureEuf0010, PaletteBytes);
+    std::memcpy(CurrentTexture, TextureEuf0010 + PaletteBytes, TextureBytes);
+    RestartMusicAt(scene > 1 ? SceneLimit(SceneTable, SceneTableRows, scene - 1) : 0);
+}
+
 DemoEnd RunDemo()
 {
     const int first = DemoStartScene < 1 ? 1 : DemoStartScene;
     StartDemo(first);
+    SceneRestart = RestartDemoAt;
     return RunScenes(SceneTable, SceneTableRows, first);
 }

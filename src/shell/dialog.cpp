@@ -7,6 +7,7 @@
 #include <imgui_impl_sdl.h>
 #include <imgui_impl_sdlrenderer.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -128,6 +129,26 @@ int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
     if (selected >= static_cast<int>(items.size()))
         selected = items.empty() ? -1 : 0;
     bool windowed = choice->windowed, nosound = choice->nosound;
+    bool aspect4x3 = choice->aspect4x3, vsync = choice->vsync;
+
+    // Keyboard focus: Tab and Shift+Tab move it over the controls (none at first),
+    // Space works the focused one, Up and Down change the mode, Enter presses the
+    // focused button or else "Run Demo".
+    enum Control {
+        FocusNone = -1,
+        FocusMode,
+        FocusWindowed,
+        FocusNosound,
+        FocusVsync,
+        FocusAspect,
+        FocusRun,
+        FocusExit,
+        FocusAbout,
+        ControlCount
+    };
+    int focus = FocusNone;
+    bool* const boxes[ControlCount] = {nullptr, &windowed, &nosound, &vsync, &aspect4x3, nullptr, nullptr, nullptr};
+    const int itemCount = static_cast<int>(items.size());
 
     int result = -2;
     bool aboutOpen = false, openAbout = false, closeAbout = false;
@@ -145,10 +166,30 @@ int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
                 bool enter = key == SDLK_RETURN || key == SDLK_KP_ENTER;
                 if (aboutOpen && enter)
                     closeAbout = true;
-                else if (!aboutOpen && enter && result == -2)
-                    result = DialogRunDemo;
-                else if (!aboutOpen && key == SDLK_ESCAPE && result == -2)
+                else if (aboutOpen || result != -2)
+                    ;
+                else if (enter)
+                    result = focus == FocusExit    ? DialogExit
+                             : focus == FocusAbout ? -2
+                                                   : DialogRunDemo,
+                    openAbout = focus == FocusAbout;
+                else if (key == SDLK_ESCAPE)
                     result = DialogExit;
+                else if (key == SDLK_TAB)
+                    focus = (event.key.keysym.mod & KMOD_SHIFT) ? (focus <= 0 ? ControlCount - 1 : focus - 1)
+                                                                : (focus + 1) % ControlCount;
+                else if ((key == SDLK_DOWN || key == SDLK_UP) && focus == FocusMode && itemCount > 0)
+                    selected = std::clamp(selected + (key == SDLK_DOWN ? 1 : -1), 0, itemCount - 1);
+                else if (key == SDLK_SPACE && focus == FocusMode && itemCount > 0)
+                    selected = (selected + 1) % itemCount;
+                else if (key == SDLK_SPACE && focus >= 0 && boxes[focus] != nullptr)
+                    *boxes[focus] = !*boxes[focus];
+                else if (key == SDLK_SPACE && focus == FocusRun)
+                    result = DialogRunDemo;
+                else if (key == SDLK_SPACE && focus == FocusExit)
+                    result = DialogExit;
+                else if (key == SDLK_SPACE && focus == FocusAbout)
+                    openAbout = true;
             }
         }
         if (result != -2)
@@ -163,6 +204,14 @@ int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
                      ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
                          ImGuiWindowFlags_NoBringToFrontOnFocus);
         GroupBox(4, 6, 216, 45, "Screentype");
+        // A dotted-looking frame around the control that has the keyboard focus.
+        auto markFocus = [&](int control) {
+            if (focus == control)
+                ImGui::GetWindowDrawList()->AddRect(
+                    ImVec2(ImGui::GetItemRectMin().x - 2, ImGui::GetItemRectMin().y - 2),
+                    ImVec2(ImGui::GetItemRectMax().x + 2, ImGui::GetItemRectMax().y + 2), IM_COL32(0, 0, 0, 255), 0, 0,
+                    1.0f);
+        };
         ImGui::SetCursorPos(Units(9, 24));
         ImGui::TextUnformatted("Resolution:");
         ImGui::SetCursorPos(Units(51, 22));
@@ -177,19 +226,31 @@ int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
             }
             ImGui::EndCombo();
         }
+        markFocus(FocusMode);
         ImGui::SetCursorPos(Units(162, 23));
         ImGui::Checkbox("Windowed", &windowed);
-        ImGui::SetCursorPos(Units(15, 62));
+        markFocus(FocusWindowed);
+        ImGui::SetCursorPos(Units(15, 60));
         ImGui::Checkbox("Nosound", &nosound);
+        markFocus(FocusNosound);
+        ImGui::SetCursorPos(Units(80, 60));
+        ImGui::Checkbox("Vsync", &vsync);
+        markFocus(FocusVsync);
+        ImGui::SetCursorPos(Units(15, 73));
+        ImGui::Checkbox("Keep 4:3", &aspect4x3);
+        markFocus(FocusAspect);
         ImGui::SetCursorPos(Units(151, 57));
         if (ImGui::Button("Run Demo", Units(68, 50)))
             result = DialogRunDemo;
+        markFocus(FocusRun);
         ImGui::SetCursorPos(Units(75, 89));
         if (ImGui::Button("Exit", Units(73, 18)))
             result = DialogExit;
+        markFocus(FocusExit);
         ImGui::SetCursorPos(Units(4, 89));
         if (ImGui::Button("About", Units(67, 18)))
             openAbout = true;
+        markFocus(FocusAbout);
 
         // The picture control: a sunken frame with the artwork centred in it.
         {
@@ -248,6 +309,8 @@ int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
         choice->selectedItem = selected;
         choice->windowed = windowed;
         choice->nosound = nosound;
+        choice->aspect4x3 = aspect4x3;
+        choice->vsync = vsync;
         StartupOptions.selectedMode = selected + 1;   // no selection (-1) gives 0, the desktop's mode
         StartupOptions.windowed = windowed ? 1 : 0;
         StartupOptions.soundOn = nosound ? 0 : 1;

@@ -5,11 +5,13 @@
 
 #include "video/display.h"
 
-// The controls' state: the combo's selection (-1: none), the two check boxes.
+// The controls' state: the combo's selection (-1: none), the check boxes.
 struct DialogChoice {
     int selectedItem = 0;
     bool windowed = false;
     bool nosound = false;
+    bool aspect4x3 = false;   // "Keep 4:3"
+    bool vsync = true;        // "Vsync"
 };
 
 constexpr int DialogRunDemo = 0;

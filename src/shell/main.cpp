@@ -15,6 +15,7 @@
 #include "shell/content_folder.h"
 #include "shell/dialog.h"
 #include "shell/options.h"
+#include "shell/settings.h"
 #include "shell/shell.h"
 #include "shell/title_art.h"
 #include "video/display.h"
@@ -41,6 +42,41 @@ static std::string OverlayPath(const ShellOptions& options)
     return "tivrel.ovl";
 }
 
+// "640x480x32, 800x600x32, ..." of the listed modes (the desktop's when none is).
+static std::string OfferedModes()
+{
+    std::string text;
+    for (int i = DisplayModeCount > 1 ? 1 : 0; i < DisplayModeCount; i++)
+        text += (text.empty() ? "" : ", ") + ModeItemText(DisplayModeTable[i]);
+    return text.empty() ? "none" : text;
+}
+
+// What the run saves at its end: the settings as read, with the dialog's choices, a
+// window size the user changed and the volume the keys left.
+static Settings Remembered;
+static Settings RememberedAtStart;
+static bool RememberSettings = false;
+static int StartWindowWidth = 0, StartWindowHeight = 0, StartVolume = 100;
+
+static void SaveRememberedSettings()
+{
+    if (!RememberSettings)
+        return;
+    if ((WindowWidth != StartWindowWidth || WindowHeight != StartWindowHeight) && WindowWidth > 0 && WindowHeight > 0) {
+        Remembered.windowWidth = WindowWidth;
+        Remembered.windowHeight = WindowHeight;
+    }
+    if (MusicVolume() != StartVolume)
+        Remembered.volume = MusicVolume();
+    if (Remembered == RememberedAtStart)
+        return;
+    std::string error;
+    if (SaveSettings(Remembered, &error))
+        RememberedAtStart = Remembered;
+    else
+        std::fprintf(stderr, "tivrel: settings not saved: %s\n", error.c_str());
+}
+
 int main(int argc, char** argv)
 {
     ShellOptions options;
@@ -53,8 +89,19 @@ int main(int argc, char** argv)
         std::fputs(UsageText().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::fputs(VersionText().c_str(), stdout);
+        return 0;
+    }
     if (options.listScenes) {
         std::fputs(SceneListText().c_str(), stdout);
+        return 0;
+    }
+    if (options.listModes) {
+        if (!DiscoverModes())
+            return 1;
+        std::fputs(ModeListText(DisplayModeTable, DisplayModeCount).c_str(), stdout);
+        SDL_Quit();
         return 0;
     }
     static std::string overlayPath = OverlayPath(options);
@@ -72,38 +119,59 @@ int main(int argc, char** argv)
     }
     if (options.scene != 0)
         DemoStartScene = options.scene;
-    PresentAspect = options.aspect;
-    PresentVsync = options.vsync;
-    if (options.capture)
-        return RunCapture(options);
-    if (options.bench)
-        return RunBench(options);
+    if (options.capture || options.bench) {
+        // Never the settings file: these runs depend on their options alone.
+        PresentAspect = options.aspect >= 0 ? options.aspect : AspectStretch;
+        return options.capture ? RunCapture(options) : RunBench(options);
+    }
+
+    Settings settings;
+    if (!options.noConfig) {
+        std::string warning;
+        LoadSettings(&settings, &warning);
+        if (!warning.empty())
+            std::fprintf(stderr, "tivrel: %s\n", warning.c_str());
+    }
 
     // Display modes; without any video there is neither dialog nor display.
     if (!DiscoverModes())
         return 1;
 
     DialogChoice choice;
-    choice.windowed = options.windowed == 1;
-    choice.nosound = options.nosound;
+    choice.windowed = options.windowed >= 0 ? options.windowed == 1 : settings.windowed;
+    choice.nosound = options.nosound || settings.nosound;
+    choice.aspect4x3 = (options.aspect >= 0 ? options.aspect : settings.aspect) == Aspect4x3;
+    choice.vsync = options.vsync >= 0 ? options.vsync == 1 : settings.vsync;
     if (options.haveMode) {
         int index =
             FindModeIndex(DisplayModeTable, DisplayModeCount, options.modeWidth, options.modeHeight, options.modeDepth);
         if (index < 0) {
-            std::fprintf(stderr, "tivrel: the display does not offer the mode %dx%dx%d\n", options.modeWidth,
-                         options.modeHeight, options.modeDepth);
+            std::fprintf(stderr, "tivrel: the display does not offer the mode %dx%dx%d; it offers %s\n",
+                         options.modeWidth, options.modeHeight, options.modeDepth, OfferedModes().c_str());
             SDL_Quit();
             return 1;
         }
         choice.selectedItem = index - 1;
+    } else if (DisplayModeCount <= 1) {
+        choice.selectedItem = -1;
+    } else if (settings.haveMode) {
+        // A saved mode no longer offered gives way to the desktop's.
+        int index = FindModeIndex(DisplayModeTable, DisplayModeCount, settings.modeWidth, settings.modeHeight,
+                                  settings.modeDepth);
+        if (index < 1)
+            index = FindModeIndex(DisplayModeTable, DisplayModeCount, DisplayModeTable[0].width,
+                                  DisplayModeTable[0].height, DisplayModeTable[0].depth);
+        choice.selectedItem = index >= 1 ? index - 1 : 0;
     } else {
-        choice.selectedItem = DisplayModeCount > 1 ? 0 : -1;
+        choice.selectedItem = 0;
     }
 
     if (options.noDialog) {
         StartupOptions.selectedMode = choice.selectedItem + 1;
         StartupOptions.windowed = choice.windowed ? 1 : 0;
         StartupOptions.soundOn = choice.nosound ? 0 : 1;
+        // Full screen without the dialog keeps the desktop's mode unless --mode chose one.
+        FullScreenDesktop = !options.haveMode;
     } else {
         static uint8_t artwork[TitleArtBytes];
         bool haveArtwork = LoadTitleArt(overlayPath.c_str(), artwork);
@@ -116,9 +184,26 @@ int main(int argc, char** argv)
             SDL_Quit();
             return 1;
         }
+        if (choice.selectedItem >= 0) {
+            const DisplayMode& mode = DisplayModeTable[choice.selectedItem + 1];
+            settings.haveMode = true;
+            settings.modeWidth = mode.width;
+            settings.modeHeight = mode.height;
+            settings.modeDepth = mode.depth;
+        }
+        settings.windowed = choice.windowed;
+        settings.nosound = choice.nosound;
+        settings.aspect = choice.aspect4x3 ? Aspect4x3 : AspectStretch;
+        settings.vsync = choice.vsync;
     }
+    PresentAspect = choice.aspect4x3 ? Aspect4x3 : AspectStretch;
+    PresentVsync = choice.vsync;
+    PresentScale = options.scale >= 0 ? options.scale : settings.scale;
+    WindowWidth = options.windowWidth != 0 ? options.windowWidth : settings.windowWidth;
+    WindowHeight = options.windowWidth != 0 ? options.windowHeight : settings.windowHeight;
 
-    MusicInit();
+    MusicInit(StartupOptions.soundOn != 0);
+    SetMusicVolume(options.volume >= 0 ? options.volume : settings.volume);
     if (!AllocateTrueColorFrame()) {
         std::fputs("\376 Not enough memory!\n", stdout);
         MusicClose();
@@ -131,8 +216,18 @@ int main(int argc, char** argv)
         SDL_Quit();
         return 1;
     }
+    Remembered = settings;
+    RememberSettings = !options.noConfig;
+    StartWindowWidth = WindowWidth;
+    StartWindowHeight = WindowHeight;
+    StartVolume = MusicVolume();
+    // The dialog's choices are kept even if the run does not end in order.
+    if (!options.noDialog)
+        SaveRememberedSettings();
+    BeforeExit = SaveRememberedSettings;
     if (RunDemo() == DemoQuit)
         QuitSequence();
+    SaveRememberedSettings();
     if (!FreeMusic())
         ShowMessage("", "FreeSong");
     MusicClose();

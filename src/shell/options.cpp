@@ -19,23 +19,52 @@ std::string SceneListText()
     return text;
 }
 
+std::string VersionText() { return std::string("tivrel ") + TIVREL_VERSION + "\n"; }
+
+std::string ModeListText(const DisplayMode* table, int count)
+{
+    std::string text;
+    for (int i = count > 1 ? 1 : 0; i < count; i++) {
+        char line[64];
+        const DisplayMode& m = table[i];
+        const bool desktop = table[0].width == m.width && table[0].height == m.height && table[0].depth == m.depth;
+        std::snprintf(line, sizeof line, "%dx%dx%d%s\n", m.width, m.height, m.depth, desktop ? "  (desktop)" : "");
+        text += line;
+    }
+    return text;
+}
+
 std::string UsageText()
 {
     char scene[96];
     std::snprintf(scene, sizeof scene, "  --scene N             start at scene N (1..%d)\n",
                   SceneCount(SceneTable, SceneTableRows));
     return std::string("Usage: tivrel [options]\n"
-                       "Plays the demo. Without options the setup dialog chooses mode, window and sound.\n"
-                       "  --windowed            run in a window (preset in the dialog)\n"
-                       "  --fullscreen          run full screen (the default)\n"
+                       "Plays the demo. Without options the setup dialog chooses mode, window and sound;\n"
+                       "its choices are remembered in $XDG_CONFIG_HOME/tivrel/tivrel.cfg (default\n"
+                       "~/.config) and offered again. Options override them for one run.\n"
+                       "  --windowed            run in a window\n"
+                       "  --fullscreen          run full screen: the desktop's mode without the dialog,\n"
+                       "                        the chosen mode with it\n"
+                       "  --window WxH          window size (implies --windowed; default the largest\n"
+                       "                        whole multiple of the picture that fits the desktop)\n"
                        "  --mode WxHxD          display mode, e.g. 640x480x32, one the display offers\n"
-                       "  --nosound             mute the music (it still drives the demo)\n"
-                       "  --no-dialog           skip the setup dialog; use the options given or the defaults\n"
+                       "  --list-modes          list the modes --mode accepts and exit\n"
+                       "  --nosound             no sound device (the music still drives the demo)\n"
+                       "  --volume N            music volume, 0 to 100 (default 100)\n"
+                       "  --no-dialog           skip the setup dialog and use the options given or the\n"
+                       "                        settings (--windowed, --fullscreen, --window and --mode\n"
+                       "                        skip it too)\n"
+                       "  --no-config           neither read nor write the settings file\n"
                        "  --data FILE           overlay file (default: tivrel.ovl in the working directory,\n"
                        "                        then beside the program)\n"
-                       "  --aspect 4:3|stretch  keep a 4:3 picture with black bars, or stretch it over the\n"
-                       "                        whole screen or window (the default)\n"
-                       "  --vsync               wait for the vertical blank when presenting\n") +
+                       "  --aspect 4:3|stretch  the picture's shape: 4:3 (320x240), or 320x200 stretched\n"
+                       "                        as --scale says (the default)\n"
+                       "  --scale stretch|sharp|integer\n"
+                       "                        fill the window (the default), the largest area of the\n"
+                       "                        picture's shape, or its largest whole multiple\n"
+                       "  --no-vsync            present as fast as possible instead of at the display's rate\n"
+                       "  --vsync               wait for the vertical blank (the default)\n") +
            scene +
            "  --list-scenes         list the scenes and exit\n"
            "  --until-scene N       end the run after scene N (N at least the --scene)\n"
@@ -51,7 +80,16 @@ std::string UsageText()
            "    --max-seconds S     refuse or stop a capture longer than S seconds of demo time,\n"
            "                        S from 1 to 99999 (default 3600: 180000 frames)\n"
            "  --bench               run the whole demo headless without output and print timings\n"
+           "  --version             print the version and exit\n"
            "  --help                show this text\n"
+           "Keys while playing:\n"
+           "  Escape                quit\n"
+           "  Space, P              pause and resume (picture, timer and music)\n"
+           "  PageDown, PageUp      next and previous scene\n"
+           "  + and -, M            music volume up and down, mute\n"
+           "  I                     information line: scene, order:row, time, frames a second\n"
+           "  F12                   save the frame as tivrel-NNNN.png in the working directory\n"
+           "  Alt+Enter             switch between window and full screen\n"
            "Scenes:\n" +
            SceneListText();
 }
@@ -164,10 +202,56 @@ static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::st
                 return false;
             options->captureSettings.videoLossless = true;
             haveLossless = true;
-        } else if (name == "--vsync") {
+        } else if (name == "--vsync" || name == "--no-vsync") {
             if (!flag())
                 return false;
-            options->vsync = true;
+            options->vsync = name == "--vsync" ? 1 : 0;
+        } else if (name == "--no-config") {
+            if (!flag())
+                return false;
+            options->noConfig = true;
+        } else if (name == "--version") {
+            if (!flag())
+                return false;
+            options->version = true;
+        } else if (name == "--list-modes") {
+            if (!flag())
+                return false;
+            options->listModes = true;
+        } else if (name == "--window") {
+            if (!value(&v))
+                return false;
+            int w = 0, h = 0;
+            if (!ParseSize(v.c_str(), &w, &h) || w < ScreenWidth / 2 || h < ScreenHeight / 2 || w > 16384 ||
+                h > 16384) {
+                *error = "bad --window \"" + v + "\": expected WIDTHxHEIGHT from 160x100 to 16384x16384";
+                return false;
+            }
+            options->windowWidth = w;
+            options->windowHeight = h;
+        } else if (name == "--scale") {
+            if (!value(&v))
+                return false;
+            if (v == "stretch")
+                options->scale = ScaleStretch;
+            else if (v == "sharp")
+                options->scale = ScaleSharp;
+            else if (v == "integer")
+                options->scale = ScaleInteger;
+            else {
+                *error = "bad --scale \"" + v + "\": expected stretch, sharp or integer";
+                return false;
+            }
+        } else if (name == "--volume") {
+            if (!value(&v))
+                return false;
+            char* end = nullptr;
+            long volume = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || v.size() > 3 || *end != '\0' || v[0] < '0' || v[0] > '9' || volume > 100) {
+                *error = "bad --volume \"" + v + "\": expected a number from 0 to 100";
+                return false;
+            }
+            options->volume = int(volume);
         } else if (name == "--mode") {
             if (!value(&v))
                 return false;
@@ -280,8 +364,8 @@ static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::st
             return false;
         }
     }
-    if (!options->capture && (haveFrames || haveVideo || haveVideoSize || haveLossless || haveMaxSeconds ||
-                              options->force)) {
+    if (!options->capture &&
+        (haveFrames || haveVideo || haveVideoSize || haveLossless || haveMaxSeconds || options->force)) {
         *error = "--frames, --video, --video-size, --video-lossless, --max-seconds and --force need --capture DIR";
         return false;
     }
@@ -298,13 +382,21 @@ static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::st
                  std::to_string(options->scene);
         return false;
     }
+    if (options->windowWidth != 0) {
+        if (options->windowed == 0) {
+            *error = "--window and --fullscreen cannot be combined";
+            return false;
+        }
+        options->windowed = 1;
+    }
     options->framesGiven = haveFrames;
     // A video alone writes no PNGs; --frames asks for them.
     if (haveVideo && !haveFrames) {
         options->captureSettings.frames.all = false;
         options->captureSettings.frames.ranges.clear();
     }
-    if (options->capture || options->bench)
+    // Options that choose the display make the dialog moot.
+    if (options->capture || options->bench || options->windowed >= 0 || options->haveMode)
         options->noDialog = true;
     return true;
 }

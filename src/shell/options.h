@@ -17,28 +17,39 @@ struct ShellOptions {
     int modeWidth = 0, modeHeight = 0, modeDepth = 0;
     bool noDialog = false;
     std::string dataPath;   // empty: the default search
-    int aspect = AspectStretch;
-    bool vsync = false;
+    // -1 below: not given (the settings file or the default decides).
+    int aspect = -1;                         // AspectStretch or Aspect4x3
+    int vsync = -1;                          // 1 --vsync, 0 --no-vsync
+    int scale = -1;                          // PresentScaleMode
+    int volume = -1;                         // 0..100
+    int windowWidth = 0, windowHeight = 0;   // --window WxH (0: not given)
+    bool noConfig = false;                   // --no-config: the settings file is neither read nor written
+    bool version = false;
+    bool listModes = false;
     int scene = 0;   // 0: not given; else 1..scene count
     bool capture = false;
     CaptureSettings captureSettings;
     int captureMaxSeconds = DefaultCaptureMaxSeconds;   // the capture's bound in demo time
-    bool framesGiven = false;   // --frames was given (with --video, no PNGs unless it was)
-    bool force = false;         // --force: a capture may remove the older frames in DIR
-    int untilScene = 0;         // 0: not given; else stop after scene N (1..scene count)
-    int stopSeconds = 0;        // 0: not given; else stop after S seconds of demo time
-    bool bench = false;         // --bench: the timedemo
+    bool framesGiven = false;                           // --frames was given (with --video, no PNGs unless it was)
+    bool force = false;                                 // --force: a capture may remove the older frames in DIR
+    int untilScene = 0;                                 // 0: not given; else stop after scene N (1..scene count)
+    int stopSeconds = 0;                                // 0: not given; else stop after S seconds of demo time
+    bool bench = false;                                 // --bench: the timedemo
 };
 
 // Parses argv[1..argc-1]. Options take their value as the next argument or after
 // '=' (--mode=640x480x32). False with a one-line reason for an unknown option, a
 // missing or malformed value, capture options (--frames, --video, --video-size,
-// --video-lossless, --max-seconds, --force) without --capture, or --until-scene
-// before --scene.
+// --video-lossless, --max-seconds, --force) without --capture, --until-scene
+// before --scene, or --window with --fullscreen. --window implies --windowed.
 bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* error);
 
-// The --help text, with the scene list.
+// The --help text, with the keys and the scene list.
 std::string UsageText();
+// "tivrel VERSION".
+std::string VersionText();
+// The modes --mode accepts, one "WxHxD" a line, the desktop's marked.
+std::string ModeListText(const DisplayMode* table, int count);
 // One line per scene of the scene table: number and name.
 std::string SceneListText();
 

@@ -6,8 +6,12 @@
 #include "shell/shell.h"
 #include "video/display.h"
 
+void (*BeforeExit)() = nullptr;
+
 void QuitSequence()
 {
+    if (BeforeExit != nullptr)
+        BeforeExit();
     if (!StopMusic())
         ShowMessage("", "StopSong");
     if (!FreeMusic())

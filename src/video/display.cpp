@@ -1,23 +1,37 @@
 // The main window, its renderer and the 320x200 streaming texture in the chosen
-// mode's pixel format; frame presentation, the event pump and the quit sequence.
+// mode's pixel format; frame presentation, the information line, the keys the
+// window handles itself (Alt+Enter, F12, I) and the event pump.
 #include <SDL.h>
+#include <SDL_test_font.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "video/display.h"
+#include "video/window_icon.h"
 
 int32_t AppActive = 0;
 int PresentAspect = AspectStretch;
-bool PresentVsync = false;
+int PresentScale = ScaleStretch;
+bool PresentVsync = true;
+int WindowWidth = 0, WindowHeight = 0;
+bool FullScreenDesktop = false;
 
 static SDL_Window* MainWindow = nullptr;
 static SDL_Renderer* MainRenderer = nullptr;
 static SDL_Texture* DrawTexture = nullptr;
+static SDL_Texture* SharpTexture = nullptr;   // ScaleSharp's whole-multiple copy
+static int SharpFactor = 0;
 static DisplayMode PresentMode{};   // the format the texture is packed in
 static bool CursorHidden = false;
 static bool TextureLost = false;
+static bool Minimised = false;
+static bool HasFocus = false;
+static char RendererText[64] = "";
 
 void ShowMessage(const char* caption, const char* text)
 {
@@ -140,7 +154,46 @@ static bool CreateDrawTexture()
     if (DrawTexture == nullptr)
         return false;
     SDL_SetTextureBlendMode(DrawTexture, SDL_BLENDMODE_NONE);
+    SDL_SetTextureScaleMode(DrawTexture, SDL_ScaleModeNearest);
     return true;
+}
+
+static void DropSharpTexture()
+{
+    if (SharpTexture != nullptr)
+        SDL_DestroyTexture(SharpTexture);
+    SharpTexture = nullptr;
+    SharpFactor = 0;
+}
+
+// The program's icon on the window.
+static void SetWindowIcon()
+{
+    static uint8_t rgba[WindowIconSize * WindowIconSize * 4];
+    if (!DecodeWindowIcon(rgba))
+        return;
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(rgba, WindowIconSize, WindowIconSize, 32, WindowIconSize * 4,
+                                                           SDL_PIXELFORMAT_RGBA32);
+    if (icon == nullptr)
+        return;
+    SDL_SetWindowIcon(MainWindow, icon);
+    SDL_FreeSurface(icon);
+}
+
+// The windowed form's client size: WindowWidth x WindowHeight, else the largest whole
+// multiple of the picture that fits the desktop's usable area.
+static void WindowedSize(int* width, int* height)
+{
+    if (WindowWidth > 0 && WindowHeight > 0) {
+        *width = WindowWidth;
+        *height = WindowHeight;
+        return;
+    }
+    SDL_Rect usable{0, 0, 640, 480};
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
+        SDL_GetDisplayBounds(0, &usable);
+    // Room for the window manager's frame and title bar.
+    DefaultWindowSize(usable.w - 16, usable.h - 48, PresentAspect, width, height);
 }
 
 int SetUpDisplay()
@@ -150,41 +203,56 @@ int SetUpDisplay()
     if (StartupOptions.selectedMode < 0 || StartupOptions.selectedMode >= DisplayModeCount)
         return SetUpFailed("SetDisplayMode error");
     const DisplayMode& chosen = DisplayModeTable[StartupOptions.selectedMode];
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
 
+    SDL_ShowCursor(SDL_DISABLE);
+    CursorHidden = true;
     if (StartupOptions.windowed) {
         PresentMode = DisplayModeTable[0];
-        MainWindow = SDL_CreateWindow("Tivrel by Zerith", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                      chosen.width, chosen.height, SDL_WINDOW_SHOWN);
+        int width = 0, height = 0;
+        WindowedSize(&width, &height);
+        MainWindow = SDL_CreateWindow("Tivrel by Zerith", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
+                                      height, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
         if (MainWindow == nullptr)
-            return SetUpFailed("SetCooperativeLevel error");
+            return AbandonSetUp("SetCooperativeLevel error");
+        SDL_SetWindowMinimumSize(MainWindow, ScreenWidth / 2, ScreenHeight / 2);
+        WindowWidth = width;
+        WindowHeight = height;
+    } else if (FullScreenDesktop) {
+        PresentMode = DisplayModeTable[0];
+        MainWindow = SDL_CreateWindow("Test", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, PresentMode.width,
+                                      PresentMode.height, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+        if (MainWindow == nullptr)
+            return AbandonSetUp("SetCooperativeLevel error");
+        if (SDL_SetWindowFullscreen(MainWindow, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+            return AbandonSetUp("SetDisplayMode error");
     } else {
         PresentMode = chosen;
         SDL_DisplayMode sdlMode;
-        if (!FindSdlMode(chosen, &sdlMode)) {
+        if (!FindSdlMode(chosen, &sdlMode))
             sdlMode = SDL_DisplayMode{TextureFormat(chosen), chosen.width, chosen.height, 0, nullptr};
-        }
-        SDL_ShowCursor(SDL_DISABLE);
-        CursorHidden = true;
         MainWindow = SDL_CreateWindow("Test", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, chosen.width,
-                                      chosen.height, SDL_WINDOW_HIDDEN);
-        if (MainWindow == nullptr) {
-            SDL_ShowCursor(SDL_ENABLE);
-            CursorHidden = false;
-            return SetUpFailed("SetCooperativeLevel error");
-        }
+                                      chosen.height, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+        if (MainWindow == nullptr)
+            return AbandonSetUp("SetCooperativeLevel error");
         if (SDL_SetWindowDisplayMode(MainWindow, &sdlMode) != 0 ||
             SDL_SetWindowFullscreen(MainWindow, SDL_WINDOW_FULLSCREEN) != 0)
             return AbandonSetUp("SetDisplayMode error");
     }
+    SetWindowIcon();
     MainRenderer = SDL_CreateRenderer(MainWindow, -1, PresentVsync ? SDL_RENDERER_PRESENTVSYNC : 0);
     if (MainRenderer == nullptr || !CreateDrawTexture())
         return AbandonSetUp("CreateSurface error");
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(MainRenderer, &info) == 0)
+        std::snprintf(RendererText, sizeof RendererText, "%s%s", info.name,
+                      (info.flags & SDL_RENDERER_PRESENTVSYNC) ? " vsync" : "");
     SDL_SetRenderDrawColor(MainRenderer, 0, 0, 0, 255);
     SDL_RenderClear(MainRenderer);
     SDL_RenderPresent(MainRenderer);
     return 1;
 }
+
+const char* RendererDescription() { return RendererText; }
 
 void ShowMainWindow()
 {
@@ -193,10 +261,13 @@ void ShowMainWindow()
     SDL_ShowWindow(MainWindow);
     SDL_RaiseWindow(MainWindow);
     AppActive = 1;
+    HasFocus = true;
+    Minimised = false;
 }
 
 void ReleaseDisplay()
 {
+    DropSharpTexture();
     if (DrawTexture != nullptr)
         SDL_DestroyTexture(DrawTexture);
     DrawTexture = nullptr;
@@ -207,37 +278,86 @@ void ReleaseDisplay()
         SDL_DestroyWindow(MainWindow);
     MainWindow = nullptr;
     AppActive = 0;
+    RendererText[0] = '\0';
     if (CursorHidden)
         SDL_ShowCursor(SDL_ENABLE);
     CursorHidden = false;
 }
 
-// Destination of the 320x200 image inside the renderer's output.
-static SDL_Rect Destination()
+void ToggleFullScreen()
 {
-    int w = 0, h = 0;
-    SDL_GetRendererOutputSize(MainRenderer, &w, &h);
-    SDL_Rect rect{0, 0, w, h};
-    if (PresentAspect == Aspect4x3) {
-        if (w * 3 > h * 4)
-            rect.w = h * 4 / 3;
-        else
-            rect.h = w * 3 / 4;
-        rect.x = (w - rect.w) / 2;
-        rect.y = (h - rect.h) / 2;
+    if (MainWindow == nullptr)
+        return;
+    const bool full = (SDL_GetWindowFlags(MainWindow) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP)) != 0;
+    if (full) {
+        SDL_SetWindowFullscreen(MainWindow, 0);
+        int width = 0, height = 0;
+        WindowedSize(&width, &height);
+        SDL_SetWindowSize(MainWindow, width, height);
+        SDL_SetWindowPosition(MainWindow, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        SDL_SetWindowTitle(MainWindow, "Tivrel by Zerith");
+    } else {
+        SDL_SetWindowTitle(MainWindow, "Test");
+        SDL_SetWindowFullscreen(MainWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
-    return rect;
+}
+
+// ScaleSharp: the picture copied at the whole multiple just above the destination
+// (nearest), then smoothed down onto it. False when the renderer has no targets.
+static bool DrawSharp(const SDL_Rect& destination)
+{
+    const int pictureHeight = PresentAspect == Aspect4x3 ? 240 : ScreenHeight;
+    const int factor = std::max(1, std::min(4, (destination.h + pictureHeight - 1) / pictureHeight));
+    if (SharpTexture == nullptr || SharpFactor != factor) {
+        DropSharpTexture();
+        SharpTexture = SDL_CreateTexture(MainRenderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                         ScreenWidth * factor, pictureHeight * factor);
+        if (SharpTexture == nullptr)
+            return false;
+        SDL_SetTextureScaleMode(SharpTexture, SDL_ScaleModeLinear);
+        SDL_SetTextureBlendMode(SharpTexture, SDL_BLENDMODE_NONE);
+        SharpFactor = factor;
+    }
+    if (SDL_SetRenderTarget(MainRenderer, SharpTexture) != 0)
+        return false;
+    SDL_RenderCopy(MainRenderer, DrawTexture, nullptr, nullptr);
+    SDL_SetRenderTarget(MainRenderer, nullptr);
+    SDL_RenderCopy(MainRenderer, SharpTexture, nullptr, &destination);
+    return true;
+}
+
+// The information line: white 8x8 text, twice its size when the output is large,
+// on a dark band along the top.
+static void DrawInfoLine(int outputWidth)
+{
+    char text[240];
+    std::snprintf(text, sizeof text, "%s  %s", InfoLine(), RendererText);
+    const float scale = outputWidth >= 1280 ? 2.0f : 1.0f;
+    SDL_RenderSetScale(MainRenderer, scale, scale);
+    SDL_SetRenderDrawBlendMode(MainRenderer, SDL_BLENDMODE_BLEND);
+    SDL_SetRenderDrawColor(MainRenderer, 0, 0, 0, 160);
+    SDL_Rect band{0, 0, int(outputWidth / scale), 12};
+    SDL_RenderFillRect(MainRenderer, &band);
+    SDL_SetRenderDrawColor(MainRenderer, 255, 255, 255, 255);
+    SDLTest_DrawString(MainRenderer, 4, 2, text);
+    SDL_RenderSetScale(MainRenderer, 1.0f, 1.0f);
+    SDL_SetRenderDrawBlendMode(MainRenderer, SDL_BLENDMODE_NONE);
+    SDL_SetRenderDrawColor(MainRenderer, 0, 0, 0, 255);
 }
 
 static void SdlPresent(const uint8_t*, const uint8_t* trueColor)
 {
-    if (!AppActive || MainRenderer == nullptr)
+    if (!AppActive || MainRenderer == nullptr) {
+        // Unfocused or minimised: the timeline goes on at a slow pace.
+        SDL_WaitEventTimeout(nullptr, 50);
         return;
+    }
     if (TextureLost) {
         // The renderer lost its textures: make a new one and skip this frame.
         if (DrawTexture != nullptr)
             SDL_DestroyTexture(DrawTexture);
         DrawTexture = nullptr;
+        DropSharpTexture();
         TextureLost = !CreateDrawTexture();
         return;
     }
@@ -249,14 +369,65 @@ static void SdlPresent(const uint8_t*, const uint8_t* trueColor)
         return;
     PackFrame(trueColor, static_cast<uint8_t*>(pixels), pitch, PresentMode);
     SDL_UnlockTexture(DrawTexture);
-    SDL_Rect destination = Destination();
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(MainRenderer, &w, &h);
+    const PictureRect picture = PictureDestination(w, h, PresentScale, PresentAspect);
+    const SDL_Rect destination{picture.x, picture.y, picture.w, picture.h};
     SDL_RenderClear(MainRenderer);
-    SDL_RenderCopy(MainRenderer, DrawTexture, nullptr, &destination);
+    if (PresentScale != ScaleSharp || !DrawSharp(destination))
+        SDL_RenderCopy(MainRenderer, DrawTexture, nullptr, &destination);
+    if (InfoLineShown)
+        DrawInfoLine(w);
     SDL_RenderPresent(MainRenderer);
 }
 
-// Focus changes set AppActive; Escape, the close box or the window manager's close
-// are a quit.
+bool SaveScreenshot()
+{
+    if (FrameBuffer == nullptr)
+        return false;
+    std::vector<uint8_t> png;
+    std::string error;
+    if (!EncodeIndexedPng(FrameBuffer, ScreenWidth, ScreenHeight, DevicePalette, &png, &error)) {
+        std::fprintf(stderr, "tivrel: screenshot not saved: %s\n", error.c_str());
+        return false;
+    }
+    for (int n = 1; n <= 9999; n++) {
+        char name[32];
+        std::snprintf(name, sizeof name, "tivrel-%04d.png", n);
+        SafeWriteResult result = SafeWritePath(name, png.data(), png.size(), false, &error);
+        if (result == SafeWriteExists)
+            continue;
+        if (result == SafeWriteOk)
+            std::fprintf(stderr, "tivrel: saved the frame as %s\n", name);
+        else
+            std::fprintf(stderr, "tivrel: screenshot not saved: %s\n", error.c_str());
+        return result == SafeWriteOk;
+    }
+    std::fprintf(stderr, "tivrel: screenshot not saved: tivrel-0001.png to tivrel-9999.png all exist\n");
+    return false;
+}
+
+static void UpdateActive() { AppActive = HasFocus && !Minimised ? 1 : 0; }
+
+static KeyAction ActionForKey(SDL_Keycode key)
+{
+    switch (key) {
+    case SDLK_SPACE:
+    case SDLK_p: return KeyActionPause;
+    case SDLK_PAGEDOWN: return KeyActionNextScene;
+    case SDLK_PAGEUP: return KeyActionPreviousScene;
+    case SDLK_PLUS:
+    case SDLK_EQUALS:
+    case SDLK_KP_PLUS: return KeyActionVolumeUp;
+    case SDLK_MINUS:
+    case SDLK_KP_MINUS: return KeyActionVolumeDown;
+    case SDLK_m: return KeyActionMute;
+    default: return KeyActionNone;
+    }
+}
+
+// Focus and minimising set AppActive; Escape, the close box or the window manager's
+// close are a quit.
 static bool SdlPollEvents()
 {
     if (!SDL_WasInit(SDL_INIT_VIDEO))
@@ -266,18 +437,49 @@ static bool SdlPollEvents()
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
         case SDL_QUIT: quit = true; break;
-        case SDL_KEYDOWN:
-            if (event.key.keysym.sym == SDLK_ESCAPE)
+        case SDL_KEYDOWN: {
+            const SDL_Keycode key = event.key.keysym.sym;
+            const bool alt = (event.key.keysym.mod & KMOD_ALT) != 0;
+            if (key == SDLK_ESCAPE)
                 quit = true;
+            else if ((key == SDLK_RETURN || key == SDLK_KP_ENTER) && alt) {
+                if (event.key.repeat == 0)
+                    ToggleFullScreen();
+            } else if (key == SDLK_F12) {
+                if (event.key.repeat == 0)
+                    SaveScreenshot();
+            } else if (key == SDLK_i) {
+                if (event.key.repeat == 0)
+                    InfoLineShown = !InfoLineShown;
+            } else if (!alt) {
+                const KeyAction action = ActionForKey(key);
+                // Held keys repeat only for the volume.
+                if (event.key.repeat == 0 || action == KeyActionVolumeUp || action == KeyActionVolumeDown)
+                    PushKeyAction(action);
+            }
             break;
+        }
         case SDL_WINDOWEVENT:
-            if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
-                AppActive = 1;
-            else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
-                AppActive = 0;
-            else if (event.window.event == SDL_WINDOWEVENT_CLOSE)
-                quit = true;
+            switch (event.window.event) {
+            case SDL_WINDOWEVENT_FOCUS_GAINED: HasFocus = true; break;
+            case SDL_WINDOWEVENT_FOCUS_LOST: HasFocus = false; break;
+            case SDL_WINDOWEVENT_MINIMIZED:
+            case SDL_WINDOWEVENT_HIDDEN: Minimised = true; break;
+            case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_SHOWN: Minimised = false; break;
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                if (MainWindow != nullptr &&
+                    (SDL_GetWindowFlags(MainWindow) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP)) == 0) {
+                    WindowWidth = event.window.data1;
+                    WindowHeight = event.window.data2;
+                }
+                break;
+            case SDL_WINDOWEVENT_CLOSE: quit = true; break;
+            default: break;
+            }
+            UpdateActive();
             break;
+        case SDL_RENDER_TARGETS_RESET:
         case SDL_RENDER_DEVICE_RESET: TextureLost = true; break;
         default: break;
         }

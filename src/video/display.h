@@ -46,27 +46,63 @@ int32_t BuildDisplayModeTable(const ModeCandidate* desktop, const ModeCandidate*
 // 0 (after the "DirectDrawCreate error" message) when there is no video at all.
 int DiscoverModes();
 
-// How the 320x200 image fills the window: stretched over all of it, or the largest
-// 4:3 area centred with black bars.
+// How the 320x200 image fills the window or screen. Aspect: the picture's shape,
+// AspectStretch the square pixels of 320x200 (or the whole output with
+// ScaleStretch), Aspect4x3 320x240. Scale: ScaleStretch over the whole output (4:3
+// with Aspect4x3), ScaleSharp the largest area of the picture's shape (sharp pixels:
+// a whole-multiple copy smoothed down to the size), ScaleInteger the largest whole
+// multiple of the picture that fits (ScaleSharp when not even one fits). Both
+// centred with black bars.
 enum PresentAspectMode { AspectStretch = 0, Aspect4x3 = 1 };
+enum PresentScaleMode { ScaleStretch = 0, ScaleSharp = 1, ScaleInteger = 2 };
 extern int PresentAspect;
+extern int PresentScale;
+// Wait for the vertical blank when presenting (SDL simulates it where the driver has
+// none). False: frames as fast as they come.
 extern bool PresentVsync;
+// The window's client size in the windowed form; 0x0 gives DefaultWindowSize. Kept
+// up to date while the user resizes the window.
+extern int WindowWidth, WindowHeight;
+// Full screen in the desktop's own mode (no mode change) rather than the chosen mode.
+extern bool FullScreenDesktop;
 
-// Opens the main window for StartupOptions: windowed ("Tivrel by Zerith", client
-// area of the mode's size, not resizable) or full screen ("Test", a real mode change
-// to the chosen mode, cursor hidden). 1 on success; 0 after a "DDRAW ERROR" message.
+struct PictureRect {
+    int x, y, w, h;
+};
+// Where the picture goes in an output of outputWidth x outputHeight pixels.
+PictureRect PictureDestination(int outputWidth, int outputHeight, int scale, int aspect);
+// The largest whole multiple of 320x200 (320x240 with Aspect4x3) that fits in
+// usableWidth x usableHeight (one at least).
+void DefaultWindowSize(int usableWidth, int usableHeight, int aspect, int* width, int* height);
+
+// Opens the main window for StartupOptions: windowed ("Tivrel by Zerith", resizable,
+// client WindowWidth x WindowHeight) or full screen ("Test"; the chosen mode, or the
+// desktop's with FullScreenDesktop). The cursor is hidden in both. 1 on success; 0
+// after a "DDRAW ERROR" message.
 int SetUpDisplay();
 // Shows the window; from then on AppActive is 1 until the window loses the focus.
 void ShowMainWindow();
 // Destroys texture, renderer and window (restoring the desktop's mode) and shows the
 // cursor again. Safe to call when nothing was set up.
 void ReleaseDisplay();
+// Between the window and desktop full screen (Alt+Enter).
+void ToggleFullScreen();
+// The renderer in use and whether it was asked for vsync, e.g. "opengl vsync";
+// "" before set-up.
+const char* RendererDescription();
 
 // The SDL window as a presentation backend: open runs SetUpDisplay and shows the
-// window, present packs the frame into the window's texture (nothing while the
-// window is inactive), pollEvents follows focus and reports Escape and the close
-// box as a quit, close is ReleaseDisplay.
+// window; present packs the frame into the window's texture and draws the
+// information line over it (nothing while the window is inactive: then it waits up
+// to 50 ms for an event instead, so the loop does not spin); pollEvents follows
+// focus, reports Escape and the close box as a quit, and handles Alt+Enter, F12
+// and I itself; the other keys become KeyActions; close is ReleaseDisplay.
 extern const PresentBackend SdlBackend;
+
+// F12: FrameBuffer through DevicePalette as an indexed PNG, "tivrel-NNNN.png" (the
+// first free number from 0001) in the working directory, through a safe write;
+// one line on stderr either way. False when nothing was written.
+bool SaveScreenshot();
 
 // A message box owned by the main window (if any) with `caption` (may be ""), and
 // the same text as one line on stderr.

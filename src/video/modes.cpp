@@ -48,3 +48,32 @@ int32_t BuildDisplayModeTable(const ModeCandidate* desktop, const ModeCandidate*
                          [](const DisplayMode& a, const DisplayMode& b) { return CompareDisplayModes(a, b) < 0; });
     return count;
 }
+
+PictureRect PictureDestination(int outputWidth, int outputHeight, int scale, int aspect)
+{
+    const int w = outputWidth > 0 ? outputWidth : 1, h = outputHeight > 0 ? outputHeight : 1;
+    const int pictureHeight = aspect == Aspect4x3 ? 240 : ScreenHeight;
+    PictureRect rect{0, 0, w, h};
+    if (scale == ScaleStretch && aspect != Aspect4x3)
+        return rect;
+    int factor = std::min(w / ScreenWidth, h / pictureHeight);
+    if (scale == ScaleInteger && factor >= 1) {
+        rect.w = factor * ScreenWidth;
+        rect.h = factor * pictureHeight;
+    } else if (int64_t(w) * pictureHeight > int64_t(h) * ScreenWidth) {
+        rect.w = int(int64_t(h) * ScreenWidth / pictureHeight);
+    } else {
+        rect.h = int(int64_t(w) * pictureHeight / ScreenWidth);
+    }
+    rect.x = (w - rect.w) / 2;
+    rect.y = (h - rect.h) / 2;
+    return rect;
+}
+
+void DefaultWindowSize(int usableWidth, int usableHeight, int aspect, int* width, int* height)
+{
+    const int pictureHeight = aspect == Aspect4x3 ? 240 : ScreenHeight;
+    const int factor = std::max(1, std::min(usableWidth / ScreenWidth, usableHeight / pictureHeight));
+    *width = factor * ScreenWidth;
+    *height = factor * pictureHeight;
+}

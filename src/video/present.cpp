@@ -2,7 +2,39 @@
 #include "core/pixels.h"
 #include "video/video.h"
 
+#include <cstring>
+
 bool QuitRequested = false;
+bool InfoLineShown = false;
+
+static char InfoText[160];
+static KeyAction KeyQueue[16];
+static int KeyQueueCount = 0;
+
+void PushKeyAction(KeyAction action)
+{
+    if (action != KeyActionNone && KeyQueueCount < 16)
+        KeyQueue[KeyQueueCount++] = action;
+}
+
+KeyAction TakeKeyAction()
+{
+    if (KeyQueueCount == 0)
+        return KeyActionNone;
+    KeyAction first = KeyQueue[0];
+    std::memmove(KeyQueue, KeyQueue + 1, sizeof KeyQueue[0] * size_t(--KeyQueueCount));
+    return first;
+}
+
+void ClearKeyActions() { KeyQueueCount = 0; }
+
+void SetInfoLine(const char* text)
+{
+    std::strncpy(InfoText, text, sizeof InfoText - 1);
+    InfoText[sizeof InfoText - 1] = '\0';
+}
+
+const char* InfoLine() { return InfoText; }
 
 static bool NullOpen() { return true; }
 static void NullSetPalette(const uint8_t*) {}

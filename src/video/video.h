@@ -42,6 +42,29 @@ void SetPalette(const uint8_t* palette);
 // QuitRequested; the frame loop sees it and ends the demo.
 void PresentFrame();
 
+// Keys for the frame loop, reported by the window in the order pressed.
+enum KeyAction {
+    KeyActionNone = 0,
+    KeyActionPause,           // Space, P
+    KeyActionNextScene,       // PageDown
+    KeyActionPreviousScene,   // PageUp
+    KeyActionVolumeUp,        // +
+    KeyActionVolumeDown,      // -
+    KeyActionMute,            // M
+};
+// Queues an action (at most 16 waiting; more are dropped).
+void PushKeyAction(KeyAction action);
+// The oldest waiting action, or KeyActionNone.
+KeyAction TakeKeyAction();
+// Forgets the waiting actions.
+void ClearKeyActions();
+
+// The information line (I toggles it): while InfoLineShown the frame loop sets the
+// text and the window draws it over the picture. Capture never shows it.
+extern bool InfoLineShown;
+void SetInfoLine(const char* text);
+const char* InfoLine();
+
 // Set by PresentFrame when the user asked to quit (Escape, the close box); never
 // cleared by presentation.
 extern bool QuitRequested;
