@@ -137,11 +137,14 @@ int main(int argc, char** argv)
     if (!DiscoverModes())
         return 1;
 
+    // This run: the settings with the command line over them; only the dialog's
+    // choices, a window size the user changed and the volume are saved.
+    const Settings run = OverrideSettings(settings, options);
     DialogChoice choice;
-    choice.windowed = options.windowed >= 0 ? options.windowed == 1 : settings.windowed;
-    choice.nosound = options.nosound || settings.nosound;
-    choice.aspect4x3 = (options.aspect >= 0 ? options.aspect : settings.aspect) == Aspect4x3;
-    choice.vsync = options.vsync >= 0 ? options.vsync == 1 : settings.vsync;
+    choice.windowed = run.windowed;
+    choice.nosound = run.nosound;
+    choice.aspect4x3 = run.aspect == Aspect4x3;
+    choice.vsync = run.vsync;
     if (options.haveMode) {
         int index =
             FindModeIndex(DisplayModeTable, DisplayModeCount, options.modeWidth, options.modeHeight, options.modeDepth);
@@ -198,12 +201,12 @@ int main(int argc, char** argv)
     }
     PresentAspect = choice.aspect4x3 ? Aspect4x3 : AspectStretch;
     PresentVsync = choice.vsync;
-    PresentScale = options.scale >= 0 ? options.scale : settings.scale;
-    WindowWidth = options.windowWidth != 0 ? options.windowWidth : settings.windowWidth;
-    WindowHeight = options.windowWidth != 0 ? options.windowHeight : settings.windowHeight;
+    PresentScale = run.scale;
+    WindowWidth = run.windowWidth;
+    WindowHeight = run.windowHeight;
 
     MusicInit(StartupOptions.soundOn != 0);
-    SetMusicVolume(options.volume >= 0 ? options.volume : settings.volume);
+    SetMusicVolume(run.volume);
     if (!AllocateTrueColorFrame()) {
         std::fputs("\376 Not enough memory!\n", stdout);
         MusicClose();

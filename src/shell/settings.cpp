@@ -171,6 +171,34 @@ std::string FormatSettings(const Settings& s)
 
 bool operator==(const Settings& a, const Settings& b) { return FormatSettings(a) == FormatSettings(b); }
 
+Settings OverrideSettings(const Settings& saved, const ShellOptions& options)
+{
+    Settings run = saved;
+    if (options.haveMode) {
+        run.haveMode = true;
+        run.modeWidth = options.modeWidth;
+        run.modeHeight = options.modeHeight;
+        run.modeDepth = options.modeDepth;
+    }
+    if (options.windowed >= 0)
+        run.windowed = options.windowed == 1;
+    if (options.nosound)
+        run.nosound = true;
+    if (options.aspect >= 0)
+        run.aspect = options.aspect;
+    if (options.vsync >= 0)
+        run.vsync = options.vsync == 1;
+    if (options.scale >= 0)
+        run.scale = options.scale;
+    if (options.windowWidth > 0) {
+        run.windowWidth = options.windowWidth;
+        run.windowHeight = options.windowHeight;
+    }
+    if (options.volume >= 0)
+        run.volume = options.volume;
+    return run;
+}
+
 std::string SettingsPath()
 {
     const char* config = std::getenv("XDG_CONFIG_HOME");

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <string>
 
+#include "shell/options.h"
 #include "video/display.h"
 
 struct Settings {
@@ -37,6 +38,10 @@ bool ParseSettings(const char* text, size_t size, Settings* settings, std::strin
 // The text ParseSettings reads back into equal settings.
 std::string FormatSettings(const Settings& settings);
 bool operator==(const Settings& a, const Settings& b);
+
+// The settings of this run: `saved` with every option the command line gave in its
+// place (--window also sets windowed; --nosound only ever turns the sound off).
+Settings OverrideSettings(const Settings& saved, const ShellOptions& options);
 
 // $XDG_CONFIG_HOME/tivrel/tivrel.cfg, with ~/.config for an unset or relative
 // XDG_CONFIG_HOME; "" when neither it nor HOME is usable.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "demo/demo.h"
 #include "video/video.h"
@@ -89,6 +90,62 @@ TEST_F(FrameLoop, QuitEndsTheRunAfterItsFrameAndTheRowsEndStep)
     QuitAtOrder = 3;
     EXPECT_EQ(RunScenes(Rows, RowCount, 1), DemoQuit);
     EXPECT_EQ(Log, "setA d0 p1 d1 p1 end between setB d2 p2 d3 p2 ");
+}
+
+// Skip keys: the row's end step runs, then the restart, then the table again from
+// the new scene (earlier rows without frames, as a start at that scene); PageUp in
+// the first scene restarts it, PageDown in the last ends the run normally.
+std::vector<std::vector<KeyAction>> KeysAtFrame;
+size_t FrameIndex = 0;
+void PressKeys(int scene)
+{
+    MusicStep(scene);
+    if (FrameIndex < KeysAtFrame.size())
+        for (KeyAction key : KeysAtFrame[FrameIndex])
+            PushKeyAction(key);
+    FrameIndex++;
+}
+// The music as a start at `scene` has it: the order after the previous scene's limit.
+void Restart(int scene)
+{
+    Log += "restart" + std::to_string(scene) + ' ';
+    MusicPosition.order = uint8_t(scene > 1 ? SceneLimit(Rows, RowCount, scene - 1) + 1 : 0);
+}
+
+TEST_F(FrameLoop, SkipsRestartTheTableAtTheNewScene)
+{
+    FrameEndStep = PressKeys;
+    SceneRestart = Restart;
+    FrameIndex = 0;
+    KeysAtFrame = {{KeyActionPreviousScene},   // scene 1: restarts it
+                   {KeyActionNextScene},       // on to 2
+                   {},
+                   {KeyActionNextScene, KeyActionNextScene}};   // on to 3; the second is dropped
+    EXPECT_EQ(RunScenes(Rows, RowCount, 1), DemoFinished);
+    EXPECT_EQ(Log, "setA d0 p1 end restart1 "
+                   "setA d0 p1 end restart2 "
+                   "setA end between setB d2 p2 d3 p2 restart3 "
+                   "setA end between setB end setC d5 p3 between setD d6 p4 end ");
+    SceneRestart = nullptr;
+}
+
+TEST_F(FrameLoop, PageDownInTheLastSceneEndsNormallyAndSkipsNeedARestart)
+{
+    FrameEndStep = [](int scene) {
+        MusicStep(scene);
+        PushKeyAction(KeyActionNextScene);
+    };
+    SceneRestart = Restart;
+    MusicPosition = {5, 0};
+    EXPECT_EQ(RunScenes(Rows, RowCount, 4), DemoFinished);
+    EXPECT_EQ(Log, "setA end between setB end setC between setD d5 p4 end ");
+    // Without a restart (capture, tests) the keys change nothing.
+    Log.clear();
+    SceneRestart = nullptr;
+    MusicPosition = {5, 0};
+    EXPECT_EQ(RunScenes(Rows, RowCount, 4), DemoFinished);
+    EXPECT_EQ(Log, "setA end between setB end setC between setD d5 p4 d6 p4 end ");
+    ClearKeyActions();
 }
 
 TEST(SceneTable, CountNamesAndLimitsComeFromTheRows)

@@ -29,8 +29,13 @@ TEST(Options, NoArgumentsLeaveEverythingToTheDialog)
     EXPECT_FALSE(o.haveMode);
     EXPECT_FALSE(o.noDialog);
     EXPECT_TRUE(o.dataPath.empty());
-    EXPECT_EQ(o.aspect, AspectStretch);
-    EXPECT_FALSE(o.vsync);
+    // Display extras not given: the settings file or the defaults decide.
+    EXPECT_EQ(o.aspect, -1);
+    EXPECT_EQ(o.vsync, -1);
+    EXPECT_EQ(o.scale, -1);
+    EXPECT_EQ(o.volume, -1);
+    EXPECT_EQ(o.windowWidth, 0);
+    EXPECT_FALSE(o.noConfig);
     EXPECT_EQ(o.scene, 0);
     EXPECT_FALSE(o.capture);
 }
@@ -52,8 +57,29 @@ TEST(Options, EveryOptionTakesEffectInBothSpellings)
     EXPECT_TRUE(o.noDialog);
     EXPECT_EQ(o.dataPath, "x/y.ovl");
     EXPECT_EQ(o.aspect, Aspect4x3);
-    EXPECT_TRUE(o.vsync);
+    EXPECT_EQ(o.vsync, 1);
     EXPECT_EQ(o.scene, 17);
+
+    ShellOptions live;
+    ASSERT_TRUE(Parse({"--window", "1280x800", "--scale=integer", "--volume", "0", "--no-vsync", "--no-config",
+                       "--version", "--list-modes"},
+                      &live, &error))
+        << error;
+    EXPECT_EQ(live.windowWidth, 1280);
+    EXPECT_EQ(live.windowHeight, 800);
+    EXPECT_EQ(live.windowed, 1);   // --window implies --windowed
+    EXPECT_TRUE(live.noDialog);    // and so makes the dialog moot
+    EXPECT_EQ(live.scale, ScaleInteger);
+    EXPECT_EQ(live.volume, 0);
+    EXPECT_EQ(live.vsync, 0);
+    EXPECT_TRUE(live.noConfig && live.version && live.listModes);
+    for (const char* scale : {"stretch", "sharp"}) {
+        ShellOptions s;
+        ASSERT_TRUE(Parse({"--scale", scale, "--volume=100"}, &s, &error));
+        EXPECT_EQ(s.scale, std::string(scale) == "sharp" ? ScaleSharp : ScaleStretch);
+        EXPECT_EQ(s.volume, 100);
+        EXPECT_FALSE(s.noDialog);
+    }
 
     ShellOptions later;
     ASSERT_TRUE(Parse({"--windowed", "--fullscreen", "--aspect=4:3", "--aspect", "stretch"}, &later, &error));
@@ -106,6 +132,18 @@ TEST(Options, BadOptionsAndValuesAreRefusedWithAReason)
         {"--mode", "999999x480x32"},
         {"--aspect", "16:9"},
         {"--aspect"},
+        {"--window", "1279x"},
+        {"--window", "100x100"},   // under half the picture
+        {"--window", "20000x800"},
+        {"--window", "640x400", "--fullscreen"},
+        {"--scale", "nearest"},
+        {"--scale"},
+        {"--volume", "101"},
+        {"--volume", "-1"},
+        {"--volume", "5%"},
+        {"--volume", ""},
+        {"--no-vsync=1"},
+        {"--version=2"},
         {"--scene", "0"},
         {"--scene", "18"},
         {"--scene", "3a"},
