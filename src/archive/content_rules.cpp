@@ -77,12 +77,12 @@ int FirstBadPaletteByte(const uint8_t* palette)
 }
 
 const char* const MusicRefusedLine =
-    "ZDS_Error: music.s3m is not a module the player can play (S3M, IT, XM, MOD or another tracker format)!\n";
+    "ZDS_Error: music.s3m is not a playable module (S3M, IT, XM, MOD or another tracker format)!\n";
 
 std::string MusicProblem(bool loaded, int32_t orderCount)
 {
     if (!loaded)
-        return "not a module the player can play (S3M, IT, XM, MOD or another tracker format)";
+        return "not a playable module (S3M, IT, XM, MOD or another tracker format)";
     if (orderCount <= 0)
         return "the module has no orders to play";
     return "";

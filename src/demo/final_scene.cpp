@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "archive/archive.h"
+#include "archive/content_rules.h"
 #include "demo/buffers.h"
 #include "demo/timeline.h"
 #include "effects/effects.h"
@@ -132,7 +133,7 @@ void SetUpScene16()
 {
     LoadMeshScene(6);
     MeshObject* first = ObjectTable[0];
-    if (first->vertices->count < FinalMeshMinVertices)
+    if (FinalMeshStops(first->vertices->count))
         FailExit("\376 The final scene's mesh needs at least 8 vertices!\n");
 
     FrameBuffer = first->target;
