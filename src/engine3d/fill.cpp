@@ -185,30 +185,33 @@ struct TexturedEdges {
     uint32_t du, dv;
 };
 
+// One span from the edges' left and right positions and the left edge's texture
+// coordinates. Every value the pixel loop uses is a local: the target's bytes may
+// alias anything, and the loop then reads only the texel and writes only the pixel.
 template <bool ClipColumns>
-void TexturedSpan(uint8_t* row, const TexturedEdges& e, const uint8_t* texture, const ClipRect& clip)
+inline void TexturedSpan(uint8_t* row, int32_t left, int32_t right, uint32_t u, uint32_t v, const uint32_t du,
+                         const uint32_t dv, const uint8_t* texture, const int32_t clipLeft, const int32_t clipRight)
 {
-    int32_t n = -(WrapSub(e.left, e.right) >> 16);
+    int32_t n = -(WrapSub(left, right) >> 16);
     if (n <= 0)
         return;
-    int32_t end = Round16(e.right);
+    int32_t end = Round16(right);
     int32_t x = end - n;
-    uint32_t u = e.u, v = e.v;
     int32_t last = end - 1;
     if (ClipColumns) {
-        if (x < clip.left) {
-            uint32_t skipped = uint32_t(clip.left - x);
-            u += skipped * e.du;
-            v += skipped * e.dv;
-            x = clip.left;
+        if (x < clipLeft) {
+            uint32_t skipped = uint32_t(clipLeft - x);
+            u += skipped * du;
+            v += skipped * dv;
+            x = clipLeft;
         }
-        if (last > clip.right)
-            last = clip.right;
+        if (last > clipRight)
+            last = clipRight;
     }
     for (; x <= last; x++) {
         row[x] = texture[(v & 0xFF00) | ((u >> 8) & 0xFF)];
-        u += e.du;
-        v += e.dv;
+        u += du;
+        v += dv;
     }
 }
 
@@ -216,16 +219,26 @@ template <bool ClipRows, bool ClipColumns>
 void TexturedRows(int32_t first, int32_t stop, TexturedEdges& e, uint8_t* target, const uint8_t* texture,
                   const ClipRect& clip)
 {
+    const int32_t clipTop = clip.top, clipBottom = clip.bottom, clipLeft = clip.left, clipRight = clip.right;
+    const int32_t leftStep = e.leftStep, rightStep = e.rightStep;
+    const uint32_t uStep = uint32_t(e.uStep), vStep = uint32_t(e.vStep), du = e.du, dv = e.dv;
+    int32_t left = e.left, right = e.right;
+    uint32_t u = e.u, v = e.v;
     for (int32_t row = first; row < stop; row++) {
-        if (ClipRows && row > clip.bottom)
-            return;
-        if (!ClipRows || row >= clip.top)
-            TexturedSpan<ClipColumns>(target + row * TargetStride, e, texture, clip);
-        e.left = WrapAdd(e.left, e.leftStep);
-        e.right = WrapAdd(e.right, e.rightStep);
-        e.u += uint32_t(e.uStep);
-        e.v += uint32_t(e.vStep);
+        if (ClipRows && row > clipBottom)
+            break;
+        if (!ClipRows || row >= clipTop)
+            TexturedSpan<ClipColumns>(target + row * TargetStride, left, right, u, v, du, dv, texture, clipLeft,
+                                      clipRight);
+        left = WrapAdd(left, leftStep);
+        right = WrapAdd(right, rightStep);
+        u += uStep;
+        v += vStep;
     }
+    e.left = left;
+    e.right = right;
+    e.u = u;
+    e.v = v;
 }
 
 void TexturedPart(int32_t first, int32_t stop, int32_t bottomVertexRow, const Extent& extent, TexturedEdges& e,
@@ -284,8 +297,11 @@ void FillTexturedTriangle(TriangleSlot s[3], const ClipRect& clip, uint8_t* targ
         return;
 
     int32_t longSlope = WrapShl16(x2 - x0) / (y2 - y0);
-    int32_t longU = WrapMul(WrapSub(s[2].u, s[0].u), 256) / (y2 - y0);
-    int32_t longV = WrapMul(WrapSub(s[2].v, s[0].v), 256) / (y2 - y0);
+    // The long edge's texture steps, used only when the long edge is on the left.
+    auto longSteps = [&]() {
+        e.uStep = WrapMul(WrapSub(s[2].u, s[0].u), 256) / (y2 - y0);
+        e.vStep = WrapMul(WrapSub(s[2].v, s[0].v), 256) / (y2 - y0);
+    };
     e.left = e.right = WrapShl16(x0);
     e.u = uint32_t(s[0].u) << 8;
     e.v = uint32_t(s[0].v) << 8;
@@ -301,14 +317,12 @@ void FillTexturedTriangle(TriangleSlot s[3], const ClipRect& clip, uint8_t* targ
         } else {
             e.leftStep = longSlope;
             e.rightStep = upperSlope;
-            e.uStep = longU;
-            e.vStep = longV;
+            longSteps();
         }
         TexturedPart(y0, y1, y2, extent, e, target, texture, clip, path);
     } else {
         e.leftStep = e.rightStep = longSlope;
-        e.uStep = longU;
-        e.vStep = longV;
+        longSteps();
     }
 
     if (y2 > y1) {

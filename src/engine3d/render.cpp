@@ -150,6 +150,52 @@ void FillTextured()
     FillTexturedTriangle(RenderState.slots, RenderState.clip, RenderState.target, RenderState.texture);
 }
 
+namespace {
+
+// Modes 1 to 4: per face, the three screen points and the mode's per-vertex values,
+// the back-face test and the mode's filler. `mode` is fixed for the whole loop.
+template <RenderMode mode> void DrawFaces()
+{
+    RenderStateData& s = RenderState;
+    const Point4* screen = s.transformedVertices->entry;
+    const Point4* normal = s.rotatedVertexNormals->entry;
+    const uint8_t* usable = s.vertexUsable;
+    const Face* face = s.faces->entry;
+    const uint32_t count = s.faces->count;
+    for (uint32_t k = 0; k < count; k++) {
+        const Face& f = face[k];
+        if (!usable[f.a] || !usable[f.b] || !usable[f.c])
+            continue;
+        const Point4 &a = screen[f.a], &b = screen[f.b], &c = screen[f.c];
+        if (BackFaceValue(a.x, a.y, b.x, b.y, c.x, c.y) >= 0)
+            continue;
+        const int32_t index[3] = {f.a, f.b, f.c};
+        for (int n = 0; n < 3; n++) {
+            TriangleSlot& slot = s.slots[n];
+            int32_t i = index[n];
+            slot.x = screen[i].x;
+            slot.y = screen[i].y;
+            if constexpr (mode == ModeNormalShaded) {
+                slot.intensity = int32_t((uint32_t(63) - uint32_t(normal[i].z)) >> 1);
+            } else if constexpr (mode == ModeDepthShaded) {
+                slot.intensity = int32_t((uint32_t(256) - uint32_t(screen[i].z)) >> 3);
+            } else if constexpr (mode == ModeTextured) {
+                slot.u = s.mapping[i].u;
+                slot.v = s.mapping[i].v;
+            } else {
+                slot.u = 2 * normal[i].x + 128;
+                slot.v = 2 * normal[i].y + 128;
+            }
+        }
+        if constexpr (mode == ModeNormalShaded || mode == ModeDepthShaded)
+            FillShaded();
+        else
+            FillTextured();
+    }
+}
+
+}   // namespace
+
 void RenderObject(MeshObject* object)
 {
     RenderStateData& s = RenderState;
@@ -199,36 +245,10 @@ void RenderObject(MeshObject* object)
     SortFaces(false);
     if (s.mode == ModeTextured && s.mappingCount < s.vertices->count)
         return;
-    const Point4* normal = s.rotatedVertexNormals->entry;
-    for (uint32_t k = 0; k < s.faces->count; k++) {
-        const Face& f = s.faces->entry[k];
-        if (!usable[f.a] || !usable[f.b] || !usable[f.c])
-            continue;
-        const Point4 &a = screen[f.a], &b = screen[f.b], &c = screen[f.c];
-        if (BackFaceValue(a.x, a.y, b.x, b.y, c.x, c.y) >= 0)
-            continue;
-        int32_t index[3] = {f.a, f.b, f.c};
-        for (int n = 0; n < 3; n++) {
-            TriangleSlot& slot = s.slots[n];
-            int32_t i = index[n];
-            slot.x = screen[i].x;
-            slot.y = screen[i].y;
-            switch (s.mode) {
-            case ModeNormalShaded: slot.intensity = int32_t((uint32_t(63) - uint32_t(normal[i].z)) >> 1); break;
-            case ModeDepthShaded: slot.intensity = int32_t((uint32_t(256) - uint32_t(screen[i].z)) >> 3); break;
-            case ModeTextured:
-                slot.u = s.mapping[i].u;
-                slot.v = s.mapping[i].v;
-                break;
-            default:
-                slot.u = 2 * normal[i].x + 128;
-                slot.v = 2 * normal[i].y + 128;
-                break;
-            }
-        }
-        if (s.mode == ModeNormalShaded || s.mode == ModeDepthShaded)
-            FillShaded();
-        else
-            FillTextured();
+    switch (s.mode) {
+    case ModeNormalShaded: DrawFaces<ModeNormalShaded>(); break;
+    case ModeDepthShaded: DrawFaces<ModeDepthShaded>(); break;
+    case ModeTextured: DrawFaces<ModeTextured>(); break;
+    default: DrawFaces<ModeEnvironment>(); break;
     }
 }
