@@ -51,12 +51,16 @@ void ExpandFrame(const uint8_t* frame, const uint8_t* devicePalette, uint8_t* tr
 {
     uint32_t colours[256];
     DeviceColours(devicePalette, colours);
-    // Two pixels per 8-byte store; the fourth byte of each is kept as it was.
+    // Eight indices per read, two pixels per 8-byte store; the fourth byte of each
+    // pixel is kept as it was.
     constexpr uint64_t FourthBytes = 0xFF000000FF000000ull;
-    for (int i = 0; i < ScreenBytes; i += 2) {
+    for (int i = 0; i < ScreenBytes; i += 8) {
+        uint64_t indices = Load64(frame + i);
         uint8_t* pixel = trueColor + 4 * i;
-        uint64_t colour = colours[frame[i]] | uint64_t(colours[frame[i + 1]]) << 32;
-        Store64(pixel, (Load64(pixel) & FourthBytes) | colour);
+        for (int k = 0; k < 8; k += 2, indices >>= 16) {
+            uint64_t colour = colours[indices & 0xFF] | uint64_t(colours[(indices >> 8) & 0xFF]) << 32;
+            Store64(pixel + 4 * k, (Load64(pixel + 4 * k) & FourthBytes) | colour);
+        }
     }
 }
 
