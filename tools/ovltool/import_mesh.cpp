@@ -28,6 +28,7 @@
 #include "archive/pack.h"
 #include "gencontent/content.h"
 #include "ovltool/check.h"
+#include "ovltool/import_source.h"
 
 namespace {
 
@@ -39,31 +40,6 @@ constexpr rlim_t ChildCpuSeconds = 20;
 constexpr int ChildWallSeconds = 40;
 constexpr size_t MaxStreamBytes = 768u << 20;
 constexpr uint32_t MaxObjectVertices = 65535;   // the writer's 16-bit counts
-
-bool ReadWholeFile(const std::string& path, Bytes* data, std::string* error)
-{
-    FILE* f = fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        *error = path + ": cannot open (" + strerror(errno) + ")";
-        return false;
-    }
-    data->clear();
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) {
-        data->insert(data->end(), chunk, chunk + n);
-        if (data->size() > MaxSourceBytes) {
-            fclose(f);
-            *error = path + ": larger than 256 MiB";
-            return false;
-        }
-    }
-    const bool ok = ferror(f) == 0;
-    fclose(f);
-    if (!ok)
-        *error = path + ": read error";
-    return ok;
-}
 
 // ---- the child ---------------------------------------------------------------------------
 
@@ -587,7 +563,7 @@ bool ImportMesh(const std::string& sourcePath, const std::string& entryName, con
     }
     const std::string where = sourcePath + " (" + entryName + "): ";
     Bytes data;
-    if (!ReadWholeFile(sourcePath, &data, error))
+    if (!ReadSourceFile(sourcePath, MaxSourceBytes, "larger than 256 MiB", &data, error))
         return false;
     const bool optionsAskChange = options.keepScale || options.keepObjects || options.generateUv;
     if (!optionsAskChange && UsableAsIs(data, *camera)) {

@@ -1,36 +1,19 @@
 #include "ovltool/import_music.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "archive/content_rules.h"
 #include "audio/module_info.h"
+#include "ovltool/import_source.h"
 
 bool ImportMusic(const std::string& sourcePath, std::vector<uint8_t>* entryBytes, std::string* report,
                  std::string* error)
 {
     report->clear();
-    FILE* f = fopen(sourcePath.c_str(), "rb");
-    if (f == nullptr) {
-        *error = sourcePath + ": cannot open (" + strerror(errno) + ")";
-        return false;
-    }
     std::vector<uint8_t> data;
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0 && data.size() <= MusicMaxBytes)
-        data.insert(data.end(), chunk, chunk + n);
-    const bool readError = ferror(f) != 0;
-    fclose(f);
-    if (readError) {
-        *error = sourcePath + ": read error";
+    if (!ReadSourceFile(sourcePath, MusicMaxBytes, "larger than the 1,048,576 bytes the demo reads for its music",
+                        &data, error))
         return false;
-    }
-    if (data.size() > MusicMaxBytes) {
-        *error = sourcePath + ": larger than the 1,048,576 bytes the demo reads for its music";
-        return false;
-    }
     ModuleInfo info;
     std::string why;
     const bool loaded = InspectModule(data.data(), data.size(), &info, &why);
