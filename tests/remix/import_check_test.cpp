@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <random>
 
 #include "archive/archive.h"
@@ -204,7 +205,10 @@ TEST(MeshImport, TriangleStreamAndFailuresAreOneLine)
     ASSERT_EQ(meshes.size(), 1u);
     EXPECT_FALSE(ParseTriangleStream(stream.data(), stream.size() - 1, &meshes, &error));   // no end record
 
-    for (const std::string& path : {std::string("/nonexistent/mesh.obj"), WriteFile(TempPath("x.obj"), Bytes(50, 7))}) {
+    const std::string fifo = TempPath("fifo.obj");   // would block a reader that opens it
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path :
+         {std::string("/nonexistent/mesh.obj"), WriteFile(TempPath("x.obj"), Bytes(50, 7)), fifo}) {
         Imported r = Import(path, "star.3ds");
         EXPECT_FALSE(r.ok) << path;
         EXPECT_TRUE(OneLine(r.error)) << r.error;

@@ -88,6 +88,8 @@ bool WriteAll(int fd, const Bytes& bytes)
     if (scene == nullptr) {
         std::string reason = aiGetErrorString();
         reason.erase(std::remove(reason.begin(), reason.end(), '\n'), reason.end());
+        if (reason.find("bad_alloc") != std::string::npos)
+            reason = "the file needs more memory than the importer may use (2 GiB)";
         out.push_back('E');
         PutU32(&out, uint32_t(reason.size()));
         Put(&out, reason.data(), reason.size());
