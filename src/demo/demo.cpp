@@ -84,10 +84,9 @@ int SkipTarget(KeyAction action, int scene, int sceneCount)
     if (SceneRestart == nullptr)
         return 0;
     if (action == KeyActionNextScene)
-        return scene + 1;
+        return scene <= sceneCount ? scene + 1 : scene;
     if (action == KeyActionPreviousScene)
         return scene > 1 ? scene - 1 : 1;
-    (void)sceneCount;
     return 0;
 }
 
@@ -102,11 +101,11 @@ int RunPaused(const SceneRow& row, int sceneCount)
     while (!resume && target == 0 && !QuitRequested) {
         SetInfoText(row, true);
         PresentFrame();
-        for (KeyAction action; (action = TakeKeyAction()) != KeyActionNone && !resume && target == 0;) {
+        for (KeyAction action; (action = TakeKeyAction()) != KeyActionNone;) {
             if (action == KeyActionPause)
                 resume = true;
             else if (action == KeyActionNextScene || action == KeyActionPreviousScene)
-                target = SkipTarget(action, row.number, sceneCount);
+                target = SkipTarget(action, target != 0 ? target : row.number, sceneCount);
             else
                 ChangeVolume(action);
         }
@@ -139,12 +138,13 @@ DemoEnd RunRows(const SceneRow* rows, int count, int firstScene, int* skipTo)
                 PresentFrame();
                 if (FrameEndStep != nullptr)
                     FrameEndStep(row.number);
-                for (KeyAction action; *skipTo == 0 && (action = TakeKeyAction()) != KeyActionNone;) {
-                    if (action == KeyActionPause)
+                // Skip keys waiting together add up to one skip.
+                for (KeyAction action; (action = TakeKeyAction()) != KeyActionNone;) {
+                    if (action == KeyActionPause && *skipTo == 0)
                         *skipTo = RunPaused(row, sceneCount);
                     else if (action == KeyActionNextScene || action == KeyActionPreviousScene)
-                        *skipTo = SkipTarget(action, row.number, sceneCount);
-                    else
+                        *skipTo = SkipTarget(action, *skipTo != 0 ? *skipTo : row.number, sceneCount);
+                    else if (action != KeyActionPause)
                         ChangeVolume(action);
                 }
                 quit = QuitRequested;
@@ -173,7 +173,6 @@ DemoEnd RunScenes(const SceneRow* rows, int count, int firstScene)
         const DemoEnd end = RunRows(rows, count, firstScene, &skipTo);
         if (skipTo == 0)
             return end;
-        ClearKeyActions();
         SceneRestart(skipTo);
         firstScene = skipTo;
     }

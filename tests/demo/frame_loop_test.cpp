@@ -120,12 +120,12 @@ TEST_F(FrameLoop, SkipsRestartTheTableAtTheNewScene)
     KeysAtFrame = {{KeyActionPreviousScene},   // scene 1: restarts it
                    {KeyActionNextScene},       // on to 2
                    {},
-                   {KeyActionNextScene, KeyActionNextScene}};   // on to 3; the second is dropped
+                   {KeyActionNextScene, KeyActionNextScene}};   // two waiting: on to 4 at once
     EXPECT_EQ(RunScenes(Rows, RowCount, 1), DemoFinished);
     EXPECT_EQ(Log, "setA d0 p1 end restart1 "
                    "setA d0 p1 end restart2 "
-                   "setA end between setB d2 p2 d3 p2 restart3 "
-                   "setA end between setB end setC d5 p3 between setD d6 p4 end ");
+                   "setA end between setB d2 p2 d3 p2 restart4 "
+                   "setA end between setB end setC between setD d3 p4 d4 p4 d5 p4 d6 p4 end ");
     SceneRestart = nullptr;
 }
 

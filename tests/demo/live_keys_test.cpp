@@ -37,7 +37,13 @@ std::string InChild(const std::function<void(FILE* out)>& body)
         close(fds[0]);
         freopen("/dev/null", "w", stdout);
         FILE* out = fdopen(fds[1], "w");
+        // The process-wide state as a new process has it (other tests ran before).
         overlayName = DataPath.c_str();
+        MusicPosition = {0, 0};
+        for (auto& counter : TickCounters)
+            counter.store(0);
+        QuitRequested = false;
+        ClearKeyActions();
         body(out);
         std::fclose(out);
         std::_Exit(0);
