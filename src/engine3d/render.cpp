@@ -73,11 +73,61 @@ void SwapPoint(PointArray* array, uint32_t i, uint32_t j)
     std::swap(array->entry[i].z, array->entry[j].z);
 }
 
+// Where the partition loop below leaves the entries of a range of two or three, as
+// a permutation: entry k of the result is old entry perm[k]. Two: swapped unless the
+// first key is the greater. Three: indexed by 9 ca + 3 cb + cc, with ca, cb, cc the
+// comparisons (0 less, 1 equal, 2 greater) of the keys of entries 0 and 1, 0 and 2,
+// 1 and 2 (worked out from the loop; the 14 orders that cannot occur hold the identity).
+constexpr uint8_t SortTwo[2][2] = {{0, 1}, {1, 0}};
+constexpr uint8_t SortThree[27][3] = {
+    {2, 1, 0}, {2, 1, 0}, {1, 2, 0}, {0, 1, 2}, {0, 1, 2}, {1, 2, 0}, {0, 1, 2}, {0, 1, 2}, {1, 0, 2},
+    {2, 1, 0}, {0, 1, 2}, {0, 1, 2}, {0, 1, 2}, {2, 1, 0}, {0, 1, 2}, {0, 1, 2}, {0, 1, 2}, {1, 0, 2},
+    {2, 0, 1}, {0, 1, 2}, {0, 1, 2}, {2, 0, 1}, {0, 1, 2}, {0, 1, 2}, {0, 2, 1}, {0, 2, 1}, {0, 1, 2},
+};
+
+inline int Compare(int32_t a, int32_t b) { return (a > b) - (a < b) + 1; }
+
+// Applies `perm` to the n entries from lo, without a branch on the keys; the normals
+// move their x, y and z as SwapPoint moves them.
+template <int n>
+void PermuteSmallRange(Face* face, int32_t lo, const uint8_t* perm, PointArray* normals, PointArray* rotatedNormals)
+{
+    Face old[n];
+    for (int k = 0; k < n; k++)
+        old[k] = face[lo + k];
+    for (int k = 0; k < n; k++)
+        face[lo + k] = old[perm[k]];
+    if (!normals)
+        return;
+    for (PointArray* array : {normals, rotatedNormals}) {
+        Point4 before[n];
+        for (int k = 0; k < n; k++)
+            before[k] = array->entry[lo + k];
+        for (int k = 0; k < n; k++) {
+            array->entry[lo + k].x = before[perm[k]].x;
+            array->entry[lo + k].y = before[perm[k]].y;
+            array->entry[lo + k].z = before[perm[k]].z;
+        }
+    }
+}
+
 // Sorts positions lo..hi. Recurses into the smaller side and loops over the larger,
 // which orders the faces exactly as recursing into lo..j first and i..hi second.
+// Ranges of two and three take the order the loop would give them from a table.
 void QuickSortFaces(Face* face, int32_t lo, int32_t hi, PointArray* normals, PointArray* rotatedNormals)
 {
     while (lo < hi) {
+        if (hi - lo == 1) {
+            int firstGreater = face[lo].depthKey > face[hi].depthKey;
+            PermuteSmallRange<2>(face, lo, SortTwo[1 - firstGreater], normals, rotatedNormals);
+            return;
+        }
+        if (hi - lo == 2) {
+            int32_t a = face[lo].depthKey, b = face[lo + 1].depthKey, c = face[lo + 2].depthKey;
+            PermuteSmallRange<3>(face, lo, SortThree[9 * Compare(a, b) + 3 * Compare(a, c) + Compare(b, c)], normals,
+                                 rotatedNormals);
+            return;
+        }
         int32_t i = lo, j = hi;
         int32_t pivot = face[(lo + hi) / 2].depthKey;
         do {
