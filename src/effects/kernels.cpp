@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // ---------------------------------------------------------------- wave tables
 
 void BuildWaveA(uint8_t* wave)
@@ -81,6 +85,46 @@ void TableKernel(const uint8_t* __restrict map, const uint8_t* __restrict textur
 
 }   // namespace
 
+#if defined(__SSE2__)
+
+// The two shift kernels need no table: the texel index is the entry itself (m1 the
+// row, m0 the column) or its two bytes exchanged, plus the row and column additions
+// byte by byte, so eight indices are made at once and each is read out for its texel.
+template <bool swapBytes>
+void ShiftKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, uint8_t* __restrict target,
+                 uint8_t columnAdd, uint8_t rowAdd)
+{
+    const __m128i add = _mm_set1_epi16(int16_t(uint16_t(rowAdd) << 8 | columnAdd));
+    for (int p = 0; p < MapPixels; p += 8) {
+        __m128i entries = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * p));
+        if constexpr (swapBytes)
+            entries = _mm_or_si128(_mm_slli_epi16(entries, 8), _mm_srli_epi16(entries, 8));
+        const __m128i index = _mm_add_epi8(entries, add);
+        target[p + 0] = texture[_mm_extract_epi16(index, 0)];
+        target[p + 1] = texture[_mm_extract_epi16(index, 1)];
+        target[p + 2] = texture[_mm_extract_epi16(index, 2)];
+        target[p + 3] = texture[_mm_extract_epi16(index, 3)];
+        target[p + 4] = texture[_mm_extract_epi16(index, 4)];
+        target[p + 5] = texture[_mm_extract_epi16(index, 5)];
+        target[p + 6] = texture[_mm_extract_epi16(index, 6)];
+        target[p + 7] = texture[_mm_extract_epi16(index, 7)];
+    }
+}
+static_assert(MapPixels % 8 == 0);
+
+void ShiftMapKernel(const uint8_t* map, const uint8_t* texture, uint8_t* target, uint8_t columnAdd, uint8_t rowAdd)
+{
+    ShiftKernel<true>(map, texture, target, columnAdd, rowAdd);
+}
+
+void ShiftMapSwappedKernel(const uint8_t* map, const uint8_t* texture, uint8_t* target, uint8_t columnAdd,
+                           uint8_t rowAdd)
+{
+    ShiftKernel<false>(map, texture, target, columnAdd, rowAdd);
+}
+
+#else
+
 void ShiftMapKernel(const uint8_t* map, const uint8_t* texture, uint8_t* target, uint8_t columnAdd, uint8_t rowAdd)
 {
     uint32_t table[256];
@@ -97,6 +141,8 @@ void ShiftMapSwappedKernel(const uint8_t* map, const uint8_t* texture, uint8_t* 
         table[x] = TableEntry<KeyM0Plus>(x, rowAdd, x + columnAdd);
     TableKernel<KeyM0Plus>(map, texture, table, target);
 }
+
+#endif
 
 void MapEffect3Kernel(const uint8_t* map, const uint8_t* texture, const uint8_t* waveA, const uint8_t* bump,
                       uint8_t* target, uint8_t f)
