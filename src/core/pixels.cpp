@@ -45,7 +45,6 @@ static inline uint64_t Load64(const uint8_t* p)
 
 static inline void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
 static inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
-static inline void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
 
 void ExpandFrame(const uint8_t* frame, const uint8_t* devicePalette, uint8_t* trueColor)
 {
@@ -127,13 +126,15 @@ int PackFrame(const uint8_t* trueColor, uint8_t* dest, int pitch, const DisplayM
 // The fused converters: the packed value of each palette entry once, then one
 // table read and one store per pixel.
 
-static void ExpandPack32(const uint8_t* frame, const uint32_t* colours, uint8_t* dest, int pitch)
+// 32- and 16-bit formats: one whole word per pixel.
+template <typename Word>
+static void ExpandPackWords(const uint8_t* frame, const Word* colours, uint8_t* dest, int pitch)
 {
     for (int r = 0; r < ScreenHeight; r++) {
         const uint8_t* f = frame + r * ScreenWidth;
         uint8_t* d = dest + r * pitch;
         for (int x = 0; x < ScreenWidth; x++)
-            Store32(d + 4 * x, colours[f[x]]);
+            std::memcpy(d + sizeof(Word) * x, &colours[f[x]], sizeof(Word));
     }
 }
 
@@ -152,23 +153,13 @@ static void ExpandPack24(const uint8_t* frame, const uint32_t* colours, uint8_t*
     }
 }
 
-static void ExpandPack16(const uint8_t* frame, const uint16_t* colours, uint8_t* dest, int pitch)
-{
-    for (int r = 0; r < ScreenHeight; r++) {
-        const uint8_t* f = frame + r * ScreenWidth;
-        uint8_t* d = dest + r * pitch;
-        for (int x = 0; x < ScreenWidth; x++)
-            Store16(d + 2 * x, colours[f[x]]);
-    }
-}
-
 int ExpandPackFrame(const uint8_t* frame, const uint8_t* devicePalette, uint8_t* dest, int pitch,
                     const DisplayMode& mode)
 {
     uint32_t colours[256];
     DeviceColours(devicePalette, colours);
     if (mode.depth == 32) {
-        ExpandPack32(frame, colours, dest, pitch);
+        ExpandPackWords(frame, colours, dest, pitch);
         return 4;
     }
     if (mode.depth == 24) {
@@ -183,6 +174,6 @@ int ExpandPackFrame(const uint8_t* frame, const uint8_t* devicePalette, uint8_t*
         packed[k] = uint16_t(mode.greenSixBits ? (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3)
                                                : (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
     }
-    ExpandPack16(frame, packed, dest, pitch);
+    ExpandPackWords(frame, packed, dest, pitch);
     return 2;
 }

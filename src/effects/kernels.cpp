@@ -144,23 +144,39 @@ void ShiftMapSwappedKernel(const uint8_t* map, const uint8_t* texture, uint8_t* 
 
 #endif
 
-void MapEffect3Kernel(const uint8_t* map, const uint8_t* texture, const uint8_t* waveA, const uint8_t* bump,
-                      uint8_t* target, uint8_t f)
+// The kernels whose column byte x picks k = waveA[x + f] >> 2: column x + k, row
+// offset f + bump[k] (MapEffect3 keyed by m1, MapEffect8 by m0 with m1 subtracted).
+template <TableKey key>
+void BumpKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* waveA, const uint8_t* bump, uint8_t* target,
+                uint8_t f)
 {
     uint32_t table[256];
     for (unsigned x = 0; x < 256; ++x) {
         unsigned k = (waveA[(x + f) & 0xFF] >> 2) & 15;
-        table[x] = TableEntry<KeyM1Plus>(x, f + bump[k], x + k);
+        table[x] = TableEntry<key>(x, f + bump[k], x + k);
     }
-    TableKernel<KeyM1Plus>(map, texture, table, target);
+    TableKernel<key>(map, texture, table, target);
+}
+
+// The ripples: column x + f, row offset wave[x + 2f] (keyed by m1 or by m0).
+template <TableKey key>
+void RippleKernelKeyed(const uint8_t* map, const uint8_t* texture, const uint8_t* wave, uint8_t* target, uint8_t f)
+{
+    uint32_t table[256];
+    for (unsigned x = 0; x < 256; ++x)
+        table[x] = TableEntry<key>(x, wave[(x + 2 * f) & 0xFF], x + f);
+    TableKernel<key>(map, texture, table, target);
+}
+
+void MapEffect3Kernel(const uint8_t* map, const uint8_t* texture, const uint8_t* waveA, const uint8_t* bump,
+                      uint8_t* target, uint8_t f)
+{
+    BumpKernel<KeyM1Plus>(map, texture, waveA, bump, target, f);
 }
 
 void RippleKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave, uint8_t* target, uint8_t f)
 {
-    uint32_t table[256];
-    for (unsigned x = 0; x < 256; ++x)
-        table[x] = TableEntry<KeyM1Plus>(x, wave[(x + 2 * f) & 0xFF], x + f);
-    TableKernel<KeyM1Plus>(map, texture, table, target);
+    RippleKernelKeyed<KeyM1Plus>(map, texture, wave, target, f);
 }
 
 // The negated pair: c' = -m1, r' = -m0 - (m1 != 0) (the borrow of the 16-bit
@@ -177,21 +193,13 @@ void NegatedRippleKernel(const uint8_t* map, const uint8_t* texture, const uint8
 
 void SwappedRippleKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave, uint8_t* target, uint8_t f)
 {
-    uint32_t table[256];
-    for (unsigned x = 0; x < 256; ++x)
-        table[x] = TableEntry<KeyM0Plus>(x, wave[(x + 2 * f) & 0xFF], x + f);
-    TableKernel<KeyM0Plus>(map, texture, table, target);
+    RippleKernelKeyed<KeyM0Plus>(map, texture, wave, target, f);
 }
 
 void MapEffect8Kernel(const uint8_t* map, const uint8_t* texture, const uint8_t* waveA, const uint8_t* bump,
                       uint8_t* target, uint8_t f)
 {
-    uint32_t table[256];
-    for (unsigned x = 0; x < 256; ++x) {
-        unsigned k = (waveA[(x + f) & 0xFF] >> 2) & 15;
-        table[x] = TableEntry<KeyM0Minus>(x, f + bump[k], x + k);
-    }
-    TableKernel<KeyM0Minus>(map, texture, table, target);
+    BumpKernel<KeyM0Minus>(map, texture, waveA, bump, target, f);
 }
 
 void WaveTunnelKernel(const uint8_t* map, const uint8_t* texture, const uint8_t* wave, uint8_t* target, uint8_t f)
