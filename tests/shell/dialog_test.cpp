@@ -83,6 +83,41 @@ TEST_F(SetupDialog, EnterRunsTheDemoWithTheControlsAsTheyStand)
     }
 }
 
+// The keyboard alone: Tab moves the focus (none at first) over the mode, the check
+// boxes and the buttons, Space works the focused control, Enter presses a focused
+// button or else "Run Demo".
+TEST_F(SetupDialog, TheKeyboardReachesEveryControl)
+{
+    DialogChoice choice;
+    Key(SDLK_TAB);    // the mode list
+    Key(SDLK_DOWN);   // 800x600x32
+    Key(SDLK_TAB);    // Windowed
+    Key(SDLK_SPACE);
+    Key(SDLK_TAB);   // Nosound
+    Key(SDLK_TAB);   // Vsync
+    Key(SDLK_SPACE);
+    Key(SDLK_TAB);   // Keep 4:3
+    Key(SDLK_SPACE);
+    Key(SDLK_RETURN);
+    ASSERT_EQ(RunSetupDialog(nullptr, &choice), DialogRunDemo);
+    EXPECT_EQ(choice.selectedItem, 1);
+    EXPECT_TRUE(choice.windowed);
+    EXPECT_FALSE(choice.nosound);
+    EXPECT_FALSE(choice.vsync);
+    EXPECT_TRUE(choice.aspect4x3);
+    EXPECT_EQ(StartupOptions.selectedMode, 2);
+
+    // Shift+Tab from nothing reaches "About"; once more "Exit", which Enter presses.
+    SDL_Event back{};
+    back.type = SDL_KEYDOWN;
+    back.key.keysym.sym = SDLK_TAB;
+    back.key.keysym.mod = KMOD_LSHIFT;
+    SDL_PushEvent(&back);
+    SDL_PushEvent(&back);
+    Key(SDLK_RETURN);
+    EXPECT_EQ(RunSetupDialog(nullptr, &choice), DialogExit);
+}
+
 TEST_F(SetupDialog, EscapeAndClosingLeaveWithoutTouchingTheOptions)
 {
     StartupOptions = {7, 1, 0};
