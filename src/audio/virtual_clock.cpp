@@ -5,6 +5,7 @@
 // finishes.
 #include "audio/audio.h"
 #include "audio/music_internal.h"
+#include "audio/virtual_clock.h"
 #include "core/bytes.h"
 
 #include <algorithm>
@@ -29,6 +30,7 @@ struct VirtualClockState {
 };
 
 VirtualClockState VirtualClock;
+int16_t StepSound[VirtualStepFrames * 2];   // the last step's frames, left and right
 
 // The canonical 44-byte header of a PCM WAV holding dataBytes of sound.
 void MakeWavHeader(uint8_t* header, uint32_t dataBytes)
@@ -56,6 +58,7 @@ template <typename Open> bool StartVirtualClock(uint64_t dataLimitBytes, Open op
         FinishVirtualClock();
     VirtualClock = VirtualClockState{};
     VirtualClock.active = true;
+    std::fill_n(StepSound, VirtualStepFrames * 2, int16_t(0));
     VirtualClock.dataLimitBytes = dataLimitBytes;
     StopFrameTimer();   // from now on only AdvanceVirtualClock ticks
     MusicEnterVirtualClock();
@@ -102,7 +105,7 @@ void AdvanceVirtualClock()
     if (!VirtualClock.active)
         return;
     TickHandler();
-    int16_t frames[VirtualStepFrames * 2];
+    int16_t* frames = StepSound;
     RenderVirtualMusic(frames, VirtualStepFrames);
     if (!VirtualClock.wavOpen || VirtualClock.wavFailed || VirtualClock.wavFull)
         return;
@@ -124,6 +127,10 @@ void AdvanceVirtualClock()
     }
     VirtualClock.framesWritten += VirtualStepFrames;
 }
+
+const int16_t* VirtualClockStepSound() { return StepSound; }
+
+size_t VirtualClockStepFrames() { return VirtualStepFrames; }
 
 bool FinishVirtualClock()
 {

@@ -1,20 +1,28 @@
 // The capture run: the demo on the virtual clock, one timeline line per presented
-// frame, the soundtrack as a WAV, the pictures through the capture backend.
+// frame, the soundtrack as a WAV, the pictures and the video through the capture
+// backend.
 //
 // timeline.csv: "frame,scene,order,row,tick0,tick1,tick2", one line per frame. order
 // and row are the music position the frame drew with (the one before its update);
-// the ticks are the counters as the previous frame's clock step left them (for
-// frame 0, as they were when it was presented).
+// the ticks are the counters as the frame left them: after its scene's set-up and
+// the frame's own wraps and clamps, before the clock's step.
 //
 // Every file is a safe write into DIR that replaces the file of an earlier run;
-// timeline.csv and music.wav appear complete when the run ends.
+// timeline.csv and music.wav appear complete when the run ends, however it ends:
+// normally, stopped early (--until-scene, --seconds, the bound, a failed write) or
+// by SIGINT, SIGTERM or SIGHUP. They then hold exactly the frames presented.
 //
 // The bound: before anything is written, the module's timing gives the frames the
 // run will present, and a run longer than captureMaxSeconds of demo time (50 frames
 // a second) is refused. A run that reaches the bound all the same stops there, and
-// so does one whose WAV is full or whose timeline cannot be written; the files then
-// hold the frames up to the stop and the status is 1.
+// so does one whose WAV is full or whose timeline, frames or video cannot be
+// written; the status is then 1. A signal stops the run after the frame being drawn
+// with the status 128 + its number (130 for SIGINT).
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -25,14 +33,18 @@
 #include "archive/entries.h"
 #include "audio/audio.h"
 #include "audio/module_info.h"
+#include "audio/virtual_clock.h"
 #include "core/pixels.h"
 #include "core/safe_write.h"
 #include "demo/demo.h"
 #include "shell/options.h"
 #include "shell/shell.h"
+#include "video/capture.h"
 #include "video/display.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 SafeFile Timeline;
 bool TimelineFailed = false;
@@ -41,8 +53,72 @@ uint64_t MaxFrames = 0;
 int MaxSeconds = 0;
 bool StoppedAtBound = false;
 MusicPositionState PositionSeen{0, 0};
-uint32_t TicksSeen[3];
-bool TicksKnown = false;
+int UntilScene = 0;        // the last scene of the run
+uint64_t StopFrames = 0;   // --seconds as frames; 0: none
+int64_t EstimatedFrames = 0;
+volatile sig_atomic_t Interrupted = 0;   // the signal that stops the run, 0: none
+
+// The progress line, on a terminal only.
+struct Progress {
+    bool shown = false;
+    Clock::time_point start;
+    Clock::time_point printed;
+};
+Progress Shown;
+
+// The first stop signal ends the run in order; a second one ends the process at once.
+void OnStopSignal(int signal)
+{
+    if (Interrupted == 0) {
+        Interrupted = signal;
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigaction(signal, &action, nullptr);
+    raise(signal);
+}
+
+const int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction SavedActions[3];
+
+void CatchStopSignals(bool on)
+{
+    for (int i = 0; i < 3; i++) {
+        if (!on) {
+            sigaction(StopSignals[i], &SavedActions[i], nullptr);
+            continue;
+        }
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigaction(StopSignals[i], &action, &SavedActions[i]);
+    }
+}
+
+// "scene 5/17  frame 3500/12292  28%  412 fps  0:21 left", redrawn in place at most
+// five times a second.
+void ShowProgress(int scene, bool final)
+{
+    const Clock::time_point now = Clock::now();
+    if (!Shown.shown || (!final && now - Shown.printed < std::chrono::milliseconds(200)))
+        return;
+    Shown.printed = now;
+    const double seconds = std::chrono::duration<double>(now - Shown.start).count();
+    const double fps = seconds > 0.0 ? FrameNumber / seconds : 0.0;
+    const int64_t total = std::max<int64_t>(EstimatedFrames, FrameNumber);
+    if (final) {
+        std::fprintf(stderr, "\r\033[Ktivrel: %u frames (%.1f s of demo time) in %.1f s, %.1f times real time\n",
+                     FrameNumber, FrameNumber / double(CaptureFramesPerSecond), seconds,
+                     seconds > 0.0 ? FrameNumber / double(CaptureFramesPerSecond) / seconds : 0.0);
+        return;
+    }
+    const int left = fps > 0.0 ? int((total - FrameNumber) / fps + 0.5) : 0;
+    std::fprintf(stderr, "\r\033[Kscene %d/%d  frame %u/%lld  %d%%  %.0f fps  %d:%02d left", scene, UntilScene,
+                 FrameNumber, static_cast<long long>(total), int(FrameNumber * 100 / std::max<int64_t>(total, 1)), fps,
+                 left / 60, left % 60);
+}
 
 // Whether the frame loop ends after this frame of `scene`: the last scene (one row)
 // has seen the order pass its limit.
@@ -52,18 +128,15 @@ bool DemoEndsAfter(int scene)
     return scene == last && MusicPosition.order > SceneLimit(SceneTable, SceneTableRows, last);
 }
 
-// After each presented frame: its timeline line, then 20 ms of virtual time; asks
-// the frame loop to stop at the bound, when the WAV is full or the timeline failed.
+// After each presented frame: its timeline line, then 20 ms of virtual time and its
+// sound for the video; asks the frame loop to stop after --until-scene's scene, at
+// --seconds, at the bound, on a stop signal, when the WAV is full or a write failed.
 void CaptureFrameEnd(int scene)
 {
-    if (!TicksKnown) {
-        for (int i = 0; i < 3; i++)
-            TicksSeen[i] = TickCounters[i].load();
-        TicksKnown = true;
-    }
     char line[96];
-    int length = std::snprintf(line, sizeof line, "%u,%d,%u,%u,%u,%u,%u\n", FrameNumber, scene, PositionSeen.order,
-                               PositionSeen.row, TicksSeen[0], TicksSeen[1], TicksSeen[2]);
+    int length =
+        std::snprintf(line, sizeof line, "%u,%d,%u,%u,%u,%u,%u\n", FrameNumber, scene, PositionSeen.order,
+                      PositionSeen.row, TickCounters[0].load(), TickCounters[1].load(), TickCounters[2].load());
     std::string error;
     if (!TimelineFailed && !SafeFileWrite(&Timeline, line, size_t(length), &error)) {
         std::fprintf(stderr, "tivrel: %s\n", error.c_str());
@@ -71,17 +144,21 @@ void CaptureFrameEnd(int scene)
     }
     PositionSeen = MusicPosition;
     AdvanceVirtualClock();
-    for (int i = 0; i < 3; i++)
-        TicksSeen[i] = TickCounters[i].load();
+    CaptureSound(VirtualClockStepSound(), VirtualClockStepFrames());
     FrameNumber++;
-    if (TimelineFailed || VirtualClockWavFull())
+    if (Interrupted != 0 || TimelineFailed || VirtualClockWavFull() || CaptureWriteFailed())
+        QuitRequested = true;
+    if (scene == UntilScene && MusicPosition.order > SceneLimit(SceneTable, SceneTableRows, UntilScene))
+        QuitRequested = true;
+    if (StopFrames != 0 && FrameNumber >= StopFrames)
         QuitRequested = true;
     if (!QuitRequested && FrameNumber >= MaxFrames && !DemoEndsAfter(scene)) {
-        std::fprintf(stderr, "tivrel: the capture stopped at its bound of %llu frames (--max-seconds %d)\n",
-                     static_cast<unsigned long long>(MaxFrames), MaxSeconds);
+        std::fprintf(stderr, "%stivrel: the capture stopped at its bound of %llu frames (--max-seconds %d)\n",
+                     Shown.shown ? "\r\033[K" : "", static_cast<unsigned long long>(MaxFrames), MaxSeconds);
         StoppedAtBound = true;
         QuitRequested = true;
     }
+    ShowProgress(scene, false);
 }
 
 // The module as the demo will hand it to the player, from the data file; false when
@@ -104,17 +181,31 @@ bool ReadModule(const char* dataPath, std::vector<uint8_t>* module)
     return true;
 }
 
-// False, after the one-line refusal, when the module says the run is longer than
-// the bound.
+// Rows of the scene table up to UntilScene: a prefix of it.
+int RowsUpToTheLastScene()
+{
+    int rows = 0;
+    while (rows < SceneTableRows && SceneTable[rows].number <= UntilScene)
+        rows++;
+    return rows;
+}
+
+// Sets EstimatedFrames from the module (0 when it cannot be read: the demo's
+// start-up then says why); false, after the one-line refusal, when the run would be
+// longer than the bound.
 bool CaptureFitsTheBound()
 {
     std::vector<uint8_t> module;
     ModuleInfo info;
     const char* dataPath = overlayName != nullptr && overlayName[0] != '\0' ? overlayName : "tivrel.ovl";
+    EstimatedFrames = 0;
     if (!ReadModule(dataPath, &module) || !InspectModule(module.data(), module.size(), &info, nullptr))
         return true;
     const int firstScene = std::max(DemoStartScene, 1);
-    const int64_t frames = EstimateCaptureFrames(info, SceneTable, SceneTableRows, firstScene);
+    int64_t frames = EstimateCaptureFrames(info, SceneTable, RowsUpToTheLastScene(), firstScene);
+    if (StopFrames != 0)
+        frames = std::min(frames, int64_t(StopFrames));
+    EstimatedFrames = frames;
     if (uint64_t(frames) <= MaxFrames)
         return true;
     std::fprintf(stderr,
@@ -123,6 +214,21 @@ bool CaptureFitsTheBound()
                  static_cast<long long>(frames), static_cast<long long>(frames / CaptureFramesPerSecond),
                  static_cast<unsigned long long>(MaxFrames), MaxSeconds);
     return false;
+}
+
+// One warning line when --frames names frames the run did not reach.
+void WarnAboutFramesPastTheEnd(const FrameList& list)
+{
+    uint32_t first = UINT32_MAX, last = 0;
+    for (const auto& [from, to] : list.ranges)
+        if (to >= FrameNumber) {
+            first = std::min(first, std::max(from, FrameNumber));
+            last = std::max(last, to);
+        }
+    if (first == UINT32_MAX)
+        return;
+    std::fprintf(stderr, "tivrel: warning: --frames asks for frames %u to %u, but the run ended after frame %d\n",
+                 first, last, int(FrameNumber) - 1);
 }
 
 }   // namespace
@@ -160,14 +266,16 @@ int RunCapture(const ShellOptions& options)
     StartupOptions = {0, 1, options.nosound ? 0 : 1};
     MaxSeconds = std::max(options.captureMaxSeconds, 1);
     MaxFrames = uint64_t(MaxSeconds) * CaptureFramesPerSecond;
-    if (!CaptureFitsTheBound())
+    UntilScene = options.untilScene != 0 ? options.untilScene : SceneCount(SceneTable, SceneTableRows);
+    StopFrames = uint64_t(std::max(options.stopSeconds, 0)) * CaptureFramesPerSecond;
+    CaptureSettings settings = options.captureSettings;
+    settings.force = options.force;
+    if (!CheckCaptureVideo(settings) || !CaptureFitsTheBound())
         return 1;
     if (!AllocateTrueColorFrame()) {
         std::fputs("\376 Not enough memory!\n", stdout);
         return 1;
     }
-    CaptureSettings settings = options.captureSettings;
-    settings.soundtrackPath = settings.directory + "/music.wav";
     ConfigureCapture(settings);
     UsePresentBackend(&CaptureBackend);
     if (!CaptureBackend.open())
@@ -179,13 +287,18 @@ int RunCapture(const ShellOptions& options)
         !SafeFileWrite(&Timeline, Header, sizeof Header - 1, &error)) {
         std::fprintf(stderr, "tivrel: %s\n", error.c_str());
         SafeFileAbandon(&Timeline);
+        CaptureBackend.close();
         return 1;
     }
     if (!UseVirtualClockIn(CaptureFolder(), "music.wav")) {
         SafeFileAbandon(&Timeline);
+        CaptureBackend.close();
         return 1;
     }
     FrameEndStep = CaptureFrameEnd;
+    Shown.shown = isatty(STDERR_FILENO) == 1;
+    Shown.start = Shown.printed = Clock::now();
+    CatchStopSignals(true);
 
     RunDemo();
 
@@ -204,5 +317,16 @@ int RunCapture(const ShellOptions& options)
     }
     if (!CaptureBackend.close())
         ok = false;
-    return ok ? 0 : 1;
+    CatchStopSignals(false);
+    if (Interrupted == 0) {
+        ShowProgress(0, true);
+        WarnAboutFramesPastTheEnd(settings.frames);
+        return ok ? 0 : 1;
+    }
+    std::fprintf(stderr, "%stivrel: stopped by %s; the files hold frames 0 to %d\n", Shown.shown ? "\r\033[K" : "",
+                 Interrupted == SIGINT    ? "SIGINT"
+                 : Interrupted == SIGTERM ? "SIGTERM"
+                                          : "SIGHUP",
+                 int(FrameNumber) - 1);
+    return 128 + Interrupted;
 }

@@ -1,10 +1,29 @@
-// The capture backend: chosen frames as indexed PNGs, every frame to ffmpeg when a
-// video is asked for. What capture logs besides the pictures (timeline.csv, the
-// soundtrack) belongs to the shell's capture run.
-#include <signal.h>
+// The capture backend: chosen frames as indexed PNGs, encoded by worker threads and
+// written in presentation order; every frame and its sound to ffmpeg when a video
+// is asked for. What capture logs besides the pictures (timeline.csv, music.wav)
+// belongs to the shell's capture run.
+//
+// The video is one ffmpeg process in a process group of its own, reading raw frames
+// (320x200 B,G,R,unused at 50 a second) on its standard input and the sound (16-bit
+// stereo PCM at 44,100 Hz) on descriptor 3, both written as the run goes, and
+// writing the video file directly: no intermediate file. Its end is always the same:
+// both pipes closed, then a wait until ffmpeg has finished the file.
+#include "video/capture.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "core/pixels.h"
@@ -12,168 +31,497 @@
 #include "video/display.h"
 #include "video/ffmpeg.h"
 
-static CaptureSettings Settings;
-static uint32_t FrameNumber = 0;
-static bool CaptureFailed = false;
-static pid_t EncoderPid = -1;
-static FILE* EncoderInput = nullptr;
-static std::string SilentVideoPath;
-static SafeFolder Folder;         // DIR
-static SafeFolder FramesFolder;   // DIR/frames
-static std::vector<uint8_t> PngBytes;
+namespace {
+
+constexpr int FramesPerSecond = 50;   // one 20 ms step of the virtual clock per frame
+
+CaptureSettings Settings;
+uint32_t FrameNumber = 0;
+SafeFolder Folder;         // DIR
+SafeFolder FramesFolder;   // DIR/frames, open only when frames are written
+bool Started = false;      // StartOutputs has run
+bool VideoFailed = false;
+pid_t EncoderPid = -1;
+int VideoPipe = -1;   // ffmpeg's standard input: raw frames
+
+// ---- PNG writers ---------------------------------------------------------------------
+//
+// A ring of slots: the main thread copies a chosen frame and its palette into the
+// next free slot; a worker encodes it; whichever worker finds the oldest slot
+// encoded writes it (one writer at a time), so files appear in frame order.
+
+constexpr int SlotCount = 8;
+enum SlotState { SlotFree, SlotQueued, SlotEncoded };
+
+struct PngSlot {
+    uint32_t frame = 0;
+    SlotState state = SlotFree;
+    bool encoded = false;   // false: the encoder failed, `error` says why
+    uint8_t pixels[ScreenBytes];
+    uint8_t palette[sizeof DevicePalette];
+    std::vector<uint8_t> png;
+    std::string error;
+};
+
+struct PngWriters {
+    PngSlot slots[SlotCount];
+    std::mutex lock;
+    std::condition_variable changed;
+    uint64_t submitted = 0;    // slots handed over so far
+    uint64_t nextEncode = 0;   // next slot a worker takes
+    uint64_t nextWrite = 0;    // next slot to be written
+    bool writing = false;      // a worker is writing files
+    bool stopping = false;     // no more slots will come
+    bool failed = false;       // a frame could not be written; later ones are dropped
+    std::vector<std::thread> threads;
+};
+
+PngWriters* Writers = nullptr;
+
+// Writes every encoded slot at the front of the ring; called with the lock held.
+void WriteEncodedFront(std::unique_lock<std::mutex>& held)
+{
+    PngWriters& w = *Writers;
+    if (w.writing)
+        return;
+    w.writing = true;
+    while (w.nextWrite < w.nextEncode && w.slots[w.nextWrite % SlotCount].state == SlotEncoded) {
+        PngSlot& slot = w.slots[w.nextWrite % SlotCount];
+        const bool skip = w.failed;
+        held.unlock();
+        std::string error = slot.error;
+        bool written = skip;
+        if (!skip && slot.encoded) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%06u.png", slot.frame);
+            written = SafeWriteFile(FramesFolder, name, slot.png.data(), slot.png.size(), false, &error) == SafeWriteOk;
+        }
+        if (!written)
+            std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+        held.lock();
+        if (!written)
+            w.failed = true;
+        slot.state = SlotFree;
+        w.nextWrite++;
+        w.changed.notify_all();
+    }
+    w.writing = false;
+}
+
+void EncoderThread()
+{
+    PngWriters& w = *Writers;
+    std::unique_lock<std::mutex> held(w.lock);
+    for (;;) {
+        w.changed.wait(held, [&] { return w.nextEncode < w.submitted || w.stopping; });
+        if (w.nextEncode == w.submitted)
+            return;   // stopping, and nothing left to take
+        PngSlot& slot = w.slots[w.nextEncode++ % SlotCount];
+        held.unlock();
+        std::string error;
+        slot.encoded = EncodeIndexedPng(slot.pixels, ScreenWidth, ScreenHeight, slot.palette, &slot.png, &error);
+        if (!slot.encoded) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%06u.png", slot.frame);
+            slot.error = "cannot write " + SafeFilePath(FramesFolder, name) + ": " + error;
+        }
+        held.lock();
+        slot.state = SlotEncoded;
+        WriteEncodedFront(held);
+    }
+}
+
+void StartWriters()
+{
+    Writers = new PngWriters;
+    const unsigned cores = std::max(2u, std::min(8u, std::thread::hardware_concurrency()));
+    for (unsigned i = 0; i < cores; i++)
+        Writers->threads.emplace_back(EncoderThread);
+}
+
+// Hands the frame to the writers, waiting for a free slot.
+void QueueFrame(uint32_t frame, const uint8_t* pixels)
+{
+    PngWriters& w = *Writers;
+    std::unique_lock<std::mutex> held(w.lock);
+    w.changed.wait(held, [&] { return w.submitted - w.nextWrite < SlotCount; });
+    PngSlot& slot = w.slots[w.submitted % SlotCount];
+    slot.frame = frame;
+    slot.state = SlotQueued;
+    slot.error.clear();
+    std::memcpy(slot.pixels, pixels, ScreenBytes);
+    std::memcpy(slot.palette, DevicePalette, sizeof DevicePalette);
+    w.submitted++;
+    w.changed.notify_all();
+}
+
+bool WritersFailed()
+{
+    if (Writers == nullptr)
+        return false;
+    std::lock_guard<std::mutex> held(Writers->lock);
+    return Writers->failed;
+}
+
+// Lets the writers finish every queued frame, then ends them. False when a frame
+// could not be written.
+bool StopWriters()
+{
+    if (Writers == nullptr)
+        return true;
+    {
+        std::lock_guard<std::mutex> held(Writers->lock);
+        Writers->stopping = true;
+    }
+    Writers->changed.notify_all();
+    for (auto& thread : Writers->threads)
+        thread.join();
+    const bool ok = !Writers->failed;
+    delete Writers;
+    Writers = nullptr;
+    return ok;
+}
+
+// ---- Frames folder ---------------------------------------------------------------------
+
+// "NNNNNN.png": six digits and the extension, the names this backend writes.
+bool IsFrameName(const char* name)
+{
+    for (int i = 0; i < 6; i++)
+        if (name[i] < '0' || name[i] > '9')
+            return false;
+    return std::strcmp(name + 6, ".png") == 0;
+}
+
+// The frame files in DIR/frames (none when there is no such folder); false with a
+// reason when the folder cannot be read.
+bool FindOldFrames(const SafeFolder& frames, std::vector<std::string>* names, std::string* error)
+{
+    names->clear();
+    int fd = openat(frames.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (dir == nullptr) {
+        if (fd >= 0)
+            close(fd);
+        *error = "cannot read " + frames.path + ": " + std::strerror(errno);
+        return false;
+    }
+    while (dirent* entry = readdir(dir))
+        if (IsFrameName(entry->d_name))
+            names->push_back(entry->d_name);
+    closedir(dir);
+    std::sort(names->begin(), names->end());
+    return true;
+}
+
+// Opens DIR/frames when it exists or frames are to be written; refuses older frames
+// there without --force and removes exactly those with it.
+bool PrepareFramesFolder(bool writeFrames)
+{
+    std::string error;
+    struct stat st;
+    const bool exists = fstatat(Folder.fd, "frames", &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && !writeFrames)
+        return true;
+    if (!SafeFolderOpenChild(&FramesFolder, Folder, "frames", writeFrames, &error)) {
+        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+        return false;
+    }
+    std::vector<std::string> old;
+    if (!FindOldFrames(FramesFolder, &old, &error)) {
+        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+        return false;
+    }
+    if (!old.empty() && !Settings.force) {
+        std::fprintf(stderr,
+                     "tivrel: %s holds %zu frames of an earlier capture (%s to %s); --force removes them first\n",
+                     FramesFolder.path.c_str(), old.size(), old.front().c_str(), old.back().c_str());
+        return false;
+    }
+    for (const std::string& name : old)
+        if (unlinkat(FramesFolder.fd, name.c_str(), 0) != 0 && errno != ENOENT) {
+            std::fprintf(stderr, "tivrel: cannot remove %s: %s\n", SafeFilePath(FramesFolder, name).c_str(),
+                         std::strerror(errno));
+            return false;
+        }
+    if (!writeFrames)
+        SafeFolderClose(&FramesFolder);
+    return true;
+}
+
+bool WantsFrames(const FrameList& list) { return list.all || !list.ranges.empty(); }
+
+// ---- Video ---------------------------------------------------------------------------------
+
+// The sound goes to ffmpeg from a thread of its own through a queue without a
+// bound (3,528 bytes a frame), so the main thread never waits on the sound pipe:
+// ffmpeg may read either input ahead of the other without both sides waiting.
+struct SoundWriter {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<uint8_t> pending;
+    bool closing = false;
+    bool failed = false;
+    std::thread thread;
+};
+
+SoundWriter* Sound = nullptr;
+
+void SoundThread(int fd)
+{
+    std::vector<uint8_t> chunk;
+    std::unique_lock<std::mutex> held(Sound->lock);
+    for (;;) {
+        Sound->changed.wait(held, [] { return !Sound->pending.empty() || Sound->closing; });
+        if (Sound->pending.empty())
+            break;
+        chunk.swap(Sound->pending);
+        Sound->pending.clear();
+        held.unlock();
+        const bool written = WriteToPipe(fd, chunk.data(), chunk.size());
+        held.lock();
+        if (!written) {
+            Sound->failed = true;
+            break;
+        }
+    }
+    held.unlock();
+    close(fd);
+}
+
+void StartSound(int fd)
+{
+    Sound = new SoundWriter;
+    Sound->thread = std::thread(SoundThread, fd);
+}
+
+bool SoundFailed()
+{
+    if (Sound == nullptr)
+        return false;
+    std::lock_guard<std::mutex> held(Sound->lock);
+    return Sound->failed;
+}
+
+// Lets the thread send what is queued, then closes the pipe. False when the sound
+// could not all be sent.
+bool StopSound()
+{
+    if (Sound == nullptr)
+        return true;
+    {
+        std::lock_guard<std::mutex> held(Sound->lock);
+        Sound->closing = true;
+    }
+    Sound->changed.notify_all();
+    Sound->thread.join();
+    const bool ok = !Sound->failed;
+    delete Sound;
+    Sound = nullptr;
+    return ok;
+}
+
+bool EndsWith(const std::string& text, const char* tail)
+{
+    const size_t n = std::strlen(tail);
+    if (text.size() < n)
+        return false;
+    for (size_t i = 0; i < n; i++)
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - n + i])) != tail[i])
+            return false;
+    return true;
+}
+
+// ffmpeg's command line: raw frames on standard input, raw sound on descriptor 3
+// (each read with the least probing, so that ffmpeg starts at once), the frames
+// scaled by nearest neighbour, no metadata that changes from run to run. Codecs:
+// H.264 (libx264, preset veryfast, tune animation, CRF 26, yuv420p) and AAC at
+// 192 kbit/s; lossless: H.264 (libx264rgb, preset veryfast, QP 0, RGB) and FLAC,
+// in Matroska.
+std::vector<std::string> FfmpegArguments(const std::string& ffmpeg)
+{
+    char size[32], scale[96], rate[16];
+    std::snprintf(size, sizeof size, "%dx%d", ScreenWidth, ScreenHeight);
+    std::snprintf(scale, sizeof scale, "scale=%d:%d:flags=neighbor", Settings.videoWidth, Settings.videoHeight);
+    std::snprintf(rate, sizeof rate, "%d", FramesPerSecond);
+    std::vector<std::string> args = {ffmpeg, "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
+    auto add = [&](std::initializer_list<const char*> more) { args.insert(args.end(), more.begin(), more.end()); };
+    add({"-probesize", "32", "-thread_queue_size", "64", "-f", "rawvideo", "-pix_fmt", "bgr0", "-s", size, "-r", rate,
+         "-i", "pipe:0"});
+    add({"-probesize", "32", "-thread_queue_size", "64", "-f", "s16le", "-ar", "44100", "-ac", "2", "-i", "pipe:3"});
+    add({"-map", "0:v", "-map", "1:a", "-vf", scale});
+    if (Settings.videoLossless)
+        add({"-c:v", "libx264rgb", "-preset", "veryfast", "-qp", "0", "-pix_fmt", "bgr0", "-c:a", "flac"});
+    else
+        add({"-c:v", "libx264", "-preset", "veryfast", "-tune", "animation", "-crf", "26", "-pix_fmt", "yuv420p",
+             "-c:a", "aac", "-b:a", "192k"});
+    add({"-fflags", "+bitexact", "-flags:v", "+bitexact", "-flags:a", "+bitexact", "-map_metadata", "-1"});
+    args.push_back(Settings.videoPath);
+    return args;
+}
+
+void VideoWriteFailed()
+{
+    if (!VideoFailed)
+        std::fprintf(stderr, "tivrel: ffmpeg stopped taking the video's input\n");
+    VideoFailed = true;
+}
+
+// Ends ffmpeg's input and waits until it has finished the file.
+bool FinishVideo()
+{
+    if (EncoderPid <= 0)
+        return true;
+    if (VideoPipe >= 0)
+        close(VideoPipe);
+    VideoPipe = -1;
+    if (!StopSound())
+        VideoWriteFailed();
+    const bool finished = WaitFor(EncoderPid);
+    EncoderPid = -1;
+    if (!finished)
+        std::fprintf(stderr, "tivrel: ffmpeg could not finish %s\n", Settings.videoPath.c_str());
+    return finished;
+}
+
+// ---- The backend ------------------------------------------------------------------------
+
+bool CaptureOpen()
+{
+    std::string error;
+    if (!SafeFolderOpen(&Folder, Settings.directory, true, &error)) {
+        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+        return false;
+    }
+    if (faccessat(Folder.fd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        std::fprintf(stderr, "tivrel: cannot write into %s: %s\n", Folder.path.c_str(), std::strerror(errno));
+        SafeFolderClose(&Folder);
+        return false;
+    }
+    if (!PrepareFramesFolder(WantsFrames(Settings.frames))) {
+        SafeFolderClose(&FramesFolder);
+        SafeFolderClose(&Folder);
+        return false;
+    }
+    FrameNumber = 0;
+    VideoFailed = false;
+    Started = false;
+    return true;
+}
+
+// At the first frame, so that nothing runs and no video file is begun when the
+// demo's start-up fails: the PNG writers and ffmpeg.
+void StartOutputs()
+{
+    Started = true;
+    if (FramesFolder.fd >= 0)
+        StartWriters();
+    if (Settings.videoPath.empty())
+        return;
+    signal(SIGPIPE, SIG_IGN);   // a stopped ffmpeg is a failed write, not the end of the run
+    int pipes[2];
+    EncoderPid = SpawnWithPipes(FfmpegArguments(FindProgram("ffmpeg")), 2, pipes);
+    if (EncoderPid < 0) {
+        std::fprintf(stderr, "tivrel: cannot start ffmpeg: %s\n", std::strerror(errno));
+        VideoFailed = true;
+        return;
+    }
+    VideoPipe = pipes[0];
+    fcntl(VideoPipe, F_SETPIPE_SZ, 1 << 20);   // four frames; the default holds a quarter of one
+    StartSound(pipes[1]);
+}
+
+void CaptureSetPalette(const uint8_t*) {}   // each PNG takes the palette of its frame
+
+void CapturePresent(const uint8_t* frame, const uint8_t* trueColor)
+{
+    if (!Started)
+        StartOutputs();
+    if (Writers != nullptr && FrameListContains(Settings.frames, FrameNumber))
+        QueueFrame(FrameNumber, frame);
+    if (VideoPipe >= 0 && !VideoFailed && !WriteToPipe(VideoPipe, trueColor, TrueColorBytes))
+        VideoWriteFailed();
+    FrameNumber++;
+}
+
+bool CapturePollEvents() { return CaptureWriteFailed(); }
+
+bool CaptureClose()
+{
+    bool ok = StopWriters();
+    if (!FinishVideo() || VideoFailed)
+        ok = false;
+    SafeFolderClose(&FramesFolder);
+    SafeFolderClose(&Folder);
+    return ok;
+}
+
+}   // namespace
 
 void ConfigureCapture(const CaptureSettings& settings) { Settings = settings; }
 
 const SafeFolder& CaptureFolder() { return Folder; }
 
-static bool CaptureOpen()
+bool CaptureWriteFailed()
 {
-    std::string ffmpeg = Settings.videoPath.empty() ? "" : FindProgram("ffmpeg");
-    if (!Settings.videoPath.empty() && ffmpeg.empty()) {
-        std::fprintf(stderr, "tivrel: --video needs the ffmpeg program, which is not installed\n");
+    if (SoundFailed())
+        VideoWriteFailed();
+    return VideoFailed || WritersFailed();
+}
+
+void CaptureSound(const int16_t* samples, size_t frames)
+{
+    if (Sound == nullptr || VideoFailed)
+        return;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(samples);   // little-endian, as ffmpeg reads it
+    {
+        std::lock_guard<std::mutex> held(Sound->lock);
+        Sound->pending.insert(Sound->pending.end(), bytes, bytes + frames * 4);
+    }
+    Sound->changed.notify_all();
+}
+
+bool CheckCaptureVideo(const CaptureSettings& settings)
+{
+    const std::string& path = settings.videoPath;
+    if (path.empty())
+        return true;
+    if (FindProgram("ffmpeg").empty()) {
+        std::fprintf(stderr, "tivrel: --video needs the ffmpeg program, which is not installed (apt-get install "
+                             "ffmpeg)\n");
         return false;
     }
-    std::string error;
-    if (!SafeFolderOpen(&Folder, Settings.directory, true, &error) ||
-        !SafeFolderOpenChild(&FramesFolder, Folder, "frames", true, &error)) {
-        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
-        SafeFolderClose(&Folder);
+    const bool container = settings.videoLossless
+                               ? EndsWith(path, ".mkv")
+                               : EndsWith(path, ".mp4") || EndsWith(path, ".mkv") || EndsWith(path, ".mov");
+    if (!container) {
+        std::fprintf(stderr, "tivrel: cannot write %s: %s\n", path.c_str(),
+                     settings.videoLossless ? "a lossless video is a Matroska file, name it .mkv"
+                                            : "the video's name must end in .mp4, .mkv or .mov");
         return false;
     }
-    if (!Settings.videoPath.empty()) {
-        signal(SIGPIPE, SIG_IGN);
-        SilentVideoPath = Settings.directory + "/video-frames.mkv";
-        char size[32], scale[64];
-        std::snprintf(size, sizeof size, "%dx%d", ScreenWidth, ScreenHeight);
-        std::snprintf(scale, sizeof scale, "scale=%d:%d:flags=neighbor", Settings.videoWidth, Settings.videoHeight);
-        EncoderPid = Spawn({ffmpeg,
-                            "-nostdin",
-                            "-hide_banner",
-                            "-loglevel",
-                            "error",
-                            "-y",
-                            "-f",
-                            "rawvideo",
-                            "-pix_fmt",
-                            "bgr0",
-                            "-s",
-                            size,
-                            "-r",
-                            "50",
-                            "-i",
-                            "pipe:0",
-                            "-vf",
-                            scale,
-                            "-c:v",
-                            "libx264",
-                            "-preset",
-                            "veryfast",
-                            "-crf",
-                            "16",
-                            "-pix_fmt",
-                            "yuv420p",
-                            "-fflags",
-                            "+bitexact",
-                            "-flags:v",
-                            "+bitexact",
-                            "-map_metadata",
-                            "-1",
-                            SilentVideoPath},
-                           &EncoderInput);
-        if (EncoderPid < 0 || EncoderInput == nullptr) {
-            std::fprintf(stderr, "tivrel: cannot start ffmpeg\n");
-            SafeFolderClose(&FramesFolder);
-            SafeFolderClose(&Folder);
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::fprintf(stderr, "tivrel: cannot write %s: its folder %s does not exist\n", path.c_str(), folder.c_str());
+        return false;
+    }
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        std::fprintf(stderr, "tivrel: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    if (stat(path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            std::fprintf(stderr, "tivrel: cannot write %s: it exists and is not a regular file\n", path.c_str());
+            return false;
+        }
+        if (access(path.c_str(), W_OK) != 0) {
+            std::fprintf(stderr, "tivrel: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
             return false;
         }
     }
-    FrameNumber = 0;
-    CaptureFailed = false;
     return true;
-}
-
-static void CaptureSetPalette(const uint8_t*) {}   // each PNG takes the palette of its frame
-
-static void CapturePresent(const uint8_t* frame, const uint8_t* trueColor)
-{
-    if (FrameListContains(Settings.frames, FrameNumber)) {
-        char name[32];
-        std::snprintf(name, sizeof name, "%06u.png", FrameNumber);
-        std::string error;
-        bool written = EncodeIndexedPng(frame, ScreenWidth, ScreenHeight, DevicePalette, &PngBytes, &error);
-        if (!written)
-            error = "cannot write " + SafeFilePath(FramesFolder, name) + ": " + error;
-        else
-            written = SafeWriteFile(FramesFolder, name, PngBytes.data(), PngBytes.size(), true, &error) == SafeWriteOk;
-        if (!written && !CaptureFailed) {
-            std::fprintf(stderr, "tivrel: %s\n", error.c_str());
-            CaptureFailed = true;
-        }
-    }
-    if (EncoderInput != nullptr) {
-        if (std::fwrite(trueColor, 1, TrueColorBytes, EncoderInput) != TrueColorBytes) {
-            std::fprintf(stderr, "tivrel: ffmpeg stopped taking frames\n");
-            std::fclose(EncoderInput);
-            EncoderInput = nullptr;
-            CaptureFailed = true;
-        }
-    }
-    FrameNumber++;
-}
-
-static bool CapturePollEvents() { return false; }
-
-// Ends the video: waits for the encoder, then muxes the frames with the soundtrack,
-// which must be complete by now.
-static bool CaptureClose()
-{
-    bool ok = !CaptureFailed;
-    if (EncoderPid > 0) {
-        if (EncoderInput != nullptr)
-            std::fclose(EncoderInput);
-        EncoderInput = nullptr;
-        bool encoded = WaitFor(EncoderPid);
-        EncoderPid = -1;
-        if (encoded) {
-            pid_t mux = Spawn({FindProgram("ffmpeg"),
-                               "-nostdin",
-                               "-hide_banner",
-                               "-loglevel",
-                               "error",
-                               "-y",
-                               "-i",
-                               SilentVideoPath,
-                               "-i",
-                               Settings.soundtrackPath,
-                               "-map",
-                               "0:v",
-                               "-map",
-                               "1:a",
-                               "-c:v",
-                               "copy",
-                               "-c:a",
-                               "aac",
-                               "-b:a",
-                               "192k",
-                               "-fflags",
-                               "+bitexact",
-                               "-flags:a",
-                               "+bitexact",
-                               "-map_metadata",
-                               "-1",
-                               Settings.videoPath},
-                              nullptr);
-            encoded = mux > 0 && WaitFor(mux);
-        }
-        std::remove(SilentVideoPath.c_str());
-        if (!encoded) {
-            std::fprintf(stderr, "tivrel: ffmpeg could not write %s\n", Settings.videoPath.c_str());
-            ok = false;
-        }
-    }
-    SafeFolderClose(&FramesFolder);
-    SafeFolderClose(&Folder);
-    return ok;
 }
 
 const PresentBackend CaptureBackend = {"capture",      CaptureOpen,       CaptureSetPalette,

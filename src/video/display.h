@@ -133,14 +133,18 @@ struct CaptureSettings {
     int videoWidth = 1280;
     int videoHeight = 800;
     bool videoLossless = false;   // --video-lossless
-    std::string soundtrackPath;   // WAV muxed into the video when it is closed
+    bool force = false;           // remove the frames of an earlier capture in DIR first
 };
-// Capture as a presentation backend: open creates and opens DIR and DIR/frames (a
-// symlink planted as frames is refused) and, with a video path, starts ffmpeg;
-// present writes the chosen frames as DIR/frames/NNNNNN.png (numbered from 0 in
-// presentation order; safe writes that replace the frames of an earlier run) and
-// feeds every frame to ffmpeg; close ends the video, muxes it with the soundtrack
-// and closes the folders. Set the settings first.
+// Capture as a presentation backend (set the settings first; capture.h has the
+// rest). open creates and opens DIR and, when frames are asked for, DIR/frames (a
+// symlink planted as frames is refused); it refuses a DIR/frames holding
+// NNNNNN.png files of an earlier run unless `force`, which removes exactly those.
+// present starts the encoder threads and ffmpeg (with a video path) at the first
+// frame, queues the chosen frames for the threads, which write them as
+// DIR/frames/NNNNNN.png (numbered from 0 in presentation order, written in that
+// order, each a safe write), and sends every frame to ffmpeg; pollEvents reports a
+// failed write as a quit; close writes every queued frame, ends ffmpeg's input,
+// waits for it to finish the file, and closes the folders.
 void ConfigureCapture(const CaptureSettings& settings);
 extern const PresentBackend CaptureBackend;
 // DIR as the open capture backend holds it, for the run's other files.

@@ -1,5 +1,7 @@
 #include "video/ffmpeg.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,34 +25,68 @@ std::string FindProgram(const char* name)
     return "";
 }
 
-pid_t Spawn(const std::vector<std::string>& args, FILE** input)
+pid_t SpawnWithPipes(const std::vector<std::string>& args, int pipes, int* writeEnds)
 {
-    int fds[2] = {-1, -1};
-    if (input != nullptr && pipe(fds) != 0)
+    constexpr int MaxPipes = 4;
+    int readEnds[MaxPipes];
+    if (pipes < 0 || pipes > MaxPipes || args.empty())
         return -1;
+    for (int i = 0; i < pipes; i++) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) {
+            for (int k = 0; k < i; k++) {
+                close(readEnds[k]);
+                close(writeEnds[k]);
+            }
+            return -1;
+        }
+        readEnds[i] = fds[0];
+        writeEnds[i] = fds[1];
+    }
+    std::vector<char*> argv;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
     pid_t pid = fork();
     if (pid == 0) {
-        if (input != nullptr) {
-            dup2(fds[0], 0);
-            close(fds[0]);
-            close(fds[1]);
+        setpgid(0, 0);
+        signal(SIGPIPE, SIG_DFL);
+        // Targets 0, 3, 4, ... in rising order; a reading end is at 3 or above, so
+        // none is overwritten before it has been moved.
+        for (int i = 0; i < pipes; i++) {
+            const int target = i == 0 ? 0 : i + 2;
+            if (readEnds[i] == target)
+                fcntl(target, F_SETFD, 0);
+            else if (dup2(readEnds[i], target) < 0)
+                _exit(127);
         }
-        std::vector<char*> argv;
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
     }
-    if (input != nullptr) {
-        close(fds[0]);
-        if (pid < 0) {
-            close(fds[1]);
-            return -1;
-        }
-        *input = fdopen(fds[1], "wb");
+    if (pid > 0)
+        setpgid(pid, pid);   // either side may win the race; both set the same group
+    for (int i = 0; i < pipes; i++) {
+        close(readEnds[i]);
+        if (pid < 0)
+            close(writeEnds[i]);
     }
     return pid;
+}
+
+bool WriteToPipe(int fd, const void* data, size_t size)
+{
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = write(fd, bytes, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes += n;
+        size -= size_t(n);
+    }
+    return true;
 }
 
 bool WaitFor(pid_t pid)
