@@ -636,8 +636,8 @@ bool ImportMesh(const std::string& sourcePath, const std::string& entryName, con
         for (const Object& o : objects)
             for (const Vec& p : o.points)
                 radius = std::max(radius, std::sqrt(Dot(Sub(p, centre), Sub(p, centre))));
-        if (radius <= 0) {
-            *error = where + "the mesh has no extent";
+        if (!(radius > 0 && std::isfinite(radius))) {
+            *error = where + "the mesh has no extent or coordinates too large to measure";
             return false;
         }
         const double k = camera->fitRadius / radius;
@@ -720,7 +720,8 @@ bool ImportMesh(const std::string& sourcePath, const std::string& entryName, con
     // The player's reader is the judge of the result.
     MeshFacts facts;
     if (!ReadMeshFacts(entryBytes->data(), entryBytes->size(), &facts, &why)) {
-        *error = where + "the demo's reader refuses the result: " + why;
+        *error = where + "the demo's reader refuses the result: " + why +
+                 (options.keepScale ? " (the source's own scale is kept; fitting it may help)" : "");
         return false;
     }
     if (finalScene && !facts.finalBoxProblem.empty()) {
