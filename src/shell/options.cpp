@@ -94,6 +94,30 @@ std::string UsageText()
            SceneListText();
 }
 
+namespace {
+const char* const ScaleWords[] = {"stretch", "sharp", "integer"};   // by PresentScaleMode
+const char* const AspectWords[] = {"stretch", "4:3"};               // by PresentAspectMode
+}   // namespace
+
+int ScaleFromText(const std::string& text)
+{
+    for (int i = 0; i < 3; i++)
+        if (text == ScaleWords[i])
+            return i;
+    return -1;
+}
+
+int AspectFromText(const std::string& text)
+{
+    for (int i = 0; i < 2; i++)
+        if (text == AspectWords[i])
+            return i;
+    return -1;
+}
+
+const char* ScaleText(int scale) { return ScaleWords[scale >= 0 && scale < 3 ? scale : 0]; }
+const char* AspectText(int aspect) { return AspectWords[aspect == Aspect4x3 ? 1 : 0]; }
+
 // A positive decimal of 1..5 digits; advances *p past it.
 static bool Number(const char** p, int* value)
 {
@@ -232,13 +256,8 @@ static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::st
         } else if (name == "--scale") {
             if (!value(&v))
                 return false;
-            if (v == "stretch")
-                options->scale = ScaleStretch;
-            else if (v == "sharp")
-                options->scale = ScaleSharp;
-            else if (v == "integer")
-                options->scale = ScaleInteger;
-            else {
+            options->scale = ScaleFromText(v);
+            if (options->scale < 0) {
                 *error = "bad --scale \"" + v + "\": expected stretch, sharp or integer";
                 return false;
             }
@@ -271,11 +290,8 @@ static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::st
         } else if (name == "--aspect") {
             if (!value(&v))
                 return false;
-            if (v == "4:3")
-                options->aspect = Aspect4x3;
-            else if (v == "stretch")
-                options->aspect = AspectStretch;
-            else {
+            options->aspect = AspectFromText(v);
+            if (options->aspect < 0) {
                 *error = "bad --aspect \"" + v + "\": expected 4:3 or stretch";
                 return false;
             }

@@ -53,6 +53,13 @@ std::string ModeListText(const DisplayMode* table, int count);
 // One line per scene of the scene table: number and name.
 std::string SceneListText();
 
+// The words of --scale (stretch, sharp, integer) and --aspect (stretch, 4:3), also
+// used by the settings file: the value, or -1 for any other text; and back.
+int ScaleFromText(const std::string& text);
+int AspectFromText(const std::string& text);
+const char* ScaleText(int scale);
+const char* AspectText(int aspect);
+
 // "WxH" / "WxHxD" with positive decimal numbers (at most 5 digits each). False on any
 // other text.
 bool ParseSize(const char* text, int* width, int* height);

@@ -85,13 +85,13 @@ bool ParseLine(const std::string& key, const std::string& value, Settings* s, un
     case 1: ok = YesNo(value, &s->windowed); break;
     case 2: ok = YesNo(value, &s->nosound); break;
     case 3:
-        ok = value == "stretch" || value == "4:3";
-        s->aspect = value == "4:3" ? Aspect4x3 : AspectStretch;
+        s->aspect = AspectFromText(value);
+        ok = s->aspect >= 0;
         break;
     case 4: ok = YesNo(value, &s->vsync); break;
     case 5:
-        ok = value == "stretch" || value == "sharp" || value == "integer";
-        s->scale = value == "sharp" ? ScaleSharp : value == "integer" ? ScaleInteger : ScaleStretch;
+        s->scale = ScaleFromText(value);
+        ok = s->scale >= 0;
         break;
     case 6:
         ok = Size(value, &s->windowWidth, &s->windowHeight, nullptr) && s->windowWidth >= ScreenWidth / 2 &&
@@ -158,7 +158,7 @@ std::string FormatSettings(const Settings& s)
         n += std::snprintf(text + n, sizeof text - size_t(n), "mode = %dx%dx%d\n", s.modeWidth, s.modeHeight,
                            s.modeDepth);
     n += std::snprintf(text + n, sizeof text - size_t(n), "windowed = %s\nnosound = %s\naspect = %s\nvsync = %s\n",
-                       yes(s.windowed), yes(s.nosound), s.aspect == Aspect4x3 ? "4:3" : "stretch", yes(s.vsync));
+                       yes(s.windowed), yes(s.nosound), AspectText(s.aspect), yes(s.vsync));
     n += std::snprintf(text + n, sizeof text - size_t(n), "scale = %s\n",
                        s.scale == ScaleSharp     ? "sharp"
                        : s.scale == ScaleInteger ? "integer"
