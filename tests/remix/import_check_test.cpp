@@ -313,6 +313,8 @@ Bytes DefaultEntry(const char* name)
 TEST(DataCheck, ExitStatusOnDamagedData)
 {
     std::string report;
+    EXPECT_EQ(CheckDataFile("/nonexistent.ovl", &report), 1);
+    EXPECT_TRUE(OneLine(report.substr(0, report.size() - 1))) << report;
     EXPECT_EQ(CheckDataFile(TIVREL_BUILD_DIR "/tivrel.ovl", &report), 0) << report;
     EXPECT_NE(report.find("0 problems, 0 warnings"), std::string::npos) << report;
     EXPECT_NE(report.find("demo length: "), std::string::npos);
