@@ -1,8 +1,13 @@
 // Transform, projection, face order and per-mode vertex values.
 #include "engine3d/render.h"
 
+#include <bit>
 #include <cmath>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 int32_t SineTable[450];
 RenderStateData RenderState;
@@ -111,6 +116,54 @@ void PermuteSmallRange(Face* face, int32_t lo, const uint8_t* perm, PointArray* 
     }
 }
 
+#if defined(__SSE2__)
+// The depth keys of faces 0..3 (the fourth word of each 16-byte entry).
+inline __m128i FourKeys(const Face* face)
+{
+    const __m128i* f = reinterpret_cast<const __m128i*>(face);
+    __m128i low = _mm_unpackhi_epi32(_mm_loadu_si128(f), _mm_loadu_si128(f + 1));
+    __m128i high = _mm_unpackhi_epi32(_mm_loadu_si128(f + 2), _mm_loadu_si128(f + 3));
+    return _mm_unpackhi_epi64(low, high);
+}
+#endif
+
+// The partition's scans: the first position from i upwards whose key is not greater
+// than the pivot, and the first from j downwards whose key is not less. Each stops
+// inside lo..hi (the pivot, or an entry a swap has just placed, stops it), so the
+// four faces read at a time are read only while they lie inside the range. The keys
+// of four faces are compared at once, leaving one branch per four faces.
+inline int32_t ScanUp(const Face* face, int32_t i, int32_t hi, int32_t pivot)
+{
+#if defined(__SSE2__)
+    const __m128i pivots = _mm_set1_epi32(pivot);
+    while (i + 3 <= hi) {
+        unsigned greater = unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(FourKeys(face + i), pivots))));
+        if (greater != 15)
+            return i + std::countr_one(greater);
+        i += 4;
+    }
+#endif
+    while (face[i].depthKey > pivot)
+        i++;
+    return i;
+}
+
+inline int32_t ScanDown(const Face* face, int32_t j, int32_t lo, int32_t pivot)
+{
+#if defined(__SSE2__)
+    const __m128i pivots = _mm_set1_epi32(pivot);
+    while (j - 3 >= lo) {
+        unsigned less = unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(pivots, FourKeys(face + j - 3)))));
+        if (less != 15)
+            return j - 3 + std::bit_width(~less & 15u) - 1;
+        j -= 4;
+    }
+#endif
+    while (pivot > face[j].depthKey)
+        j--;
+    return j;
+}
+
 // Sorts positions lo..hi. Recurses into the smaller side and loops over the larger,
 // which orders the faces exactly as recursing into lo..j first and i..hi second.
 // Ranges of two and three take the order the loop would give them from a table.
@@ -131,10 +184,8 @@ void QuickSortFaces(Face* face, int32_t lo, int32_t hi, PointArray* normals, Poi
         int32_t i = lo, j = hi;
         int32_t pivot = face[(lo + hi) / 2].depthKey;
         do {
-            while (face[i].depthKey > pivot)
-                i++;
-            while (pivot > face[j].depthKey)
-                j--;
+            i = ScanUp(face, i, hi, pivot);
+            j = ScanDown(face, j, lo, pivot);
             if (i <= j) {
                 std::swap(face[i], face[j]);
                 if (normals) {
