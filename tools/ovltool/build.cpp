@@ -650,6 +650,16 @@ bool ImportStrip(const Options& o, Made* made)
     return true;
 }
 
+// A report of several lines as one: trailing line feeds dropped, the others "; ".
+std::string OneLine(std::string text)
+{
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    for (size_t at; (at = text.find('\n')) != std::string::npos;)
+        text.replace(at, 1, "; ");
+    return text;
+}
+
 bool ImportMeshEntry(const Options& o, Made* made)
 {
     std::string scale, objects, uv;
@@ -671,7 +681,7 @@ bool ImportMeshEntry(const Options& o, Made* made)
     }
     made->how = made->bytes == data ? "unchanged" : "converted";
     made->detail = path.filename().string() + (report.empty() ? "" : ": " + report);
-    std::replace(made->detail.begin(), made->detail.end(), '\n', ';');
+    made->detail = OneLine(made->detail);
     return true;
 }
 
@@ -688,7 +698,7 @@ bool ImportMusicEntry(const Options& o, Made* made)
     }
     made->how = made->bytes == data ? "unchanged" : "converted";
     made->detail = path.filename().string() + (report.empty() ? "" : ": " + report);
-    std::replace(made->detail.begin(), made->detail.end(), '\n', ';');
+    made->detail = OneLine(made->detail);
     return true;
 }
 

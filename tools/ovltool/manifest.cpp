@@ -29,6 +29,49 @@ bool KeyAllowed(EntryKind kind, const std::string& key)
     return keys.find(" " + key + " ") != std::string::npos;
 }
 
+// Deepest nesting of arrays and inline tables, outside strings and comments, and the
+// line where it passes `limit` (0 when it does not). The TOML reader recurses once
+// per level, so a deep manifest is refused before it is read.
+int DeepNestingLine(const std::string& text, int limit)
+{
+    int depth = 0, line = 1;
+    size_t i = 0, n = text.size();
+    auto starts = [&](const char* token) { return text.compare(i, strlen(token), token) == 0; };
+    while (i < n) {
+        char c = text[i];
+        if (c == '\n') {
+            line++;
+            i++;
+        } else if (c == '#') {
+            while (i < n && text[i] != '\n')
+                i++;
+        } else if (starts("\"\"\"") || starts("'''")) {
+            std::string close = text.substr(i, 3);
+            i += 3;
+            while (i < n && !starts(close.c_str())) {
+                if (text[i] == '\n')
+                    line++;
+                i += close[0] == '"' && text[i] == '\\' ? 2 : 1;
+            }
+            i += 3;
+        } else if (c == '"' || c == '\'') {
+            i++;
+            while (i < n && text[i] != c && text[i] != '\n')
+                i += c == '"' && text[i] == '\\' ? 2 : 1;
+            i++;
+        } else {
+            if (c == '[' || c == '{') {
+                if (++depth > limit)
+                    return line;
+            } else if ((c == ']' || c == '}') && depth > 0) {
+                depth--;
+            }
+            i++;
+        }
+    }
+    return 0;
+}
+
 }   // namespace
 
 const char* ManifestKeys(EntryKind kind)
@@ -59,6 +102,15 @@ bool ParseManifest(const std::string& text, const std::string& path, Manifest* m
 {
     manifest->path = path;
     manifest->entries.clear();
+    constexpr int MaxNesting = 32;
+    if (text.size() > (1u << 20)) {
+        *error = path + ": larger than 1 MiB";
+        return false;
+    }
+    if (int line = DeepNestingLine(text, MaxNesting)) {
+        *error = At(path, line) + "arrays or tables nested deeper than " + std::to_string(MaxNesting) + " levels";
+        return false;
+    }
     toml::value root;
     try {
         std::istringstream in(text);
