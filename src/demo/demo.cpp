@@ -110,7 +110,7 @@ int RunPaused(const SceneRow& row, int sceneCount)
                 ChangeVolume(action);
         }
         if (!resume && target == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
     }
     ResumeMusic();
     StartFrameTimer();
