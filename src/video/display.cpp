@@ -252,8 +252,6 @@ int SetUpDisplay()
     return 1;
 }
 
-const char* RendererDescription() { return RendererText; }
-
 void ShowMainWindow()
 {
     if (MainWindow == nullptr)

@@ -87,9 +87,6 @@ void ShowMainWindow();
 void ReleaseDisplay();
 // Between the window and desktop full screen (Alt+Enter).
 void ToggleFullScreen();
-// The renderer in use and whether it was asked for vsync, e.g. "opengl vsync";
-// "" before set-up.
-const char* RendererDescription();
 
 // The SDL window as a presentation backend: open runs SetUpDisplay and shows the
 // window; present packs the frame into the window's texture and draws the
