@@ -285,3 +285,37 @@ TEST(ContentFolder, ManifestMistakesAreOneLineNamingTheFile)
     r = Ovltool("build " + dir + " -o " + out + " --base none");
     EXPECT_NE(r.err.find("music.s3m is not in"), std::string::npos) << r.err;
 }
+
+// tivrel --data FOLDER plays the folder as ovltool would build it, writing nothing
+// into the folder; a folder that does not build stops the start with status 1.
+TEST(ContentFolder, PlayerPlaysAFolderDirectly)
+{
+    std::string dir = Folder("play"), file = testing::TempDir() + "folder_play.ovl";
+    Put(dir + "/thanks.png", PhotoPng(320, 200, false));
+    PutText(dir + "/tivrel.toml", "[\"thx.scx\"]\nsource = \"thanks.png\"\n");
+    ASSERT_EQ(Ovltool("build " + dir + " -o " + file + " --base " + DefaultData + " --force").status, 0);
+    auto capture = [&](const std::string& data, const std::string& name) {
+        std::string out = testing::TempDir() + "folder_capture_" + name;
+        fs::remove_all(out);
+        std::string command = "cd " + Build + " && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ./tivrel --data " +
+                              data + " --capture " + out + " --scene 17 --until-scene 17 --frames 0:20 >/dev/null 2>&1";
+        int raw = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << command;
+        return Slurp(out + "/frames/000020.png") + Slurp(out + "/timeline.csv");
+    };
+    std::string fromFolder = capture(dir, "folder"), fromFile = capture(file, "file");
+    EXPECT_GT(fromFolder.size(), 1000u);
+    EXPECT_EQ(fromFolder, fromFile);
+    size_t files = 0;
+    for (const auto& e : fs::directory_iterator(dir))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, 2u);   // the manifest and the picture
+
+    PutText(dir + "/tivrel.toml", "[\"thx.scx\"]\nsource = \"gone.png\"\n");
+    std::string err = testing::TempDir() + "folder_play_err";
+    int raw = std::system(("cd " + Build + " && SDL_VIDEODRIVER=dummy ./tivrel --data " + dir +
+                           " --capture x --frames 0 >/dev/null 2>" + err)
+                              .c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
+    EXPECT_NE(Slurp(err).find("did not build"), std::string::npos) << Slurp(err);
+}
