@@ -50,4 +50,37 @@ TEST(ModeTable, StopsAtItsCapacity)
     EXPECT_EQ(table[DisplayModeCapacity - 1].width, 320 + 254);   // the first 255 listed are kept
 }
 
+// Where the picture goes in an output: stretched over it, the largest area of its
+// shape, or its largest whole multiple, centred; and the default window.
+TEST(PictureRect, EachScaleFitsThePictureAsDocumented)
+{
+    struct Case {
+        int w, h, scale, aspect;
+        PictureRect expect;
+    };
+    const Case cases[] = {
+        {1000, 700, ScaleStretch, AspectStretch, {0, 0, 1000, 700}},
+        {1000, 700, ScaleStretch, Aspect4x3, {33, 0, 933, 700}},
+        {1000, 700, ScaleSharp, AspectStretch, {0, 37, 1000, 625}},
+        {1000, 700, ScaleInteger, AspectStretch, {20, 50, 960, 600}},
+        {1000, 700, ScaleInteger, Aspect4x3, {180, 110, 640, 480}},
+        {1920, 1080, ScaleInteger, AspectStretch, {160, 40, 1600, 1000}},
+        {300, 150, ScaleInteger, AspectStretch, {30, 0, 240, 150}},   // not even 1x fits: the sharp fit
+        {0, 0, ScaleSharp, AspectStretch, {0, 0, 1, 0}},              // nothing to show, nothing divided by 0
+    };
+    for (const Case& c : cases) {
+        const PictureRect r = PictureDestination(c.w, c.h, c.scale, c.aspect);
+        EXPECT_EQ((std::vector<int>{r.x, r.y, r.w, r.h}),
+                  (std::vector<int>{c.expect.x, c.expect.y, c.expect.w, c.expect.h}))
+            << c.w << "x" << c.h << " scale " << c.scale << " aspect " << c.aspect;
+    }
+    int w = 0, h = 0;
+    DefaultWindowSize(1264, 752, AspectStretch, &w, &h);
+    EXPECT_EQ(w * 1000 + h, 960600);
+    DefaultWindowSize(1264, 752, Aspect4x3, &w, &h);
+    EXPECT_EQ(w * 1000 + h, 960720);
+    DefaultWindowSize(200, 100, AspectStretch, &w, &h);   // a tiny desktop still gets 1x
+    EXPECT_EQ(w * 1000 + h, 320200);
+}
+
 }   // namespace
