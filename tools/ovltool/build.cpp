@@ -727,6 +727,49 @@ bool ImportEntry(const Context& c, const ManifestEntry& e, Made* made, std::stri
     return false;
 }
 
+// A base texture shown through another entry's palette (the final scene's texture
+// through 7venus's) keeps its look when that palette was remade: each pixel takes the
+// value of the new palette's nearest colour to the one it showed before.
+void RemapThroughNewPalette(const Context& c, const DataEntry& d, Made* made)
+{
+    if (!d.palette || !std::strstr(d.palette, "7venus") || d.kind != EntryTexture || !c.base ||
+        made->bytes.size() < TextureEntryBytes)
+        return;
+    bool remade = false;
+    for (const ManifestEntry& e : c.manifest->entries)
+        remade = remade || std::strcmp(e.entry->name, "7venus.scx") == 0;
+    if (!remade)
+        return;
+    uint8_t before[768], after[768];
+    Bytes old;
+    int32_t i = ArchiveFind(c.base, "7venus.scx");
+    if (i < 0 || ArchiveDecodeEntry(c.base, i, &old) != 0 || old.size() < PicturePixelsOffset)
+        return;
+    std::memcpy(before, old.data() + PicturePaletteOffset, PaletteBytes);
+    EarlierPalette(c, "7venus.scx", after);
+    uint8_t value[256];
+    for (int v = 0; v < 256; v++) {
+        int best = d.pixelFirst, bestD = 1 << 30;
+        for (int w = d.pixelFirst; w <= d.pixelLast; w++) {
+            int dr = before[v * 3] - after[w * 3], dg = before[v * 3 + 1] - after[w * 3 + 1],
+                db = before[v * 3 + 2] - after[w * 3 + 2];
+            int dist = 3 * dr * dr + 4 * dg * dg + 2 * db * db;
+            if (dist < bestD) {
+                bestD = dist;
+                best = w;
+            }
+        }
+        value[v] = uint8_t(best);
+    }
+    for (uint32_t k = 0; k < TextureBytes; k++) {
+        uint8_t& p = made->bytes[PicturePixelsOffset + k];
+        if (p != 0)
+            p = value[p];
+    }
+    made->how = "converted";
+    made->detail += ", remapped to the new 7venus palette it is shown through";
+}
+
 int Fail(const std::string& message)
 {
     fprintf(stderr, "ovltool: %s\n", message.c_str());
@@ -810,6 +853,7 @@ int CmdBuild(const char* dir, const char* outPath, const char* basePath, bool fo
                 return Fail(base + ": " + d.name + ": " + ArchiveError(archive.get()));
             made.how = "base";
             made.detail = base;
+            RemapThroughNewPalette(context, d, &made);
         }
         if (made.bytes.size() < DataEntryNeeds(d))
             return Fail(std::string(d.name) + " would hold " + std::to_string(made.bytes.size()) +
