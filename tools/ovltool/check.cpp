@@ -254,7 +254,7 @@ int CheckDataFile(const std::string& path, std::string* report)
         return 1;
     }
     f.body += "check: " + path + "\n";
-    f.body += "  entry          packed unpacked area     scenes\n";
+    f.body += "  entry          packed unpacked area     scenes       pixel values\n";
     std::string meshTable;
     for (int k = 0; k < DataEntryCount; k++) {
         const DataEntry& entry = DataEntries[k];
@@ -266,8 +266,12 @@ int CheckDataFile(const std::string& path, std::string* report)
             continue;
         }
         const OverlayEntry* e = ArchiveEntry(&archive, index);
-        f.body += Printf("  %-12s %8u %8u %-8s %s\n", entry.name, e->packedSize, e->unpackedSize, AreaName(entry),
-                         entry.scenes);
+        std::string values;
+        if (entry.kind == EntryTexture || entry.kind == EntryPicture || entry.kind == EntryOverlay ||
+            entry.kind == EntryStrip)
+            values = PixelRangeText(entry).substr(0, PixelRangeText(entry).find(','));
+        f.body += Printf("  %-12s %8u %8u %-8s %-12s %s\n", entry.name, e->packedSize, e->unpackedSize, AreaName(entry),
+                         entry.scenes, values.c_str());
         const std::string sizeProblem = EntrySizeProblem(entry, e->packedSize, e->unpackedSize);
         if (!sizeProblem.empty()) {
             f.Problem(entry.name, sizeProblem, SizeFix(entry, e->unpackedSize < DataEntryNeeds(entry)));
