@@ -270,8 +270,9 @@ int CheckDataFile(const std::string& path, std::string* report)
         if (entry.kind == EntryTexture || entry.kind == EntryPicture || entry.kind == EntryOverlay ||
             entry.kind == EntryStrip)
             values = PixelRangeText(entry).substr(0, PixelRangeText(entry).find(','));
-        f.body += Printf("  %-12s %8u %8u %-8s %-12s %s\n", entry.name, e->packedSize, e->unpackedSize, AreaName(entry),
-                         entry.scenes, values.c_str());
+        std::string row = Printf("  %-12s %8u %8u %-8s %-12s %s", entry.name, e->packedSize, e->unpackedSize,
+                                 AreaName(entry), entry.scenes, values.c_str());
+        f.body += row.erase(row.find_last_not_of(' ') + 1) + "\n";
         const std::string sizeProblem = EntrySizeProblem(entry, e->packedSize, e->unpackedSize);
         if (!sizeProblem.empty()) {
             f.Problem(entry.name, sizeProblem, SizeFix(entry, e->unpackedSize < DataEntryNeeds(entry)));
