@@ -98,10 +98,18 @@ int RunPaused(const SceneRow& row, int sceneCount)
     PauseMusic();
     int target = 0;
     bool resume = false;
-    while (!resume && target == 0 && !QuitRequested) {
+    // The held frame is shown again twice a second (a resized or restored window)
+    // and after each key; keys are read every 30 ms.
+    for (int wait = 0; !resume && target == 0 && !QuitRequested; wait = (wait + 1) % 16) {
         SetInfoText(row, true);
-        PresentFrame();
-        for (KeyAction action; (action = TakeKeyAction()) != KeyActionNone;) {
+        const bool infoShown = InfoLineShown;
+        if (wait == 0)
+            PresentFrame();
+        else
+            PumpEvents();
+        if (InfoLineShown != infoShown)
+            wait = 15;   // show the change at once
+        for (KeyAction action; (action = TakeKeyAction()) != KeyActionNone; wait = 15) {
             if (action == KeyActionPause)
                 resume = true;
             else if (action == KeyActionNextScene || action == KeyActionPreviousScene)

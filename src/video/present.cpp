@@ -62,6 +62,11 @@ void PresentFrame()
         ExpandFrame(FrameBuffer, DevicePalette, TrueColorFrame);
         Backend->present(FrameBuffer, TrueColorFrame);
     }
+    PumpEvents();
+}
+
+void PumpEvents()
+{
     if (Backend->pollEvents())
         QuitRequested = true;
 }

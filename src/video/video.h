@@ -65,6 +65,9 @@ extern bool InfoLineShown;
 void SetInfoLine(const char* text);
 const char* InfoLine();
 
+// Drains the backend's events without presenting (a quit sets QuitRequested).
+void PumpEvents();
+
 // Set by PresentFrame when the user asked to quit (Escape, the close box); never
 // cleared by presentation.
 extern bool QuitRequested;
