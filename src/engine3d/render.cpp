@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -117,49 +118,37 @@ void PermuteSmallRange(Face* face, int32_t lo, const uint8_t* perm, PointArray* 
 }
 
 #if defined(__SSE2__)
-// The depth keys of faces 0..3 (the fourth word of each 16-byte entry).
-inline __m128i FourKeys(const Face* face)
-{
-    const __m128i* f = reinterpret_cast<const __m128i*>(face);
-    __m128i low = _mm_unpackhi_epi32(_mm_loadu_si128(f), _mm_loadu_si128(f + 1));
-    __m128i high = _mm_unpackhi_epi32(_mm_loadu_si128(f + 2), _mm_loadu_si128(f + 3));
-    return _mm_unpackhi_epi64(low, high);
-}
+inline __m128i FourKeys(const int32_t* key) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(key)); }
 #endif
 
-// The partition's scans: the first position from i upwards whose key is not greater
-// than the pivot, and the first from j downwards whose key is not less. Each stops
-// inside lo..hi (the pivot, or an entry a swap has just placed, stops it), so the
-// four faces read at a time are read only while they lie inside the range. The keys
-// of four faces are compared at once, leaving one branch per four faces.
-inline int32_t ScanUp(const Face* face, int32_t i, int32_t hi, int32_t pivot)
+inline int32_t ScanUp(const int32_t* key, int32_t i, int32_t hi, int32_t pivot)
 {
 #if defined(__SSE2__)
     const __m128i pivots = _mm_set1_epi32(pivot);
     while (i + 3 <= hi) {
-        unsigned greater = unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(FourKeys(face + i), pivots))));
+        unsigned greater = unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(FourKeys(key + i), pivots))));
         if (greater != 15)
             return i + std::countr_one(greater);
         i += 4;
     }
 #endif
-    while (face[i].depthKey > pivot)
+    while (key[i] > pivot)
         i++;
     return i;
 }
 
-inline int32_t ScanDown(const Face* face, int32_t j, int32_t lo, int32_t pivot)
+inline int32_t ScanDown(const int32_t* key, int32_t j, int32_t lo, int32_t pivot)
 {
 #if defined(__SSE2__)
     const __m128i pivots = _mm_set1_epi32(pivot);
     while (j - 3 >= lo) {
-        unsigned less = unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(pivots, FourKeys(face + j - 3)))));
+        unsigned less = unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(pivots, FourKeys(key + j - 3)))));
         if (less != 15)
             return j - 3 + std::bit_width(~less & 15u) - 1;
         j -= 4;
     }
 #endif
-    while (pivot > face[j].depthKey)
+    while (pivot > key[j])
         j--;
     return j;
 }
@@ -167,27 +156,28 @@ inline int32_t ScanDown(const Face* face, int32_t j, int32_t lo, int32_t pivot)
 // Sorts positions lo..hi. Recurses into the smaller side and loops over the larger,
 // which orders the faces exactly as recursing into lo..j first and i..hi second.
 // Ranges of two and three take the order the loop would give them from a table.
-void QuickSortFaces(Face* face, int32_t lo, int32_t hi, PointArray* normals, PointArray* rotatedNormals)
+void QuickSortFaces(Face* face, int32_t* key, int32_t lo, int32_t hi, PointArray* normals, PointArray* rotatedNormals)
 {
     while (lo < hi) {
         if (hi - lo == 1) {
-            int firstGreater = face[lo].depthKey > face[hi].depthKey;
+            int firstGreater = key[lo] > key[hi];
             PermuteSmallRange<2>(face, lo, SortTwo[1 - firstGreater], normals, rotatedNormals);
             return;
         }
         if (hi - lo == 2) {
-            int32_t a = face[lo].depthKey, b = face[lo + 1].depthKey, c = face[lo + 2].depthKey;
+            int32_t a = key[lo], b = key[lo + 1], c = key[lo + 2];
             PermuteSmallRange<3>(face, lo, SortThree[9 * Compare(a, b) + 3 * Compare(a, c) + Compare(b, c)], normals,
                                  rotatedNormals);
             return;
         }
         int32_t i = lo, j = hi;
-        int32_t pivot = face[(lo + hi) / 2].depthKey;
+        int32_t pivot = key[(lo + hi) / 2];
         do {
-            i = ScanUp(face, i, hi, pivot);
-            j = ScanDown(face, j, lo, pivot);
+            i = ScanUp(key, i, hi, pivot);
+            j = ScanDown(key, j, lo, pivot);
             if (i <= j) {
                 std::swap(face[i], face[j]);
+                std::swap(key[i], key[j]);
                 if (normals) {
                     SwapPoint(normals, i, j);
                     SwapPoint(rotatedNormals, i, j);
@@ -198,11 +188,11 @@ void QuickSortFaces(Face* face, int32_t lo, int32_t hi, PointArray* normals, Poi
         } while (i <= j);
         if (j - lo < hi - i) {
             if (lo < j)
-                QuickSortFaces(face, lo, j, normals, rotatedNormals);
+                QuickSortFaces(face, key, lo, j, normals, rotatedNormals);
             lo = i;
         } else {
             if (i < hi)
-                QuickSortFaces(face, i, hi, normals, rotatedNormals);
+                QuickSortFaces(face, key, i, hi, normals, rotatedNormals);
             hi = j;
         }
     }
@@ -213,12 +203,17 @@ void QuickSortFaces(Face* face, int32_t lo, int32_t hi, PointArray* normals, Poi
 void SortFaceArray(FaceArray* faces, const PointArray* transformed, PointArray* faceNormals,
                    PointArray* rotatedFaceNormals)
 {
+    // The keys side by side for the scans; a range the sort has finished is not read
+    // again, so the copy need not follow the faces there.
+    static std::vector<int32_t> keys;
+    keys.resize(faces->count);
     for (uint32_t k = 0; k < faces->count; k++) {
         Face& f = faces->entry[k];
         f.depthKey = transformed->entry[f.a].z + transformed->entry[f.b].z + transformed->entry[f.c].z;
+        keys[k] = f.depthKey;
     }
     if (faces->count > 1)
-        QuickSortFaces(faces->entry, 0, int32_t(faces->count) - 1, faceNormals, rotatedFaceNormals);
+        QuickSortFaces(faces->entry, keys.data(), 0, int32_t(faces->count) - 1, faceNormals, rotatedFaceNormals);
 }
 
 int32_t BackFaceValue(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2)
