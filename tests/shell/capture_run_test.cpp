@@ -3,6 +3,7 @@
 // estimate against the frame loop, the refusal, --max-seconds) and the WAV's limit.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +43,16 @@ std::string Temp(const std::string& name)
 }
 
 size_t Lines(const std::string& text) { return size_t(std::count(text.begin(), text.end(), '\n')); }
+
+// The names in a folder, sorted.
+std::vector<std::string> Names(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 class CaptureRun : public ::testing::Test {
 protected:
@@ -97,11 +108,14 @@ TEST_F(CaptureRun, StartingAtALaterSceneSkipsItsPredecessorsFrames)
     EXPECT_EQ(Slurp(dir + "/music.wav").size(), 44u + static_cast<size_t>(expected) * 882 * 4);
 }
 
-TEST_F(CaptureRun, ARerunReplacesItsFilesWithoutFollowingLinksAndMaxSecondsSetsTheBound)
+// A second run into a folder holding frames refuses without --force; with it, it
+// removes only the old frames, replaces the other files without following a
+// planted link, and warns about frames past its end. --max-seconds sets the bound.
+TEST_F(CaptureRun, ARerunNeedsForceReplacesItsFilesWithoutFollowingLinksAndMaxSecondsSetsTheBound)
 {
     // The length of scene 17 in frames, from a run under the default bound.
     std::string dir = Temp("capture_rerun");
-    ASSERT_EQ(Capture(dir, "--scene 17 --frames 0"), 0) << Slurp(dir + ".log");
+    ASSERT_EQ(Capture(dir, "--scene 17 --frames 0:9"), 0) << Slurp(dir + ".log");
     const std::string timeline = Slurp(dir + "/timeline.csv"), wav = Slurp(dir + "/music.wav");
     const long frames = long(Lines(timeline)) - 1;
     ASSERT_GT(frames, 60);
@@ -110,11 +124,22 @@ TEST_F(CaptureRun, ARerunReplacesItsFilesWithoutFollowingLinksAndMaxSecondsSetsT
     std::ofstream(outside) << "keep";
     std::filesystem::remove(dir + "/timeline.csv");
     std::filesystem::create_symlink(outside, dir + "/timeline.csv");
+    std::ofstream(dir + "/frames/notes.txt") << "keep";
+    std::ofstream(dir + "/frames/0001.png") << "keep";
     const std::string run = "cd " + BuildDir + " && ./tivrel --capture " + dir + " --data tivrel.ovl --scene 17 ";
+
+    // Older frames: refused in one line naming --force, whatever the new run writes.
+    for (const char* frameList : {"--frames 0", "--frames none"}) {
+        EXPECT_EQ(Shell(run + frameList + " > " + dir + ".log 2>&1"), 1) << frameList;
+        std::string log = Slurp(dir + ".log");
+        EXPECT_EQ(Lines(log), 1u) << log;
+        EXPECT_NE(log.find("--force"), std::string::npos) << log;
+        EXPECT_TRUE(std::filesystem::exists(dir + "/frames/000009.png"));
+    }
 
     // A bound just under the run is refused before anything is written.
     const long under = (frames - 3) / 50;
-    EXPECT_EQ(Shell(run + "--max-seconds " + std::to_string(under) + " > " + dir + ".log 2>&1"), 1);
+    EXPECT_EQ(Shell(run + "--force --max-seconds " + std::to_string(under) + " > " + dir + ".log 2>&1"), 1);
     std::string log = Slurp(dir + ".log");
     EXPECT_EQ(Lines(log), 1u) << log;
     EXPECT_NE(log.find("--max-seconds " + std::to_string(under) + ")"), std::string::npos) << log;
@@ -122,17 +147,135 @@ TEST_F(CaptureRun, ARerunReplacesItsFilesWithoutFollowingLinksAndMaxSecondsSetsT
 
     // One just over it lets the same run through, into the folder of the first.
     const long over = (frames + 2) / 50 + 1;
-    ASSERT_EQ(Shell(run + "--frames 0 --max-seconds " + std::to_string(over) + " > " + dir + ".log 2>&1"), 0)
+    ASSERT_EQ(Shell(run + "--force --frames 3,5:6,20000:20009 --max-seconds " + std::to_string(over) + " > " + dir +
+                    ".log 2>&1"),
+              0)
         << Slurp(dir + ".log");
+    log = Slurp(dir + ".log");
+    EXPECT_NE(log.find("warning: --frames asks for frames 20000 to 20009, but the run ended after frame " +
+                       std::to_string(frames - 1) + "\n"),
+              std::string::npos)
+        << log;
     EXPECT_EQ(Slurp(outside), "keep");
     EXPECT_FALSE(std::filesystem::is_symlink(dir + "/timeline.csv"));
     EXPECT_EQ(Slurp(dir + "/timeline.csv"), timeline);
     EXPECT_EQ(Slurp(dir + "/music.wav"), wav);
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"frames", "music.wav", "timeline.csv"})) << "no temporary left";
+    EXPECT_EQ(Names(dir), (std::vector<std::string>{"frames", "music.wav", "timeline.csv"})) << "no temporary left";
+    EXPECT_EQ(Names(dir + "/frames"),
+              (std::vector<std::string>{"000003.png", "000005.png", "000006.png", "0001.png", "notes.txt"}));
+}
+
+// --until-scene ends the run with the last frame of its scene, exactly where a
+// longer run goes on to the next scene; --seconds after exactly that much demo time.
+TEST_F(CaptureRun, UntilSceneAndSecondsStopAtTheirBounds)
+{
+    const std::string two = Temp("until_2"), three = Temp("until_3"), seconds = Temp("seconds");
+    ASSERT_EQ(Capture(two, "--scene 2 --until-scene 2 --frames none"), 0) << Slurp(two + ".log");
+    ASSERT_EQ(Capture(three, "--scene 2 --until-scene 3 --frames none"), 0) << Slurp(three + ".log");
+    ASSERT_EQ(Capture(seconds, "--scene 2 --seconds 3 --frames none"), 0) << Slurp(seconds + ".log");
+
+    const std::string scene2 = Slurp(two + "/timeline.csv"), scenes23 = Slurp(three + "/timeline.csv");
+    const size_t frames = Lines(scene2) - 1;
+    ASSERT_GT(frames, 100u);
+    EXPECT_EQ(scenes23.substr(0, scene2.size()), scene2);
+    EXPECT_EQ(scenes23.compare(scene2.size(), std::to_string(frames).size() + 3, std::to_string(frames) + ",3,"), 0)
+        << "the longer run goes on with scene 3 at the next frame";
+    std::istringstream lines(scene2);
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line))
+        ASSERT_EQ(line.compare(line.find(','), 3, ",2,"), 0) << line;
+    EXPECT_EQ(Slurp(two + "/music.wav").size(), 44 + frames * 882 * 4);
+    EXPECT_FALSE(std::filesystem::exists(two + "/frames")) << "--frames none writes no frames";
+
+    EXPECT_EQ(Lines(Slurp(seconds + "/timeline.csv")), 1u + 150u);
+    EXPECT_EQ(Slurp(seconds + "/music.wav").size(), 44u + 150u * 882u * 4u);
+}
+
+// A run stopped by SIGINT once it has written some hundreds of frames (with a small
+// video when ffmpeg is installed) leaves every file whole for the frames it
+// presented, no temporary, and ends with status 130.
+TEST_F(CaptureRun, AnInterruptedRunLeavesValidFilesForWhatWasDone)
+{
+    const std::string dir = Temp("interrupted");
+    const bool video = Shell("command -v ffmpeg > /dev/null && command -v ffprobe > /dev/null") == 0;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::vector<std::string> args = {BuildDir + "/tivrel", "--capture", dir, "--data", BuildDir + "/tivrel.ovl"};
+    if (video)
+        args.insert(args.end(), {"--video", dir + "/video.mp4", "--video-size", "320x200", "--frames", "0:99999"});
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        freopen((dir + ".log").c_str(), "w", stderr);
+        freopen("/dev/null", "w", stdout);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    // Frames appear as they are written; the timeline holds at least as many lines.
+    auto framesWritten = [&] {
+        std::error_code error;
+        size_t n = 0;
+        for (auto it = std::filesystem::directory_iterator(dir + "/frames", error);
+             !error && it != std::filesystem::directory_iterator(); ++it)
+            n++;
+        return n;
+    };
+    for (int waited = 0; framesWritten() < 300 && waited < 6000; waited++)
+        usleep(10000);
+    kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const std::string log = Slurp(dir + ".log");
+    ASSERT_TRUE(WIFEXITED(status)) << log;
+    EXPECT_EQ(WEXITSTATUS(status), 130) << log;
+
+    const std::string timeline = Slurp(dir + "/timeline.csv");
+    ASSERT_FALSE(timeline.empty());
+    EXPECT_EQ(timeline.back(), '\n');
+    const size_t frames = Lines(timeline) - 1;
+    EXPECT_GE(frames, 300u);
+    EXPECT_LT(frames, 12000u) << "stopped early";
+    EXPECT_NE(log.find("stopped by SIGINT; the files hold frames 0 to " + std::to_string(frames - 1) + "\n"),
+              std::string::npos)
+        << log;
+    std::vector<std::string> expected;
+    for (size_t f = 0; f < frames; f++) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%06zu.png", f);
+        expected.push_back(name);
+    }
+    EXPECT_EQ(Names(dir + "/frames"), expected);
+    EXPECT_EQ(Names(dir), video ? (std::vector<std::string>{"frames", "music.wav", "timeline.csv", "video.mp4"})
+                                : (std::vector<std::string>{"frames", "music.wav", "timeline.csv"}));
+
+    const std::string wav = Slurp(dir + "/music.wav");
+    ASSERT_GE(wav.size(), 44u);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(wav.data());
+    EXPECT_EQ(ReadLE32(bytes + 4) + 8, wav.size());
+    EXPECT_EQ(ReadLE32(bytes + 40) + 44, wav.size());
+    EXPECT_EQ(wav.size(), 44 + frames * 882 * 4);
+
+    if (video) {
+        // Both streams last as long as the frames presented, 20 ms each.
+        const std::string probe = dir + ".probe";
+        ASSERT_EQ(Shell("ffprobe -v error -show_entries stream=codec_type,duration -of csv=p=0 " + dir +
+                        "/video.mp4 > " + probe),
+                  0);
+        std::istringstream lines(Slurp(probe));
+        std::string line;
+        int durations = 0;
+        while (std::getline(lines, line)) {
+            const double seconds = std::atof(line.substr(line.rfind(',') + 1).c_str());
+            EXPECT_NEAR(seconds, frames / 50.0, 0.03) << line;
+            durations++;
+        }
+        EXPECT_EQ(durations, 2) << "a video and a sound stream";
+    }
 }
 
 // Every refusal comes before the demo starts and writes nothing: a folder that
@@ -144,10 +287,13 @@ TEST_F(CaptureRun, RefusalsComeBeforeTheDemoStarts)
     const std::string slowData = WriteOverlayFile(Temp("slow.ovl"), {{"music.s3m", BuildMiniS3m(slow)}});
     const std::string dir = Temp("capture_no");
 
+    const std::string video = Temp("video");
+    std::filesystem::create_directories(video);
     struct Case {
         std::string args;
         int status;
         const char* said;
+        const char* environment = "";
     };
     const Case cases[] = {
         {"--capture /proc/tivrel-no/such", 1, "cannot create /proc/tivrel-no/such"},
@@ -155,15 +301,24 @@ TEST_F(CaptureRun, RefusalsComeBeforeTheDemoStarts)
         {"--capture " + dir + " --data " + slowData, 1, "bound of 180000 frames (--max-seconds 3600)\n"},
         {"--capture " + dir + " --data " + slowData + " --max-seconds 78000", 1,
          "more than its bound of 3900000 frames (--max-seconds 78000)\n"},
+        {"--capture " + dir + " --video " + video + "/v.mp4", 1, "(apt-get install ffmpeg)\n", "PATH=/nowhere"},
+        {"--capture " + dir + " --video " + video + "/no/v.mp4", 1, "no does not exist\n"},
+        {"--capture " + dir + " --video " + video, 1, "must end in .mp4, .mkv or .mov\n"},
+        {"--capture " + dir + " --video " + video + "/v.mp4 --video-lossless", 1, "name it .mkv\n"},
+        {"--capture " + dir + " --video " + video + "/v.mkv", 1, "exists and is not a regular file\n"},
     };
+    std::filesystem::create_directories(video + "/v.mkv");
     for (const Case& c : cases) {
         std::filesystem::remove_all(dir);
-        EXPECT_EQ(Shell("cd " + BuildDir + " && ./tivrel " + c.args + " > " + dir + ".log 2>&1"), c.status) << c.args;
+        EXPECT_EQ(Shell("cd " + BuildDir + " && " + c.environment + " ./tivrel " + c.args + " > " + dir + ".log 2>&1"),
+                  c.status)
+            << c.args;
         std::string log = Slurp(dir + ".log");
         EXPECT_NE(log.find(c.said), std::string::npos) << log;
         EXPECT_EQ(Lines(log), c.status == 1 ? 1u : 2u) << log;
         EXPECT_FALSE(std::filesystem::exists(dir)) << c.args;
     }
+    EXPECT_EQ(Names(video), (std::vector<std::string>{"v.mkv"}));
 }
 
 // ---- In process: the estimate against the frame loop, and the WAV's limit ----
