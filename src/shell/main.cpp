@@ -155,18 +155,8 @@ int main(int argc, char** argv)
             return 1;
         }
         choice.selectedItem = index - 1;
-    } else if (DisplayModeCount <= 1) {
-        choice.selectedItem = -1;
-    } else if (settings.haveMode) {
-        // A saved mode no longer offered gives way to the desktop's.
-        int index = FindModeIndex(DisplayModeTable, DisplayModeCount, settings.modeWidth, settings.modeHeight,
-                                  settings.modeDepth);
-        if (index < 1)
-            index = FindModeIndex(DisplayModeTable, DisplayModeCount, DisplayModeTable[0].width,
-                                  DisplayModeTable[0].height, DisplayModeTable[0].depth);
-        choice.selectedItem = index >= 1 ? index - 1 : 0;
     } else {
-        choice.selectedItem = 0;
+        choice.selectedItem = SavedModeItem(settings, DisplayModeTable, DisplayModeCount);
     }
 
     if (options.noDialog) {

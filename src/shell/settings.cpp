@@ -199,6 +199,18 @@ Settings OverrideSettings(const Settings& saved, const ShellOptions& options)
     return run;
 }
 
+int SavedModeItem(const Settings& saved, const DisplayMode* table, int count)
+{
+    if (count <= 1)
+        return -1;
+    int index = 0;
+    if (saved.haveMode)
+        index = FindModeIndex(table, count, saved.modeWidth, saved.modeHeight, saved.modeDepth);
+    if (saved.haveMode && index < 1)
+        index = FindModeIndex(table, count, table[0].width, table[0].height, table[0].depth);
+    return index >= 1 ? index - 1 : 0;
+}
+
 std::string SettingsPath()
 {
     const char* config = std::getenv("XDG_CONFIG_HOME");

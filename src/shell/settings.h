@@ -43,6 +43,11 @@ bool operator==(const Settings& a, const Settings& b);
 // place (--window also sets windowed; --nosound only ever turns the sound off).
 Settings OverrideSettings(const Settings& saved, const ShellOptions& options);
 
+// The dialog's list item (table entry - 1) to preselect for the saved mode: that
+// mode's, the desktop's when the display no longer offers it, the first item
+// without a saved mode; -1 when the list is empty.
+int SavedModeItem(const Settings& saved, const DisplayMode* table, int count);
+
 // $XDG_CONFIG_HOME/tivrel/tivrel.cfg, with ~/.config for an unset or relative
 // XDG_CONFIG_HOME; "" when neither it nor HOME is usable.
 std::string SettingsPath();

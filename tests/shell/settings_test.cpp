@@ -130,4 +130,17 @@ TEST_F(SettingsFile, TheCommandLineOverridesTheFileForOneRun)
     EXPECT_TRUE(saved.windowed && saved.volume == 40);   // the saved ones stay as they were
 }
 
+TEST(SavedMode, PreselectsItsItemOrElseTheDesktops)
+{
+    const DisplayMode table[] = {{1024, 768, 32, 1}, {640, 480, 32, 1}, {1024, 768, 32, 1}, {640, 480, 16, 1}};
+    Settings saved;
+    EXPECT_EQ(SavedModeItem(saved, table, 4), 0);   // nothing saved: the first item, as designed
+    saved.haveMode = true;
+    saved.modeWidth = 640, saved.modeHeight = 480, saved.modeDepth = 16;
+    EXPECT_EQ(SavedModeItem(saved, table, 4), 2);
+    saved.modeDepth = 24;                            // no longer offered
+    EXPECT_EQ(SavedModeItem(saved, table, 4), 1);    // the desktop's, 1024x768x32
+    EXPECT_EQ(SavedModeItem(saved, table, 1), -1);   // an empty list
+}
+
 }   // namespace
