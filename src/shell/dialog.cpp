@@ -227,18 +227,20 @@ int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
             ImGui::EndCombo();
         }
         markFocus(FocusMode);
-        ImGui::SetCursorPos(Units(162, 23));
-        ImGui::Checkbox("Windowed", &windowed);
-        markFocus(FocusWindowed);
-        ImGui::SetCursorPos(Units(15, 60));
-        ImGui::Checkbox("Nosound", &nosound);
-        markFocus(FocusNosound);
-        ImGui::SetCursorPos(Units(80, 60));
-        ImGui::Checkbox("Vsync", &vsync);
-        markFocus(FocusVsync);
-        ImGui::SetCursorPos(Units(15, 73));
-        ImGui::Checkbox("Keep 4:3", &aspect4x3);
-        markFocus(FocusAspect);
+        struct CheckBox {
+            const char* label;
+            float x, y;   // dialog units
+            int control;
+        };
+        static const CheckBox checkBoxes[] = {{"Windowed", 162, 23, FocusWindowed},
+                                              {"Nosound", 15, 60, FocusNosound},
+                                              {"Vsync", 80, 60, FocusVsync},
+                                              {"Keep 4:3", 15, 73, FocusAspect}};
+        for (const CheckBox& box : checkBoxes) {
+            ImGui::SetCursorPos(Units(box.x, box.y));
+            ImGui::Checkbox(box.label, boxes[box.control]);
+            markFocus(box.control);
+        }
         ImGui::SetCursorPos(Units(151, 57));
         if (ImGui::Button("Run Demo", Units(68, 50)))
             result = DialogRunDemo;
