@@ -151,3 +151,50 @@ TEST_F(RealTimeTest, CaptureTakesOverASongAlreadyPlaying)
 }
 
 }   // namespace
+
+// Pause holds the heard position on the device and in the sink (opened without a
+// device, as --nosound does) and the resume goes on from it; a restart seeks with a
+// fresh position history; the volume stays within 0..100.
+TEST_F(RealTimeTest, PauseHoldsThePositionAndARestartSeeks)
+{
+    for (bool device : {true, false}) {
+        SCOPED_TRACE(device ? "device" : "no device");
+        UseDriver("dummy");
+        MusicInit(device);
+        ASSERT_EQ(MusicHasDevice(), device);
+        ASSERT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
+        StartMusic(1);
+        std::this_thread::sleep_for(milliseconds(120));
+        PauseMusic();
+        EXPECT_TRUE(MusicPaused());
+        UpdateMusicPosition();
+        const Position held = CurrentPosition();
+        const double heldSeconds = MusicSeconds();
+        std::this_thread::sleep_for(milliseconds(150));
+        UpdateMusicPosition();
+        EXPECT_EQ(CurrentPosition(), held);
+        EXPECT_EQ(MusicSeconds(), heldSeconds);
+
+        ResumeMusic();
+        EXPECT_FALSE(MusicPaused());
+        std::this_thread::sleep_for(milliseconds(100));
+        UpdateMusicPosition();
+        EXPECT_GE(CurrentPosition(), held);
+        EXPECT_GT(MusicSeconds(), heldSeconds);
+        EXPECT_LT(MusicSeconds(), heldSeconds + 0.2);   // from where it was, not where it would be
+
+        RestartMusicAt(2);
+        EXPECT_EQ(CurrentPosition(), Position(0, 0));
+        UpdateMusicPosition();
+        EXPECT_EQ(CurrentPosition(), Position(3, 0));
+        EXPECT_NEAR(MusicSeconds(), 2 * 12 * 0.02, 0.03);
+
+        SetMusicVolume(150);
+        EXPECT_EQ(MusicVolume(), 100);
+        SetMusicVolume(-5);
+        EXPECT_EQ(MusicVolume(), 0);
+        SetMusicVolume(100);
+        EXPECT_TRUE(FreeMusic());
+        MusicClose();
+    }
+}
