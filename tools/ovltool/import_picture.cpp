@@ -75,6 +75,11 @@ bool ReadPng(const uint8_t* data, size_t size, int maxWidth, int maxHeight, bool
             tooLarge = true;
             png_error(png, "wrong type");
         }
+        if (png_set_interlace_handling(png) < 1)
+            png_error(png, "bad interlace");
+        png_read_update_info(png, info);
+        if (png_get_rowbytes(png, info) != size_t(width) * 2)
+            png_error(png, "unexpected row layout");
         pairBytes->assign(size_t(width) * height * 2, 0);
         rows.resize(size_t(height));
         for (int y = 0; y < height; y++)
@@ -107,6 +112,8 @@ bool ReadPng(const uint8_t* data, size_t size, int maxWidth, int maxHeight, bool
         if (png_set_interlace_handling(png) < 1)
             png_error(png, "bad interlace");
         png_read_update_info(png, info);
+        if (png_get_rowbytes(png, info) != size_t(width))
+            png_error(png, "unexpected row layout");
         image->indices.assign(size_t(width) * height, 0);
         rows.resize(size_t(height));
         for (int y = 0; y < height; y++)
@@ -137,6 +144,8 @@ bool ReadPng(const uint8_t* data, size_t size, int maxWidth, int maxHeight, bool
     if (png_set_interlace_handling(png) < 1)
         png_error(png, "bad interlace");
     png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != size_t(width) * 4)
+        png_error(png, "unexpected row layout");
     image->rgba.assign(size_t(width) * height * 4, 0);
     rows.resize(size_t(height));
     for (int y = 0; y < height; y++)
