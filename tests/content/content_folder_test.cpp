@@ -215,8 +215,42 @@ TEST(ContentFolder, OverlaysTakeTheFixedRampsAndLyricsBands)
     EXPECT_EQ(Paths(r.err + r.out)["name1.scx"], "generated");
 }
 
+// A new 7venus palette: the base 14soh, shown through it, is remapped to the nearest
+// of its colours 1..127 and its transparent texels stay 0.
+TEST(ContentFolder, FinalSceneTextureFollowsANewVenusPalette)
+{
+    std::string dir = Folder("venus"), out = testing::TempDir() + "folder_venus.ovl";
+    Put(dir + "/photo.png", PhotoPng(256, 256, false));
+    PutText(dir + "/tivrel.toml", "[\"7venus.scx\"]\nsource = \"photo.png\"\n");
+    Outcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData + " --force");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Paths(r.out)["14soh.scx"], "converted");
+    std::map<std::string, Bytes> built = Entries(out), base = Entries(DefaultData);
+    const uint8_t* oldVenus = &base["7venus.scx"][PicturePaletteOffset];
+    const uint8_t* newVenus = &built["7venus.scx"][PicturePaletteOffset];
+    const uint8_t* before = &base["14soh.scx"][PicturePixelsOffset];
+    const uint8_t* after = &built["14soh.scx"][PicturePixelsOffset];
+    for (uint32_t i = 0; i < TextureBytes; i++) {
+        ASSERT_EQ(before[i] == 0, after[i] == 0);
+        if (after[i] == 0)
+            continue;
+        ASSERT_LE(after[i], 127);
+        auto distance = [&](const uint8_t* a, const uint8_t* b) {
+            int d = 0;
+            for (int k = 0; k < 3; k++)
+                d += (a[k] - b[k]) * (a[k] - b[k]);
+            return d;
+        };
+        const uint8_t* shown = oldVenus + before[i] * 3;
+        int d = distance(shown, newVenus + after[i] * 3);
+        for (int v = 1; v <= 127; v++)
+            ASSERT_GE(distance(shown, newVenus + v * 3) * 9, d * 2) << "a far better colour " << v;
+    }
+}
+
 // Maps from a two-channel PNG equal their raw bytes; presets with default parameters
-// equal the default maps; a movement CSV repeats its records.
+// equal the default maps; a movement CSV repeats its records; a strip picture's
+// letters become strip values 1..127 and rows it does not cover stay empty.
 TEST(ContentFolder, MapsPathsAndPresets)
 {
     std::string dir = Folder("maps"), out = testing::TempDir() + "folder_maps.ovl";
@@ -226,7 +260,12 @@ TEST(ContentFolder, MapsPathsAndPresets)
     PutText(dir + "/tivrel.toml", "[\"angrad2.dat\"]\nsource = \"angrad2.png\"\n"
                                   "[\"angrad3.dat\"]\npreset = \"corridor\"\n"
                                   "[\"angrad4.dat\"]\npreset = \"tunnel\"\nscale0 = 2\ncentre_x = 30\n"
-                                  "[\"movement.dat\"]\nsource = \"path.csv\"\n");
+                                  "[\"movement.dat\"]\nsource = \"path.csv\"\n"
+                                  "[\"groups.dat\"]\nsource = \"strip.png\"\n");
+    Bytes strip(320 * 400 * 4, 0);   // a white bar on rows 100..199, transparent elsewhere
+    for (size_t i = 320 * 100 * 4; i < 320 * 200 * 4; i++)
+        strip[i] = 255;
+    Put(dir + "/strip.png", EncodeRgbaPng(320, 400, strip.data()));
     Outcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData + " --force");
     ASSERT_EQ(r.status, 0) << r.err;
     std::map<std::string, Bytes> built = Entries(out);
@@ -239,6 +278,17 @@ TEST(ContentFolder, MapsPathsAndPresets)
     EXPECT_EQ(m[3 * 32], 64);   // record 3 repeats record 1: x = 320 = 0x140
     EXPECT_EQ(m[3 * 32 + 1], 1);
     EXPECT_EQ(m[3 * 32 + 4], 200);
+    const Bytes& g = built["groups.dat"];
+    ASSERT_EQ(g.size(), StripBytes);
+    for (size_t i = 0; i < g.size(); i++) {
+        size_t row = i / 320;
+        ASSERT_LE(g[i], 127);
+        if (row >= 120 && row < 180) {
+            ASSERT_NE(g[i], 0) << "inside the bar, row " << row;
+        } else if (row < 90 || row > 210) {
+            ASSERT_EQ(g[i], 0) << "far from the bar, row " << row;
+        }
+    }
 }
 
 // Each mistake is one line on stderr naming the file (and the line), status 1, and
