@@ -246,6 +246,32 @@ bool RawSource(const Options& o, const fs::path& path, Bytes&& data, uint32_t ne
     return true;
 }
 
+// "0..255 without 246..254": the pixel values the entry may use.
+std::string AllowedValues(const DataEntry& d)
+{
+    std::string text = std::to_string(d.pixelFirst) + ".." + std::to_string(d.pixelLast);
+    if (d.reservedFirst <= d.reservedLast)
+        text += " without " + std::to_string(d.reservedFirst) + ".." + std::to_string(d.reservedLast);
+    return text;
+}
+
+// A source in the picture layout as an indexed image: its pixels and its palette.
+bool RawPictureImage(const Bytes& data, int width, int height, PngImage* image)
+{
+    image->width = width;
+    image->height = height;
+    image->paletteCount = 256;
+    for (uint32_t i = 0; i < PaletteBytes; i++)
+        image->palette8[i] = PaletteTo8Bit(uint8_t(data[PicturePaletteOffset + i] & 63));
+    image->indices.assign(data.begin() + PicturePixelsOffset, data.begin() + PicturePixelsOffset + width * height);
+    image->rgba.resize(image->indices.size() * 4);
+    for (size_t i = 0; i < image->indices.size(); i++) {
+        std::memcpy(&image->rgba[i * 4], &image->palette8[image->indices[i] * 3], 3);
+        image->rgba[i * 4 + 3] = 255;
+    }
+    return true;
+}
+
 // A texture's seams: how much more its opposite edges differ than neighbouring texels
 // do on average. Over 3 means a visible seam where the texture repeats.
 double SeamRatio(const std::vector<uint8_t>& rgba)
@@ -275,14 +301,19 @@ bool ImportPicture(const Options& o, Made* made)
         return false;
     bool texture = d.kind == EntryTexture;
     int w = texture ? int(TextureSide) : int(PictureWidth), h = texture ? int(TextureSide) : int(PictureHeight);
-    if (!IsPng(path))
-        return RawSource(o, path, std::move(data), PicturePixelsOffset + uint32_t(w * h), 0, made);
-    int width, height;
-    if (!CheckPngSize(o, path, data, {{w, h}}, texture ? "a texture" : "a picture", &width, &height))
-        return false;
     PngImage image;
-    if (!Decode(o, path, data, w, h, &image))
-        return false;
+    bool raw = !IsPng(path);
+    if (raw) {
+        Made whole;
+        if (!RawSource(o, path, Bytes(data), PicturePixelsOffset + uint32_t(w * h), 0, &whole) ||
+            !RawPictureImage(data, w, h, &image))
+            return false;
+    } else {
+        int width, height;
+        if (!CheckPngSize(o, path, data, {{w, h}}, texture ? "a texture" : "a picture", &width, &height) ||
+            !Decode(o, path, data, w, h, &image))
+            return false;
+    }
     uint8_t palette[768];
     EarlierPalette(o.c, d.name, palette);
     std::vector<uint8_t> pixels;
@@ -294,8 +325,12 @@ bool ImportPicture(const Options& o, Made* made)
             palette[i] = PaletteTo6Bit(image.palette8[i]);
         pixels = image.indices;
         made->how = "unchanged";
-        made->detail = path.filename().string() + " (indexed, values fit " + std::to_string(d.pixelFirst) + ".." +
-                       std::to_string(d.pixelLast) + ")";
+        made->detail = path.filename().string() + " (" + (raw ? "picture layout" : "indexed") + ", values fit " +
+                       AllowedValues(d) + ")";
+        if (raw) {
+            made->bytes = std::move(data);
+            return true;
+        }
     } else {
         QuantiseOptions q;
         q.dither = float(dither);
@@ -310,10 +345,7 @@ bool ImportPicture(const Options& o, Made* made)
             return false;
         }
         made->how = "converted";
-        made->detail = path.filename().string() + " quantised into values " + std::to_string(d.pixelFirst) + ".." +
-                       std::to_string(d.pixelLast);
-        if (d.reservedFirst <= d.reservedLast)
-            made->detail += " without " + std::to_string(d.reservedFirst) + ".." + std::to_string(d.reservedLast);
+        made->detail = path.filename().string() + " quantised into values " + AllowedValues(d);
         if (q.showingPalette)
             made->detail += " through the 7venus palette";
         if (dither > 0)
@@ -412,8 +444,20 @@ bool ImportOverlay(const Options& o, Made* made)
     Bytes data;
     if (!o.Source(&path, &data))
         return false;
-    if (!IsPng(path))
-        return RawSource(o, path, std::move(data), PicturePixelsOffset + PicturePixelBytes, 0, made);
+    if (!IsPng(path)) {
+        if (!RawSource(o, path, std::move(data), PicturePixelsOffset + PicturePixelBytes, 0, made))
+            return false;
+        // Its values pick fixed colours; past the ramp they would wrap into others.
+        for (uint32_t i = 0; i < PicturePixelBytes; i++)
+            if (made->bytes[PicturePixelsOffset + i] > d.pixelLast) {
+                *o.error = Where(o.c, o.Line("source")) + path.filename().string() + ": pixel (" +
+                           std::to_string(i % PictureWidth) + ", " + std::to_string(i / PictureWidth) + ") is " +
+                           std::to_string(made->bytes[PicturePixelsOffset + i]) + "; this overlay uses values 0.." +
+                           std::to_string(d.pixelLast);
+                return false;
+            }
+        return true;
+    }
     // The title may leave out its last 20 rows (never shown); the lyrics may be their
     // four 30-row bands stacked.
     std::vector<std::pair<int, int>> sizes = {{int(PictureWidth), int(PictureHeight)}};
