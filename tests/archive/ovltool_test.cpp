@@ -98,8 +98,8 @@ TEST(Ovltool, RefusalsAndExitStatuses)
         EXPECT_TRUE(OneLine(r.err)) << r.err;
     }
     EXPECT_EQ(Ovltool("--help").status, 0);
-    for (const char* usage :
-         {"", "list", "frobnicate x", "pack x", "list a -o b", "list a --force", "extract a b --force"})
+    for (const char* usage : {"", "list", "frobnicate x", "pack x", "list a -o b", "list a --force",
+                              "extract a b --force", "build x", "list a --base b", "pack a -o b --base c"})
         EXPECT_EQ(Ovltool(usage).status, 2) << usage;
     Result r = Ovltool("list " + TempPath("missing.ovl"));
     EXPECT_EQ(r.status, 1);

@@ -336,14 +336,14 @@ int OvltoolMain(int argc, char** argv)
     bool writes = outPath || command == "unpack";
     if (force && !writes)
         command.clear();
+    if (basePath && command != "build")
+        command.clear();
     if (command == "list" && operands == 1 && !outPath)
         return CmdList(args[1]);
     if (command == "extract" && operands == 2)
         return CmdExtract(args[1], args[2], outPath, force);
     if (command == "unpack" && operands == 2 && !outPath)
         return CmdUnpack(args[1], args[2], force);
-    if (basePath && command != "build")
-        command.clear();
     if (command == "build" && operands == 1 && outPath)
         return CmdBuild(args[1], outPath, basePath, force);
     if (command == "pack" && operands == 1 && outPath)
