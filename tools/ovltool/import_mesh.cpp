@@ -40,6 +40,14 @@ constexpr rlim_t ChildCpuSeconds = 20;
 constexpr int ChildWallSeconds = 40;
 constexpr size_t MaxStreamBytes = 768u << 20;
 constexpr uint32_t MaxObjectVertices = 65535;   // the writer's 16-bit counts
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool SanitizerBuild = true;
+#elif defined(__has_feature)
+constexpr bool SanitizerBuild =
+    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer);
+#else
+constexpr bool SanitizerBuild = false;
+#endif
 
 // ---- the child ---------------------------------------------------------------------------
 
@@ -78,10 +86,10 @@ bool WriteAll(int fd, const Bytes& bytes)
 {
     rlimit cpu{ChildCpuSeconds, ChildCpuSeconds};
     setrlimit(RLIMIT_CPU, &cpu);
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    rlimit memory{ChildMemoryBytes, ChildMemoryBytes};
-    setrlimit(RLIMIT_AS, &memory);
-#endif
+    if (!SanitizerBuild) {   // sanitizers reserve terabytes of address space
+        rlimit memory{ChildMemoryBytes, ChildMemoryBytes};
+        setrlimit(RLIMIT_AS, &memory);
+    }
     Bytes out{'T', 'V', 'M', '1'};
     const aiScene* scene = aiImportFile(path.c_str(), aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
                                                           aiProcess_PreTransformVertices | aiProcess_SortByPType);
