@@ -53,7 +53,8 @@ uint64_t MaxFrames = 0;
 int MaxSeconds = 0;
 bool StoppedAtBound = false;
 MusicPositionState PositionSeen{0, 0};
-int UntilScene = 0;        // the last scene of the run
+int UntilScene = 0;        // --until-scene; 0: none
+int LastScene = 0;         // the last scene of the run
 uint64_t StopFrames = 0;   // --seconds as frames; 0: none
 int64_t EstimatedFrames = 0;
 volatile sig_atomic_t Interrupted = 0;   // the signal that stops the run, 0: none
@@ -115,7 +116,7 @@ void ShowProgress(int scene, bool final)
         return;
     }
     const int left = fps > 0.0 ? int((total - FrameNumber) / fps + 0.5) : 0;
-    std::fprintf(stderr, "\r\033[Kscene %d/%d  frame %u/%lld  %d%%  %.0f fps  %d:%02d left", scene, UntilScene,
+    std::fprintf(stderr, "\r\033[Kscene %d/%d  frame %u/%lld  %d%%  %.0f fps  %d:%02d left", scene, LastScene,
                  FrameNumber, static_cast<long long>(total), int(FrameNumber * 100 / std::max<int64_t>(total, 1)), fps,
                  left / 60, left % 60);
 }
@@ -148,7 +149,7 @@ void CaptureFrameEnd(int scene)
     FrameNumber++;
     if (Interrupted != 0 || TimelineFailed || VirtualClockWavFull() || CaptureWriteFailed())
         QuitRequested = true;
-    if (scene == UntilScene && MusicPosition.order > SceneLimit(SceneTable, SceneTableRows, UntilScene))
+    if (UntilScene != 0 && UntilSceneReached(scene, UntilScene))
         QuitRequested = true;
     if (StopFrames != 0 && FrameNumber >= StopFrames)
         QuitRequested = true;
@@ -181,11 +182,11 @@ bool ReadModule(const char* dataPath, std::vector<uint8_t>* module)
     return true;
 }
 
-// Rows of the scene table up to UntilScene: a prefix of it.
+// Rows of the scene table up to LastScene: a prefix of it.
 int RowsUpToTheLastScene()
 {
     int rows = 0;
-    while (rows < SceneTableRows && SceneTable[rows].number <= UntilScene)
+    while (rows < SceneTableRows && SceneTable[rows].number <= LastScene)
         rows++;
     return rows;
 }
@@ -266,7 +267,8 @@ int RunCapture(const ShellOptions& options)
     StartupOptions = {0, 1, options.nosound ? 0 : 1};
     MaxSeconds = std::max(options.captureMaxSeconds, 1);
     MaxFrames = uint64_t(MaxSeconds) * CaptureFramesPerSecond;
-    UntilScene = options.untilScene != 0 ? options.untilScene : SceneCount(SceneTable, SceneTableRows);
+    UntilScene = options.untilScene;
+    LastScene = UntilScene != 0 ? UntilScene : SceneCount(SceneTable, SceneTableRows);
     StopFrames = uint64_t(std::max(options.stopSeconds, 0)) * CaptureFramesPerSecond;
     CaptureSettings settings = options.captureSettings;
     settings.force = options.force;

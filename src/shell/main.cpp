@@ -218,6 +218,7 @@ int main(int argc, char** argv)
     if (!options.noDialog)
         SaveRememberedSettings();
     BeforeExit = SaveRememberedSettings;
+    LimitLiveRun(options.untilScene, options.stopSeconds);
     if (RunDemo() == DemoQuit)
         QuitSequence();
     SaveRememberedSettings();

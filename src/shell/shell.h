@@ -30,6 +30,15 @@ int RunBench(const ShellOptions& options);
 // Presented frames per second of demo time in a capture (one virtual clock step each).
 constexpr int CaptureFramesPerSecond = 50;
 
+// --until-scene: whether the frame loop ends after a frame of `scene`: it is past
+// scene untilScene, or it is that scene and the music order has passed its limit.
+bool UntilSceneReached(int scene, int untilScene);
+// Live play: ends the frame loop (as a quit, so the quit sequence ends the run with
+// status 0) after the last frame of scene untilScene (0: no such end) or once the
+// 50 Hz ticks since the first frame reach stopSeconds (0: none; paused time does not
+// count). Installs its own FrameEndStep when either is given.
+void LimitLiveRun(int untilScene, int stopSeconds);
+
 // Frames a capture of the scene table `rows` from `firstScene` on presents with
 // `module`: its time from the order the music starts at to the order that ends the
 // last scene (or the song's end, if that comes first) at 50 frames a second, plus
