@@ -63,17 +63,47 @@ struct PngSlot {
     std::string error;
 };
 
-struct PngWriters {
-    PngSlot slots[SlotCount];
+// Threads working for the main thread: what they share is guarded by `lock`, and
+// `changed` wakes whoever waits for a change of it.
+struct WorkerThreads {
     std::mutex lock;
     std::condition_variable changed;
+    bool stopping = false;   // no more work will come
+    bool failed = false;     // a write failed (after its one-line message)
+    std::vector<std::thread> threads;
+};
+
+bool WorkersFailed(WorkerThreads* workers)
+{
+    if (workers == nullptr)
+        return false;
+    std::lock_guard<std::mutex> held(workers->lock);
+    return workers->failed;
+}
+
+// Says that no more work comes and waits until the threads have done what was
+// queued. False when a write failed.
+bool StopWorkers(WorkerThreads* workers)
+{
+    if (workers == nullptr)
+        return true;
+    {
+        std::lock_guard<std::mutex> held(workers->lock);
+        workers->stopping = true;
+    }
+    workers->changed.notify_all();
+    for (auto& thread : workers->threads)
+        thread.join();
+    return !workers->failed;
+}
+
+struct PngWriters {
+    WorkerThreads work;   // failed: the frames after it are dropped
+    PngSlot slots[SlotCount];
     uint64_t submitted = 0;    // slots handed over so far
     uint64_t nextEncode = 0;   // next slot a worker takes
     uint64_t nextWrite = 0;    // next slot to be written
     bool writing = false;      // a worker is writing files
-    bool stopping = false;     // no more slots will come
-    bool failed = false;       // a frame could not be written; later ones are dropped
-    std::vector<std::thread> threads;
 };
 
 PngWriters* Writers = nullptr;
@@ -87,7 +117,7 @@ void WriteEncodedFront(std::unique_lock<std::mutex>& held)
     w.writing = true;
     while (w.nextWrite < w.nextEncode && w.slots[w.nextWrite % SlotCount].state == SlotEncoded) {
         PngSlot& slot = w.slots[w.nextWrite % SlotCount];
-        const bool skip = w.failed;
+        const bool skip = w.work.failed;
         held.unlock();
         std::string error = slot.error;
         bool written = skip;
@@ -100,10 +130,10 @@ void WriteEncodedFront(std::unique_lock<std::mutex>& held)
             std::fprintf(stderr, "tivrel: %s\n", error.c_str());
         held.lock();
         if (!written)
-            w.failed = true;
+            w.work.failed = true;
         slot.state = SlotFree;
         w.nextWrite++;
-        w.changed.notify_all();
+        w.work.changed.notify_all();
     }
     w.writing = false;
 }
@@ -111,9 +141,9 @@ void WriteEncodedFront(std::unique_lock<std::mutex>& held)
 void EncoderThread()
 {
     PngWriters& w = *Writers;
-    std::unique_lock<std::mutex> held(w.lock);
+    std::unique_lock<std::mutex> held(w.work.lock);
     for (;;) {
-        w.changed.wait(held, [&] { return w.nextEncode < w.submitted || w.stopping; });
+        w.work.changed.wait(held, [&] { return w.nextEncode < w.submitted || w.work.stopping; });
         if (w.nextEncode == w.submitted)
             return;   // stopping, and nothing left to take
         PngSlot& slot = w.slots[w.nextEncode++ % SlotCount];
@@ -136,15 +166,15 @@ void StartWriters()
     Writers = new PngWriters;
     const unsigned cores = std::max(2u, std::min(8u, std::thread::hardware_concurrency()));
     for (unsigned i = 0; i < cores; i++)
-        Writers->threads.emplace_back(EncoderThread);
+        Writers->work.threads.emplace_back(EncoderThread);
 }
 
 // Hands the frame to the writers, waiting for a free slot.
 void QueueFrame(uint32_t frame, const uint8_t* pixels)
 {
     PngWriters& w = *Writers;
-    std::unique_lock<std::mutex> held(w.lock);
-    w.changed.wait(held, [&] { return w.submitted - w.nextWrite < SlotCount; });
+    std::unique_lock<std::mutex> held(w.work.lock);
+    w.work.changed.wait(held, [&] { return w.submitted - w.nextWrite < SlotCount; });
     PngSlot& slot = w.slots[w.submitted % SlotCount];
     slot.frame = frame;
     slot.state = SlotQueued;
@@ -152,31 +182,14 @@ void QueueFrame(uint32_t frame, const uint8_t* pixels)
     std::memcpy(slot.pixels, pixels, ScreenBytes);
     std::memcpy(slot.palette, DevicePalette, sizeof DevicePalette);
     w.submitted++;
-    w.changed.notify_all();
-}
-
-bool WritersFailed()
-{
-    if (Writers == nullptr)
-        return false;
-    std::lock_guard<std::mutex> held(Writers->lock);
-    return Writers->failed;
+    w.work.changed.notify_all();
 }
 
 // Lets the writers finish every queued frame, then ends them. False when a frame
 // could not be written.
 bool StopWriters()
 {
-    if (Writers == nullptr)
-        return true;
-    {
-        std::lock_guard<std::mutex> held(Writers->lock);
-        Writers->stopping = true;
-    }
-    Writers->changed.notify_all();
-    for (auto& thread : Writers->threads)
-        thread.join();
-    const bool ok = !Writers->failed;
+    const bool ok = StopWorkers(Writers != nullptr ? &Writers->work : nullptr);
     delete Writers;
     Writers = nullptr;
     return ok;
@@ -257,12 +270,8 @@ bool WantsFrames(const FrameList& list) { return list.all || !list.ranges.empty(
 // bound (3,528 bytes a frame), so the main thread never waits on the sound pipe:
 // ffmpeg may read either input ahead of the other without both sides waiting.
 struct SoundWriter {
-    std::mutex lock;
-    std::condition_variable changed;
+    WorkerThreads work;
     std::vector<uint8_t> pending;
-    bool closing = false;
-    bool failed = false;
-    std::thread thread;
 };
 
 SoundWriter* Sound = nullptr;
@@ -270,9 +279,9 @@ SoundWriter* Sound = nullptr;
 void SoundThread(int fd)
 {
     std::vector<uint8_t> chunk;
-    std::unique_lock<std::mutex> held(Sound->lock);
+    std::unique_lock<std::mutex> held(Sound->work.lock);
     for (;;) {
-        Sound->changed.wait(held, [] { return !Sound->pending.empty() || Sound->closing; });
+        Sound->work.changed.wait(held, [] { return !Sound->pending.empty() || Sound->work.stopping; });
         if (Sound->pending.empty())
             break;
         chunk.swap(Sound->pending);
@@ -281,7 +290,7 @@ void SoundThread(int fd)
         const bool written = WriteToPipe(fd, chunk.data(), chunk.size());
         held.lock();
         if (!written) {
-            Sound->failed = true;
+            Sound->work.failed = true;
             break;
         }
     }
@@ -292,30 +301,14 @@ void SoundThread(int fd)
 void StartSound(int fd)
 {
     Sound = new SoundWriter;
-    Sound->thread = std::thread(SoundThread, fd);
-}
-
-bool SoundFailed()
-{
-    if (Sound == nullptr)
-        return false;
-    std::lock_guard<std::mutex> held(Sound->lock);
-    return Sound->failed;
+    Sound->work.threads.emplace_back(SoundThread, fd);
 }
 
 // Lets the thread send what is queued, then closes the pipe. False when the sound
 // could not all be sent.
 bool StopSound()
 {
-    if (Sound == nullptr)
-        return true;
-    {
-        std::lock_guard<std::mutex> held(Sound->lock);
-        Sound->closing = true;
-    }
-    Sound->changed.notify_all();
-    Sound->thread.join();
-    const bool ok = !Sound->failed;
+    const bool ok = StopWorkers(Sound != nullptr ? &Sound->work : nullptr);
     delete Sound;
     Sound = nullptr;
     return ok;
@@ -464,9 +457,9 @@ const SafeFolder& CaptureFolder() { return Folder; }
 
 bool CaptureWriteFailed()
 {
-    if (SoundFailed())
+    if (WorkersFailed(Sound != nullptr ? &Sound->work : nullptr))
         VideoWriteFailed();
-    return VideoFailed || WritersFailed();
+    return VideoFailed || WorkersFailed(Writers != nullptr ? &Writers->work : nullptr);
 }
 
 void CaptureSound(const int16_t* samples, size_t frames)
@@ -475,10 +468,10 @@ void CaptureSound(const int16_t* samples, size_t frames)
         return;
     const auto* bytes = reinterpret_cast<const uint8_t*>(samples);   // little-endian, as ffmpeg reads it
     {
-        std::lock_guard<std::mutex> held(Sound->lock);
+        std::lock_guard<std::mutex> held(Sound->work.lock);
         Sound->pending.insert(Sound->pending.end(), bytes, bytes + frames * 4);
     }
-    Sound->changed.notify_all();
+    Sound->work.changed.notify_all();
 }
 
 bool CheckCaptureVideo(const CaptureSettings& settings)
