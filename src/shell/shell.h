@@ -16,10 +16,12 @@ extern void (*BeforeExit)();
 
 // Capture mode: the virtual clock (DIR/music.wav), DIR/timeline.csv, the capture
 // backend (frames, video), the demo, then everything completed. The exit status:
-// 0, or 1 when something could not be started or written, when the module says the
-// run would be longer than options.captureMaxSeconds of demo time (refused before
-// anything is written), or when the run was stopped at that bound or because the
-// WAV was full (the files then hold the frames up to the stop).
+// 0 (also when --until-scene or --seconds ended the run), or 1 when something could
+// not be started or written, when the module says the run would be longer than
+// options.captureMaxSeconds of demo time (refused before anything is written), or
+// when the run was stopped at that bound or because the WAV was full; 128 + the
+// signal when SIGINT, SIGTERM or SIGHUP stopped it. The files then hold the frames
+// up to the stop.
 int RunCapture(const ShellOptions& options);
 
 // The timedemo (--bench): loads the data, runs the whole demo headless on the
