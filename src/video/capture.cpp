@@ -495,7 +495,12 @@ bool CheckCaptureVideo(const CaptureSettings& settings)
     }
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    std::string directory = settings.directory;
+    while (directory.size() > 1 && directory.back() == '/')
+        directory.pop_back();
     struct stat st;
+    if (stat(folder.c_str(), &st) != 0 && folder == directory)
+        return true;   // the video goes into DIR, which the run makes (or says why it cannot)
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         std::fprintf(stderr, "tivrel: cannot write %s: its folder %s does not exist\n", path.c_str(), folder.c_str());
         return false;

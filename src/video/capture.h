@@ -9,8 +9,9 @@ struct CaptureSettings;
 
 // Before anything is created: with a video, ffmpeg is installed, the file name ends
 // in a container the codecs fit (.mp4, .mkv or .mov; .mkv for lossless), its folder
-// exists and may be written, and the file is not a folder and may be replaced. False
-// after one line on stderr naming what is wrong.
+// exists (or is the capture's DIR, still to be made) and may be written, and the file
+// is not a folder and may be replaced. False after one line on stderr naming what is
+// wrong.
 bool CheckCaptureVideo(const CaptureSettings& settings);
 
 // The sound of the frame just presented (frames stereo 16-bit frames at 44,100 Hz),

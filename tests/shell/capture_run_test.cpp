@@ -199,8 +199,7 @@ TEST_F(CaptureRun, AnInterruptedRunLeavesValidFilesForWhatWasDone)
 {
     const std::string dir = Temp("interrupted");
     const bool video = Shell("command -v ffmpeg > /dev/null && command -v ffprobe > /dev/null") == 0;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    std::filesystem::remove_all(dir);   // the video goes into DIR, which the run makes
     std::vector<std::string> args = {BuildDir + "/tivrel", "--capture", dir, "--data", BuildDir + "/tivrel.ovl"};
     if (video)
         args.insert(args.end(), {"--video", dir + "/video.mp4", "--video-size", "320x200", "--frames", "0:99999"});
