@@ -310,6 +310,7 @@ TEST(ContentFolder, ManifestMistakesAreOneLineNamingTheFile)
         {"[\"movement.dat\"]\nsource = \"bad.csv\"\n", "bad.csv:2: 400,10 lies outside"},
         {"[\"euf0009.scx\"]\nsource = \"a.png\"\ndither = 2\n", "tivrel.toml:3: dither must be a number in 0..1"},
         {"[\"star.3ds\"]\nsource = \"a.png\"\nscale = \"huge\"\n", "tivrel.toml:3: scale must be one of fit,keep"},
+        {"[\"name1.scx\"]\ntext = [\"a\"]\nfont = \"/nonexistent.ttf\"\n", "tivrel.toml:3: cannot load the font"},
         {"[\"thx.scx\"]\nx = [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[",
          "tivrel.toml:2: arrays or tables nested deeper"},
     };

@@ -15,8 +15,10 @@ static const char* const FontDir = "/usr/share/fonts/truetype/dejavu/";
 static FT_Library Library = nullptr;
 static std::map<std::string, FT_Face> Faces;
 static bool Failed = false;
+static bool PrintFailures = true;
 
 bool TextFailed() { return Failed; }
+void PrintTextFailures(bool print) { PrintFailures = print; }
 
 // A font is "file" or "file+oblique" and/or "+condensed": the faces of
 // fonts-dejavu-core with a shear (slant 0.2) or a horizontal squeeze (0.84) applied.
@@ -45,13 +47,15 @@ static FT_Face GetFace(const FontSpec& spec)
         face = found->second;
     } else {
         if (!Library && FT_Init_FreeType(&Library) != 0) {
-            std::fprintf(stderr, "gencontent: cannot start FreeType\n");
+            if (PrintFailures)
+                std::fprintf(stderr, "gencontent: cannot start FreeType\n");
             Failed = true;
             return nullptr;
         }
         std::string path = spec.file.find('/') == std::string::npos ? std::string(FontDir) + spec.file : spec.file;
         if (FT_New_Face(Library, path.c_str(), 0, &face) != 0) {
-            std::fprintf(stderr, "gencontent: cannot load font %s\n", path.c_str());
+            if (PrintFailures)
+                std::fprintf(stderr, "gencontent: cannot load font %s\n", path.c_str());
             Failed = true;
             return nullptr;
         }

@@ -23,3 +23,6 @@ Mask Blur(const Mask& m, int radius);     // three box passes, edges read as 0
 void ShutdownText();
 // True once a font or FreeType itself failed to load (the masks are then incomplete).
 bool TextFailed();
+// Whether a failure to load prints a line on stderr (the default); callers that give
+// their own message turn it off.
+void PrintTextFailures(bool print);

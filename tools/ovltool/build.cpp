@@ -876,6 +876,7 @@ int CmdBuild(const char* dir, const char* outPath, const char* basePath, bool fo
     }
 
     FILE* report = strcmp(outPath, "-") == 0 ? stderr : stdout;
+    PrintTextFailures(false);   // a missing font is reported with its manifest line
     std::vector<OverlayInput> built;
     Context context{&manifest, fs::path(dir), archive.get(), &built};
     for (int k = 0; k < DataEntryCount; k++) {
