@@ -41,8 +41,10 @@ static void NullSetPalette(const uint8_t*) {}
 static void NullPresent(const uint8_t*, const uint8_t*) {}
 static bool NullPollEvents() { return false; }
 static bool NullClose() { return true; }
+static bool NullReadsTrueColor() { return false; }
 
-const PresentBackend NullBackend = {"null", NullOpen, NullSetPalette, NullPresent, NullPollEvents, NullClose};
+const PresentBackend NullBackend = {"null",         NullOpen,  NullSetPalette,    NullPresent,
+                                    NullPollEvents, NullClose, NullReadsTrueColor};
 
 static const PresentBackend* Backend = &NullBackend;
 
@@ -59,8 +61,12 @@ void SetPalette(const uint8_t* palette)
 void PresentFrame()
 {
     if (FrameBuffer != nullptr && TrueColorFrame != nullptr) {
-        ExpandFrame(FrameBuffer, DevicePalette, TrueColorFrame);
-        Backend->present(FrameBuffer, TrueColorFrame);
+        if (Backend->readsTrueColor == nullptr || Backend->readsTrueColor()) {
+            ExpandFrame(FrameBuffer, DevicePalette, TrueColorFrame);
+            Backend->present(FrameBuffer, TrueColorFrame);
+        } else {
+            Backend->present(FrameBuffer, nullptr);
+        }
     }
     PumpEvents();
 }

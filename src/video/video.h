@@ -16,6 +16,9 @@
 //               (320x200 pixels of B,G,R,unused)
 //   pollEvents  drains pending input; true when the user asked to quit
 //   close       after the last frame; false when something could not be completed
+//   readsTrueColor  asked before each frame: false when this frame's present reads
+//               only `frame` (PresentFrame then skips the expansion and passes
+//               nullptr as `trueColor`); left out (nullptr): always reads it
 struct PresentBackend {
     const char* name;
     bool (*open)();
@@ -23,6 +26,7 @@ struct PresentBackend {
     void (*present)(const uint8_t* frame, const uint8_t* trueColor);
     bool (*pollEvents)();
     bool (*close)();
+    bool (*readsTrueColor)() = nullptr;
 };
 
 // Shows nothing, reads no input, never fails. The backend in use until the shell
@@ -37,9 +41,10 @@ const PresentBackend* CurrentPresentBackend();
 // count) the colours of every frame presented from now on.
 void SetPalette(const uint8_t* palette);
 
-// Expands FrameBuffer through the current palette into TrueColorFrame, hands the
-// frame to the backend in use, then drains its events. A quit from the user sets
-// QuitRequested; the frame loop sees it and ends the demo.
+// Expands FrameBuffer through the current palette into TrueColorFrame (when the
+// backend reads it), hands the frame to the backend in use, then drains its
+// events. A quit from the user sets QuitRequested; the frame loop sees it and ends
+// the demo.
 void PresentFrame();
 
 // Keys for the frame loop, reported by the window in the order pressed.
