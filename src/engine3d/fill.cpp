@@ -216,8 +216,8 @@ inline void TexturedSpan(uint8_t* row, int32_t left, int32_t right, uint32_t u, 
 }
 
 template <bool ClipRows, bool ClipColumns>
-void TexturedRows(int32_t first, int32_t stop, TexturedEdges& e, uint8_t* target, const uint8_t* texture,
-                  const ClipRect& clip)
+inline __attribute__((always_inline)) void TexturedRows(int32_t first, int32_t stop, TexturedEdges& e, uint8_t* target,
+                                                        const uint8_t* texture, const ClipRect& clip)
 {
     const int32_t clipTop = clip.top, clipBottom = clip.bottom, clipLeft = clip.left, clipRight = clip.right;
     const int32_t leftStep = e.leftStep, rightStep = e.rightStep;
@@ -307,6 +307,11 @@ void FillTexturedTriangle(TriangleSlot s[3], const ClipRect& clip, uint8_t* targ
     e.v = uint32_t(s[0].v) << 8;
     Extent extent = ColumnExtent(s);
 
+    // A triangle inside the rectangle's rows and strictly inside its columns takes
+    // the unclipped path in both parts: drawn here without choosing per part.
+    const bool inside = path == FillPath::Chosen && y0 >= clip.top && y2 - 1 <= clip.bottom &&
+                        extent.xmin > clip.left && extent.xmax < clip.right;
+
     if (y1 != y0) {
         int32_t upperSlope = WrapShl16(x1 - x0) / (y1 - y0);
         if (w > 0) {
@@ -319,7 +324,10 @@ void FillTexturedTriangle(TriangleSlot s[3], const ClipRect& clip, uint8_t* targ
             e.rightStep = upperSlope;
             longSteps();
         }
-        TexturedPart(y0, y1, y2, extent, e, target, texture, clip, path);
+        if (inside)
+            TexturedRows<false, false>(y0, y1, e, target, texture, clip);
+        else
+            TexturedPart(y0, y1, y2, extent, e, target, texture, clip, path);
     } else {
         e.leftStep = e.rightStep = longSlope;
         longSteps();
@@ -338,6 +346,9 @@ void FillTexturedTriangle(TriangleSlot s[3], const ClipRect& clip, uint8_t* targ
             e.right = WrapShl16(x1);
             e.rightStep = lowerSlope;
         }
-        TexturedPart(y1, y2, y2, extent, e, target, texture, clip, path);
+        if (inside)
+            TexturedRows<false, false>(y1, y2, e, target, texture, clip);
+        else
+            TexturedPart(y1, y2, y2, extent, e, target, texture, clip, path);
     }
 }
