@@ -522,5 +522,8 @@ bool CheckCaptureVideo(const CaptureSettings& settings)
     return true;
 }
 
-const PresentBackend CaptureBackend = {"capture",      CaptureOpen,       CaptureSetPalette,
-                                       CapturePresent, CapturePollEvents, CaptureClose};
+// Only the video reads the true-colour frame; PNGs take the indexed frame.
+static bool CaptureReadsTrueColor() { return !Settings.videoPath.empty() && !VideoFailed; }
+
+const PresentBackend CaptureBackend = {"capture",         CaptureOpen,  CaptureSetPalette,    CapturePresent,
+                                       CapturePollEvents, CaptureClose, CaptureReadsTrueColor};
