@@ -343,7 +343,7 @@ static void DrawInfoLine(int outputWidth)
     SDL_SetRenderDrawColor(MainRenderer, 0, 0, 0, 255);
 }
 
-static void SdlPresent(const uint8_t*, const uint8_t* trueColor)
+static void SdlPresent(const uint8_t* frame, const uint8_t*)
 {
     if (!AppActive || MainRenderer == nullptr) {
         // Unfocused or minimised: the timeline goes on at a slow pace.
@@ -365,7 +365,7 @@ static void SdlPresent(const uint8_t*, const uint8_t* trueColor)
     int pitch = 0;
     if (SDL_LockTexture(DrawTexture, nullptr, &pixels, &pitch) != 0)
         return;
-    PackFrame(trueColor, static_cast<uint8_t*>(pixels), pitch, PresentMode);
+    ExpandPackFrame(frame, DevicePalette, static_cast<uint8_t*>(pixels), pitch, PresentMode);
     SDL_UnlockTexture(DrawTexture);
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(MainRenderer, &w, &h);
@@ -501,4 +501,8 @@ static bool SdlClose()
     return true;
 }
 
-const PresentBackend SdlBackend = {"sdl", SdlOpen, SdlSetPalette, SdlPresent, SdlPollEvents, SdlClose};
+// The window packs straight from the indexed frame (ExpandPackFrame).
+static bool SdlReadsTrueColor() { return false; }
+
+const PresentBackend SdlBackend = {"sdl",         SdlOpen,  SdlSetPalette,    SdlPresent,
+                                   SdlPollEvents, SdlClose, SdlReadsTrueColor};
