@@ -324,10 +324,16 @@ void FillTexturedTriangle(TriangleSlot s[3], const ClipRect& clip, uint8_t* targ
             e.rightStep = upperSlope;
             longSteps();
         }
-        if (inside)
-            TexturedRows<false, false>(y0, y1, e, target, texture, clip);
-        else
+        if (inside) {
+            // Row y0 is empty (both edges start at x0): the rows from y0 + 1.
+            e.left = WrapAdd(e.left, e.leftStep);
+            e.right = WrapAdd(e.right, e.rightStep);
+            e.u += uint32_t(e.uStep);
+            e.v += uint32_t(e.vStep);
+            TexturedRows<false, false>(y0 + 1, y1, e, target, texture, clip);
+        } else {
             TexturedPart(y0, y1, y2, extent, e, target, texture, clip, path);
+        }
     } else {
         e.leftStep = e.rightStep = longSlope;
         longSteps();
