@@ -156,238 +156,163 @@ int FindModeIndex(const DisplayMode* table, int count, int width, int height, in
     return -1;
 }
 
-static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::string* error)
+namespace {
+
+// What the checks after the loop need to know was given.
+struct Given {
+    bool frames = false, video = false, videoSize = false, lossless = false, maxSeconds = false;
+};
+
+// Options without a value.
+struct FlagOption {
+    const char* name;
+    void (*set)(ShellOptions*, Given*);
+};
+const FlagOption FlagOptions[] = {
+    {"--help", [](ShellOptions* o, Given*) { o->help = true; }},
+    {"-h", [](ShellOptions* o, Given*) { o->help = true; }},
+    {"--list-scenes", [](ShellOptions* o, Given*) { o->listScenes = true; }},
+    {"--list-modes", [](ShellOptions* o, Given*) { o->listModes = true; }},
+    {"--version", [](ShellOptions* o, Given*) { o->version = true; }},
+    {"--windowed", [](ShellOptions* o, Given*) { o->windowed = 1; }},
+    {"--fullscreen", [](ShellOptions* o, Given*) { o->windowed = 0; }},
+    {"--nosound", [](ShellOptions* o, Given*) { o->nosound = true; }},
+    {"--no-dialog", [](ShellOptions* o, Given*) { o->noDialog = true; }},
+    {"--no-config", [](ShellOptions* o, Given*) { o->noConfig = true; }},
+    {"--vsync", [](ShellOptions* o, Given*) { o->vsync = 1; }},
+    {"--no-vsync", [](ShellOptions* o, Given*) { o->vsync = 0; }},
+    {"--bench", [](ShellOptions* o, Given*) { o->bench = true; }},
+    {"--force", [](ShellOptions* o, Given*) { o->force = true; }},
+    {"--video-lossless",
+     [](ShellOptions* o, Given* g) {
+         o->captureSettings.videoLossless = true;
+         g->lossless = true;
+     }},
+};
+
+// Options with a value: `parse` stores it and returns "", or returns the reason it
+// was refused. A reason starting with "expected" is completed as
+// bad NAME "VALUE": expected ...
+struct ValueOption {
+    const char* name;
+    std::string (*parse)(const std::string& v, ShellOptions*, Given*);
+};
+
+// A whole number of 1..5 digits and nothing else.
+bool WholeNumber(const std::string& v, int* out)
 {
-    bool haveFrames = false, haveVideo = false, haveVideoSize = false, haveMaxSeconds = false;
-    bool haveLossless = false;
-    for (int i = 1; i < argc; i++) {
-        std::string name = argv[i];
-        std::string inlineValue;
-        bool hasInline = false;
-        size_t eq = name.find('=');
-        if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
-            name = name.substr(0, eq);
-            hasInline = true;
-        }
-        auto value = [&](std::string* out) {
-            if (hasInline) {
-                *out = inlineValue;
-                return true;
-            }
-            if (i + 1 >= argc) {
-                *error = name + " needs a value";
-                return false;
-            }
-            *out = argv[++i];
-            return true;
-        };
-        auto flag = [&]() {
-            if (hasInline) {
-                *error = name + " takes no value";
-                return false;
-            }
-            return true;
-        };
-        std::string v;
-        if (name == "--help" || name == "-h") {
-            if (!flag())
-                return false;
-            options->help = true;
-        } else if (name == "--list-scenes") {
-            if (!flag())
-                return false;
-            options->listScenes = true;
-        } else if (name == "--windowed") {
-            if (!flag())
-                return false;
-            options->windowed = 1;
-        } else if (name == "--fullscreen") {
-            if (!flag())
-                return false;
-            options->windowed = 0;
-        } else if (name == "--nosound") {
-            if (!flag())
-                return false;
-            options->nosound = true;
-        } else if (name == "--no-dialog") {
-            if (!flag())
-                return false;
-            options->noDialog = true;
-        } else if (name == "--bench") {
-            if (!flag())
-                return false;
-            options->bench = true;
-        } else if (name == "--force") {
-            if (!flag())
-                return false;
-            options->force = true;
-        } else if (name == "--video-lossless") {
-            if (!flag())
-                return false;
-            options->captureSettings.videoLossless = true;
-            haveLossless = true;
-        } else if (name == "--vsync" || name == "--no-vsync") {
-            if (!flag())
-                return false;
-            options->vsync = name == "--vsync" ? 1 : 0;
-        } else if (name == "--no-config") {
-            if (!flag())
-                return false;
-            options->noConfig = true;
-        } else if (name == "--version") {
-            if (!flag())
-                return false;
-            options->version = true;
-        } else if (name == "--list-modes") {
-            if (!flag())
-                return false;
-            options->listModes = true;
-        } else if (name == "--window") {
-            if (!value(&v))
-                return false;
-            int w = 0, h = 0;
-            if (!ParseSize(v.c_str(), &w, &h) || w < ScreenWidth / 2 || h < ScreenHeight / 2 || w > 16384 ||
-                h > 16384) {
-                *error = "bad --window \"" + v + "\": expected WIDTHxHEIGHT from 160x100 to 16384x16384";
-                return false;
-            }
-            options->windowWidth = w;
-            options->windowHeight = h;
-        } else if (name == "--scale") {
-            if (!value(&v))
-                return false;
-            options->scale = ScaleFromText(v);
-            if (options->scale < 0) {
-                *error = "bad --scale \"" + v + "\": expected stretch, sharp or integer";
-                return false;
-            }
-        } else if (name == "--volume") {
-            if (!value(&v))
-                return false;
-            char* end = nullptr;
-            long volume = std::strtol(v.c_str(), &end, 10);
-            if (v.empty() || v.size() > 3 || *end != '\0' || v[0] < '0' || v[0] > '9' || volume > 100) {
-                *error = "bad --volume \"" + v + "\": expected a number from 0 to 100";
-                return false;
-            }
-            options->volume = int(volume);
-        } else if (name == "--mode") {
-            if (!value(&v))
-                return false;
-            if (!ParseModeText(v.c_str(), &options->modeWidth, &options->modeHeight, &options->modeDepth)) {
-                *error = "bad --mode \"" + v + "\": expected WIDTHxHEIGHTxDEPTH, e.g. 640x480x32";
-                return false;
-            }
-            options->haveMode = true;
-        } else if (name == "--data") {
-            if (!value(&v))
-                return false;
-            if (v.empty()) {
-                *error = "--data needs a file name";
-                return false;
-            }
-            options->dataPath = v;
-        } else if (name == "--aspect") {
-            if (!value(&v))
-                return false;
-            options->aspect = AspectFromText(v);
-            if (options->aspect < 0) {
-                *error = "bad --aspect \"" + v + "\": expected 4:3 or stretch";
-                return false;
-            }
-        } else if (name == "--scene") {
-            if (!value(&v))
-                return false;
-            const char* p = v.c_str();
-            int scene = 0;
-            int count = SceneCount(SceneTable, SceneTableRows);
-            if (!Number(&p, &scene) || *p != '\0' || scene > count) {
-                *error = "bad --scene \"" + v + "\": expected a scene number from 1 to " + std::to_string(count);
-                return false;
-            }
-            options->scene = scene;
-        } else if (name == "--until-scene") {
-            if (!value(&v))
-                return false;
-            const char* p = v.c_str();
-            int scene = 0;
-            int count = SceneCount(SceneTable, SceneTableRows);
-            if (!Number(&p, &scene) || *p != '\0' || scene > count) {
-                *error = "bad --until-scene \"" + v + "\": expected a scene number from 1 to " + std::to_string(count);
-                return false;
-            }
-            options->untilScene = scene;
-        } else if (name == "--seconds") {
-            if (!value(&v))
-                return false;
-            const char* p = v.c_str();
-            if (!Number(&p, &options->stopSeconds) || *p != '\0') {
-                *error = "bad --seconds \"" + v + "\": expected whole seconds from 1 to 99999";
-                return false;
-            }
-        } else if (name == "--capture") {
-            if (!value(&v))
-                return false;
-            if (v.empty()) {
-                *error = "--capture needs a directory";
-                return false;
-            }
-            options->capture = true;
-            options->captureSettings.directory = v;
-        } else if (name == "--frames") {
-            if (!value(&v))
-                return false;
-            std::string reason;
-            if (v == "none") {
-                options->captureSettings.frames.all = false;
-                options->captureSettings.frames.ranges.clear();
-            } else if (!ParseFrameList(v.c_str(), &options->captureSettings.frames, &reason)) {
-                *error = reason;
-                return false;
-            }
-            haveFrames = true;
-        } else if (name == "--video") {
-            if (!value(&v))
-                return false;
-            if (v.empty()) {
-                *error = "--video needs a file name";
-                return false;
-            }
-            options->captureSettings.videoPath = v;
-            haveVideo = true;
-        } else if (name == "--video-size") {
-            if (!value(&v))
-                return false;
-            int w = 0, h = 0;
-            if (!ParseSize(v.c_str(), &w, &h) || w % 2 != 0 || h % 2 != 0 || w > 7680 || h > 4320) {
-                *error = "bad --video-size \"" + v + "\": expected even WIDTHxHEIGHT up to 7680x4320";
-                return false;
-            }
-            options->captureSettings.videoWidth = w;
-            options->captureSettings.videoHeight = h;
-            haveVideoSize = true;
-        } else if (name == "--max-seconds") {
-            if (!value(&v))
-                return false;
-            const char* p = v.c_str();
-            if (!Number(&p, &options->captureMaxSeconds) || *p != '\0') {
-                *error = "bad --max-seconds \"" + v + "\": expected whole seconds from 1 to 99999";
-                return false;
-            }
-            haveMaxSeconds = true;
-        } else {
-            *error = "unknown option \"" + std::string(argv[i]) + "\"";
-            return false;
-        }
-    }
+    const char* p = v.c_str();
+    return Number(&p, out) && *p == '\0';
+}
+
+std::string SceneNumber(const std::string& v, int* out)
+{
+    int count = SceneCount(SceneTable, SceneTableRows);
+    int scene = 0;
+    if (!WholeNumber(v, &scene) || scene > count)
+        return "expected a scene number from 1 to " + std::to_string(count);
+    *out = scene;
+    return "";
+}
+
+const ValueOption ValueOptions[] = {
+    {"--window",
+     [](const std::string& v, ShellOptions* o, Given*) -> std::string {
+         int w = 0, h = 0;
+         if (!ParseSize(v.c_str(), &w, &h) || w < ScreenWidth / 2 || h < ScreenHeight / 2 || w > 16384 || h > 16384)
+             return "expected WIDTHxHEIGHT from 160x100 to 16384x16384";
+         o->windowWidth = w;
+         o->windowHeight = h;
+         return "";
+     }},
+    {"--scale",
+     [](const std::string& v, ShellOptions* o, Given*) -> std::string {
+         o->scale = ScaleFromText(v);
+         return o->scale < 0 ? "expected stretch, sharp or integer" : "";
+     }},
+    {"--aspect",
+     [](const std::string& v, ShellOptions* o, Given*) -> std::string {
+         o->aspect = AspectFromText(v);
+         return o->aspect < 0 ? "expected 4:3 or stretch" : "";
+     }},
+    {"--volume",
+     [](const std::string& v, ShellOptions* o, Given*) -> std::string {
+         char* end = nullptr;
+         long volume = std::strtol(v.c_str(), &end, 10);
+         if (v.empty() || v.size() > 3 || *end != '\0' || v[0] < '0' || v[0] > '9' || volume > 100)
+             return "expected a number from 0 to 100";
+         o->volume = int(volume);
+         return "";
+     }},
+    {"--mode",
+     [](const std::string& v, ShellOptions* o, Given*) -> std::string {
+         if (!ParseModeText(v.c_str(), &o->modeWidth, &o->modeHeight, &o->modeDepth))
+             return "expected WIDTHxHEIGHTxDEPTH, e.g. 640x480x32";
+         o->haveMode = true;
+         return "";
+     }},
+    {"--data",
+     [](const std::string& v, ShellOptions* o, Given*) -> std::string {
+         o->dataPath = v;
+         return v.empty() ? "--data needs a file name" : "";
+     }},
+    {"--scene", [](const std::string& v, ShellOptions* o, Given*) { return SceneNumber(v, &o->scene); }},
+    {"--until-scene", [](const std::string& v, ShellOptions* o, Given*) { return SceneNumber(v, &o->untilScene); }},
+    {"--seconds",
+     [](const std::string& v, ShellOptions* o, Given*) -> std::string {
+         return WholeNumber(v, &o->stopSeconds) ? "" : "expected whole seconds from 1 to 99999";
+     }},
+    {"--capture",
+     [](const std::string& v, ShellOptions* o, Given*) -> std::string {
+         o->capture = true;
+         o->captureSettings.directory = v;
+         return v.empty() ? "--capture needs a directory" : "";
+     }},
+    {"--frames",
+     [](const std::string& v, ShellOptions* o, Given* g) -> std::string {
+         g->frames = true;
+         std::string reason;
+         if (v == "none") {
+             o->captureSettings.frames.all = false;
+             o->captureSettings.frames.ranges.clear();
+         } else if (!ParseFrameList(v.c_str(), &o->captureSettings.frames, &reason)) {
+             return reason;
+         }
+         return "";
+     }},
+    {"--video",
+     [](const std::string& v, ShellOptions* o, Given* g) -> std::string {
+         o->captureSettings.videoPath = v;
+         g->video = true;
+         return v.empty() ? "--video needs a file name" : "";
+     }},
+    {"--video-size",
+     [](const std::string& v, ShellOptions* o, Given* g) -> std::string {
+         int w = 0, h = 0;
+         if (!ParseSize(v.c_str(), &w, &h) || w % 2 != 0 || h % 2 != 0 || w > 7680 || h > 4320)
+             return "expected even WIDTHxHEIGHT up to 7680x4320";
+         o->captureSettings.videoWidth = w;
+         o->captureSettings.videoHeight = h;
+         g->videoSize = true;
+         return "";
+     }},
+    {"--max-seconds",
+     [](const std::string& v, ShellOptions* o, Given* g) -> std::string {
+         g->maxSeconds = true;
+         return WholeNumber(v, &o->captureMaxSeconds) ? "" : "expected whole seconds from 1 to 99999";
+     }},
+};
+
+// The rules between options, after all of them were read.
+bool CheckCombinations(ShellOptions* options, const Given& given, std::string* error)
+{
     if (!options->capture &&
-        (haveFrames || haveVideo || haveVideoSize || haveLossless || haveMaxSeconds || options->force)) {
+        (given.frames || given.video || given.videoSize || given.lossless || given.maxSeconds || options->force)) {
         *error = "--frames, --video, --video-size, --video-lossless, --max-seconds and --force need --capture DIR";
         return false;
     }
-    if ((haveVideoSize || haveLossless) && !haveVideo) {
-        *error = std::string(haveVideoSize ? "--video-size" : "--video-lossless") + " needs --video FILE";
+    if ((given.videoSize || given.lossless) && !given.video) {
+        *error = std::string(given.videoSize ? "--video-size" : "--video-lossless") + " needs --video FILE";
         return false;
     }
     if (options->bench && options->capture) {
@@ -406,9 +331,9 @@ static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::st
         }
         options->windowed = 1;
     }
-    options->framesGiven = haveFrames;
+    options->framesGiven = given.frames;
     // A video alone writes no PNGs; --frames asks for them.
-    if (haveVideo && !haveFrames) {
+    if (given.video && !given.frames) {
         options->captureSettings.frames.all = false;
         options->captureSettings.frames.ranges.clear();
     }
@@ -417,6 +342,55 @@ static bool ParseArguments(int argc, char** argv, ShellOptions* options, std::st
         options->noDialog = true;
     return true;
 }
+
+bool ParseArguments(int argc, char** argv, ShellOptions* options, std::string* error)
+{
+    Given given;
+    for (int i = 1; i < argc; i++) {
+        std::string name = argv[i];
+        std::string inlineValue;
+        bool hasInline = false;
+        size_t eq = name.find('=');
+        if (name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            hasInline = true;
+        }
+        const FlagOption* flag = nullptr;
+        for (const FlagOption& f : FlagOptions)
+            if (name == f.name)
+                flag = &f;
+        if (flag != nullptr) {
+            if (hasInline) {
+                *error = name + " takes no value";
+                return false;
+            }
+            flag->set(options, &given);
+            continue;
+        }
+        const ValueOption* option = nullptr;
+        for (const ValueOption& o : ValueOptions)
+            if (name == o.name)
+                option = &o;
+        if (option == nullptr) {
+            *error = "unknown option \"" + std::string(argv[i]) + "\"";
+            return false;
+        }
+        if (!hasInline && i + 1 >= argc) {
+            *error = name + " needs a value";
+            return false;
+        }
+        std::string v = hasInline ? inlineValue : argv[++i];
+        std::string reason = option->parse(v, options, &given);
+        if (!reason.empty()) {
+            *error = reason.rfind("expected", 0) == 0 ? "bad " + name + " \"" + v + "\": " + reason : reason;
+            return false;
+        }
+    }
+    return CheckCombinations(options, given, error);
+}
+
+}   // namespace
 
 bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* error)
 {
