@@ -53,6 +53,35 @@ TEST(Transform, RotationAboutZThenYThenXInWholeUnits)
     }
 }
 
+// Long arrays take the four-at-a-time path: every point as when rotated alone, over
+// the whole coordinate range (products up to 2^47, wrapping sums), spares kept.
+TEST(Transform, LongArraysRotateEachPointAsAlone)
+{
+    std::mt19937 random(7);
+    const uint32_t count = 203;   // fours and a remainder
+    Block src(count), dst(count);
+    for (uint32_t k = 0; k < count; k++) {
+        Point4& p = src.points()->entry[k];
+        p = {int32_t(random()), int32_t(random()), int32_t(random()), int32_t(random())};
+        if (k % 3 == 0)
+            p = {int32_t(random() % 2000001) - 1000000, int32_t(random() % 2000001) - 1000000,
+                 int32_t(random() % 2000001) - 1000000, 0};
+        dst.points()->entry[k].spare = int32_t(k * 11);
+    }
+    for (int angles : {0, 1, 30, 37, 90, 181, 359}) {
+        const int z = angles, y = angles * 7 + 3, x = angles * 13 + 5;
+        RotatePointArray(src.points(), dst.points(), z, y, x);
+        for (uint32_t k = 0; k < count; k++) {
+            Block one(1), alone(1);
+            one.points()->entry[0] = src.points()->entry[k];
+            RotatePointArray(one.points(), alone.points(), z, y, x);
+            const Point4 &q = dst.points()->entry[k], &r = alone.points()->entry[0];
+            ASSERT_EQ((std::array<int, 4>{q.x, q.y, q.z, q.spare}), (std::array<int, 4>{r.x, r.y, r.z, int(k * 11)}))
+                << "point " << k << " angles " << z << " " << y << " " << x;
+        }
+    }
+}
+
 TEST(Transform, ProjectionTruncatesAndRefusesVerticesAtOrBehindTheEye)
 {
     Block points(4);
