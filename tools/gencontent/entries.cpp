@@ -45,7 +45,7 @@ bool ReadPicture(const std::string& path, Picture* picture, int width, int heigh
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool ok = f && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
     if (f)
         ok = std::fclose(f) == 0 && ok;
     if (!ok)
