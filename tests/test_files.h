@@ -1,10 +1,14 @@
-// Shared by the test folders: whole files read and written, overlay files built from
-// entries, and the check of a start-up failure's line and status.
+// Shared by the test folders: whole files read and written, commands run with their
+// streams captured, overlay files built from entries, and the check of a start-up
+// failure's line and status.
 #pragma once
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -18,10 +22,20 @@ inline std::string Slurp(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
+// A shell command's exit status (-1 when it did not exit) and what it wrote to each stream.
+struct CommandOutcome {
+    int status;
+    std::string out, err;
+};
+
+inline CommandOutcome RunCommand(const std::string& command)
 {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    const std::string stem = testing::TempDir() + "tivrel_command_" + std::to_string(getpid());
+    const int raw = std::system(("(" + command + ") >" + stem + ".out 2>" + stem + ".err").c_str());
+    CommandOutcome outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(stem + ".out"), Slurp(stem + ".err")};
+    std::remove((stem + ".out").c_str());
+    std::remove((stem + ".err").c_str());
+    return outcome;
 }
 
 // The overlay file of `entries` at `path`, cut to its first `keep` bytes; returns the path.
@@ -33,7 +47,8 @@ inline std::string WriteOverlayFile(const std::string& path, const std::vector<O
     EXPECT_TRUE(BuildOverlay(entries, &file, &error)) << error;
     if (keep < file.size())
         file.resize(keep);
-    WriteBytes(path, file);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
     return path;
 }
 

@@ -1,6 +1,4 @@
 // ovltool end to end: pack a directory, list, extract, unpack, verify, info.
-#include <sys/wait.h>
-
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -13,19 +11,9 @@
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
+using Result = CommandOutcome;
 
-// Runs the built ovltool with `args`, capturing both streams.
-Result Ovltool(const std::string& args)
-{
-    std::string out = TempPath("out"), err = TempPath("err");
-    std::string command = std::string(TIVREL_BUILD_DIR) + "/ovltool " + args + " >" + out + " 2>" + err;
-    int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
-}
+Result Ovltool(const std::string& args) { return RunCommand(std::string(TIVREL_BUILD_DIR) + "/ovltool " + args); }
 
 void Put(const std::string& dir, const std::string& name, const Bytes& data) { WriteFile(dir + "/" + name, data); }
 

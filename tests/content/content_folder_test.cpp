@@ -1,8 +1,6 @@
 // Content folders: gencontent --sources and ovltool build give back the default
 // entries byte for byte; pictures land in the palette values their entry allows;
 // manifest mistakes are one line naming the file and line.
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -14,6 +12,7 @@
 #include "archive/content_format.h"
 #include "archive/entries.h"
 #include "gencontent/content.h"
+#include "test_files.h"
 
 namespace {
 
@@ -22,24 +21,7 @@ using Bytes = std::vector<uint8_t>;
 const std::string Build = TIVREL_BUILD_DIR;
 const std::string DefaultData = Build + "/tivrel.ovl";
 
-std::string Slurp(const std::string& path)
-{
-    Bytes bytes;
-    ReadBytes(path, &bytes);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome Ovltool(const std::string& args)
-{
-    std::string out = testing::TempDir() + "folder_out", err = testing::TempDir() + "folder_err";
-    int raw = std::system((Build + "/ovltool " + args + " >" + out + " 2>" + err).c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
-}
+CommandOutcome Ovltool(const std::string& args) { return RunCommand(Build + "/ovltool " + args); }
 
 std::string Folder(const std::string& name)
 {
@@ -109,7 +91,7 @@ TEST(ContentFolder, DefaultSourcesBuildTheDefaultEntriesExactly)
 {
     std::string dir = Folder("sources"), out = testing::TempDir() + "folder_roundtrip.ovl";
     ASSERT_EQ(std::system((Build + "/gencontent --sources " + dir).c_str()), 0);
-    Outcome r = Ovltool("build " + dir + " -o " + out + " --base none --force");
+    CommandOutcome r = Ovltool("build " + dir + " -o " + out + " --base none --force");
     ASSERT_EQ(r.status, 0) << r.err;
     std::map<std::string, Bytes> built = Entries(out), expected = Entries(DefaultData);
     std::map<std::string, std::string> paths = Paths(r.out);
@@ -136,7 +118,7 @@ TEST(ContentFolder, QuantiserKeepsToEachEntrysPaletteValues)
         manifest += std::string("[\"") + name + "\"]\nsource = \"photo.png\"\ndither = 0.5\n";
     manifest += "[\"23mview.scx\"]\nsource = \"holed.png\"\n[\"14soh.scx\"]\nsource = \"holed.png\"\n";
     PutText(dir + "/tivrel.toml", manifest);
-    Outcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData + " --force");
+    CommandOutcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData + " --force");
     ASSERT_EQ(r.status, 0) << r.err;
     std::map<std::string, Bytes> built = Entries(out), base = Entries(DefaultData);
     for (const char* name :
@@ -186,7 +168,7 @@ TEST(ContentFolder, OverlaysTakeTheFixedRampsAndLyricsBands)
     PutText(dir + "/tivrel.toml", "[\"tivrel.scx\"]\nsource = \"title.png\"\n"
                                   "[\"lyrics.scx\"]\nsource = \"lyrics.png\"\n"
                                   "[\"name1.scx\"]\ntext = [\"our names\", \"here\"]\nsize = 30\n");
-    Outcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData + " --force");
+    CommandOutcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData + " --force");
     ASSERT_EQ(r.status, 0) << r.err;
     std::map<std::string, Bytes> built = Entries(out);
     const uint8_t* title = &built["tivrel.scx"][PicturePixelsOffset];
@@ -222,7 +204,7 @@ TEST(ContentFolder, FinalSceneTextureFollowsANewVenusPalette)
     std::string dir = Folder("venus"), out = testing::TempDir() + "folder_venus.ovl";
     Put(dir + "/photo.png", PhotoPng(256, 256, false));
     PutText(dir + "/tivrel.toml", "[\"7venus.scx\"]\nsource = \"photo.png\"\n");
-    Outcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData + " --force");
+    CommandOutcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData + " --force");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Paths(r.out)["14soh.scx"], "converted");
     std::map<std::string, Bytes> built = Entries(out), base = Entries(DefaultData);
@@ -266,7 +248,7 @@ TEST(ContentFolder, MapsPathsAndPresets)
     for (size_t i = 320 * 100 * 4; i < 320 * 200 * 4; i++)
         strip[i] = 255;
     Put(dir + "/strip.png", EncodeRgbaPng(320, 400, strip.data()));
-    Outcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData + " --force");
+    CommandOutcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData + " --force");
     ASSERT_EQ(r.status, 0) << r.err;
     std::map<std::string, Bytes> built = Entries(out);
     EXPECT_TRUE(built["angrad2.dat"] == base["angrad2.dat"]);
@@ -321,7 +303,7 @@ TEST(ContentFolder, ManifestMistakesAreOneLineNamingTheFile)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.manifest);
         PutText(dir + "/tivrel.toml", c.manifest);
-        Outcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData);
+        CommandOutcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData);
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
@@ -329,7 +311,7 @@ TEST(ContentFolder, ManifestMistakesAreOneLineNamingTheFile)
     }
     // Without a manifest, and an entry neither in the manifest nor in any base.
     fs::remove(dir + "/tivrel.toml");
-    Outcome r = Ovltool("build " + dir + " -o " + out);
+    CommandOutcome r = Ovltool("build " + dir + " -o " + out);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("tivrel.toml: no such file"), std::string::npos) << r.err;
     PutText(dir + "/tivrel.toml", "");
@@ -348,10 +330,10 @@ TEST(ContentFolder, PlayerPlaysAFolderDirectly)
     auto capture = [&](const std::string& data, const std::string& name) {
         std::string out = testing::TempDir() + "folder_capture_" + name;
         fs::remove_all(out);
-        std::string command = "cd " + Build + " && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ./tivrel --data " +
-                              data + " --capture " + out + " --scene 17 --until-scene 17 --frames 0:20 >/dev/null 2>&1";
-        int raw = std::system(command.c_str());
-        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << command;
+        CommandOutcome r =
+            RunCommand("cd " + Build + " && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ./tivrel --data " + data +
+                       " --capture " + out + " --scene 17 --until-scene 17 --frames 0:20");
+        EXPECT_EQ(r.status, 0) << r.err;
         return Slurp(out + "/frames/000020.png") + Slurp(out + "/timeline.csv");
     };
     std::string fromFolder = capture(dir, "folder"), fromFile = capture(file, "file");
@@ -363,10 +345,8 @@ TEST(ContentFolder, PlayerPlaysAFolderDirectly)
     EXPECT_EQ(files, 2u);   // the manifest and the picture
 
     PutText(dir + "/tivrel.toml", "[\"thx.scx\"]\nsource = \"gone.png\"\n");
-    std::string err = testing::TempDir() + "folder_play_err";
-    int raw = std::system(("cd " + Build + " && SDL_VIDEODRIVER=dummy ./tivrel --data " + dir +
-                           " --capture x --frames 0 >/dev/null 2>" + err)
-                              .c_str());
-    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
-    EXPECT_NE(Slurp(err).find("did not build"), std::string::npos) << Slurp(err);
+    CommandOutcome r =
+        RunCommand("cd " + Build + " && SDL_VIDEODRIVER=dummy ./tivrel --data " + dir + " --capture x --frames 0");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("did not build"), std::string::npos) << r.err;
 }

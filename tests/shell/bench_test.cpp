@@ -3,9 +3,6 @@
 // decoder. Only the presence and form of the lines are checked, never the figures.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -21,11 +18,9 @@ TEST(Bench, PrintsEveryFigure)
 {
     if (!std::filesystem::exists(BuildDir + "/tivrel") || !std::filesystem::exists(BuildDir + "/tivrel.ovl"))
         GTEST_SKIP() << "needs the built program and default data in " << BuildDir;
-    const std::string log = ::testing::TempDir() + "tivrel_bench_" + std::to_string(getpid()) + ".log";
-    int status = std::system(("cd " + BuildDir + " && ./tivrel --bench --data tivrel.ovl > " + log + " 2>&1").c_str());
-    const std::string out = Slurp(log);
-    std::filesystem::remove(log);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+    const CommandOutcome run = RunCommand("cd " + BuildDir + " && ./tivrel --bench --data tivrel.ovl 2>&1");
+    const std::string& out = run.out;
+    ASSERT_EQ(run.status, 0) << out;
 
     EXPECT_EQ(out.find("bench: machine cpu=\""), out.find("bench: ")) << "the machine comes first\n" << out;
     EXPECT_TRUE(std::regex_search(out, std::regex(R"(bench: machine cpu="[^"\n]+" cores=[1-9])"))) << out;
