@@ -54,6 +54,17 @@ std::vector<std::string> Names(const std::string& dir)
     return names;
 }
 
+// A whole WAV for `frames` presented frames: 882 stereo 16-bit frames each after a 44-byte
+// header whose RIFF and data sizes agree with the file.
+void ExpectWholeWav(const std::string& path, size_t frames)
+{
+    const std::string wav = Slurp(path);
+    ASSERT_EQ(wav.size(), 44 + frames * 882 * 4) << path;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(wav.data());
+    EXPECT_EQ(ReadLE32(bytes + 4) + 8, wav.size());
+    EXPECT_EQ(ReadLE32(bytes + 40) + 44, wav.size());
+}
+
 class CaptureRun : public ::testing::Test {
 protected:
     void SetUp() override
@@ -104,8 +115,7 @@ TEST_F(CaptureRun, StartingAtALaterSceneSkipsItsPredecessorsFrames)
         lastScene = scene;
     }
     EXPECT_EQ(lastScene, 17);
-    // The WAV holds 882 stereo 16-bit frames per presented frame, after a 44-byte header.
-    EXPECT_EQ(Slurp(dir + "/music.wav").size(), 44u + static_cast<size_t>(expected) * 882 * 4);
+    ExpectWholeWav(dir + "/music.wav", size_t(expected));
 }
 
 // A second run into a folder holding frames refuses without --force; with it, it
@@ -185,11 +195,11 @@ TEST_F(CaptureRun, UntilSceneAndSecondsStopAtTheirBounds)
     std::getline(lines, line);
     while (std::getline(lines, line))
         ASSERT_EQ(line.compare(line.find(','), 3, ",2,"), 0) << line;
-    EXPECT_EQ(Slurp(two + "/music.wav").size(), 44 + frames * 882 * 4);
+    ExpectWholeWav(two + "/music.wav", frames);
     EXPECT_FALSE(std::filesystem::exists(two + "/frames")) << "--frames none writes no frames";
 
     EXPECT_EQ(Lines(Slurp(seconds + "/timeline.csv")), 1u + 150u);
-    EXPECT_EQ(Slurp(seconds + "/music.wav").size(), 44u + 150u * 882u * 4u);
+    ExpectWholeWav(seconds + "/music.wav", 150);
 }
 
 // A run stopped by SIGINT once it has written some hundreds of frames (with a small
@@ -252,12 +262,7 @@ TEST_F(CaptureRun, AnInterruptedRunLeavesValidFilesForWhatWasDone)
     EXPECT_EQ(Names(dir), video ? (std::vector<std::string>{"frames", "music.wav", "timeline.csv", "video.mp4"})
                                 : (std::vector<std::string>{"frames", "music.wav", "timeline.csv"}));
 
-    const std::string wav = Slurp(dir + "/music.wav");
-    ASSERT_GE(wav.size(), 44u);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(wav.data());
-    EXPECT_EQ(ReadLE32(bytes + 4) + 8, wav.size());
-    EXPECT_EQ(ReadLE32(bytes + 40) + 44, wav.size());
-    EXPECT_EQ(wav.size(), 44 + frames * 882 * 4);
+    ExpectWholeWav(dir + "/music.wav", frames);
 
     if (video) {
         // Both streams last as long as the frames presented, 20 ms each.
@@ -411,11 +416,7 @@ TEST(CaptureWav, StopsGrowingAtItsLimitAndStaysAValidWav)
     EXPECT_EQ(Lines(said), 1u) << said;
     EXPECT_NE(said.find(dir + "/music.wav"), std::string::npos) << said;
 
-    const std::string wav = Slurp(dir + "/music.wav");
-    ASSERT_EQ(wav.size(), 44u + 3 * step);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(wav.data());
-    EXPECT_EQ(ReadLE32(bytes + 4), 36u + 3 * step);
-    EXPECT_EQ(ReadLE32(bytes + 40), 3 * step);
+    ExpectWholeWav(dir + "/music.wav", 3);
     std::filesystem::remove_all(dir);
 }
 
