@@ -8,10 +8,26 @@
 #include <string>
 #include <vector>
 
+#include "shell/options.h"
 #include "shell/settings.h"
 #include "test_files.h"
 
 namespace {
+
+// Settings with every field away from its default.
+Settings Remembered()
+{
+    Settings s;
+    s.haveMode = true;
+    s.modeWidth = 800, s.modeHeight = 600, s.modeDepth = 16;
+    s.windowed = s.nosound = true;
+    s.aspect = Aspect4x3;
+    s.vsync = false;
+    s.scale = ScaleInteger;
+    s.windowWidth = 1280, s.windowHeight = 960;
+    s.volume = 0;
+    return s;
+}
 
 class SettingsFile : public ::testing::Test {
 protected:
@@ -28,16 +44,7 @@ protected:
 TEST_F(SettingsFile, WhatIsSavedIsReadBackAndTheFileLooksAsDocumented)
 {
     EXPECT_EQ(SettingsPath(), home + "/tivrel/tivrel.cfg");
-    Settings saved;
-    saved.haveMode = true;
-    saved.modeWidth = 800, saved.modeHeight = 600, saved.modeDepth = 16;
-    saved.windowed = true;
-    saved.nosound = true;
-    saved.aspect = Aspect4x3;
-    saved.vsync = false;
-    saved.scale = ScaleInteger;
-    saved.windowWidth = 1280, saved.windowHeight = 960;
-    saved.volume = 0;
+    const Settings saved = Remembered();
     std::string error;
     ASSERT_TRUE(SaveSettings(saved, &error)) << error;   // makes tivrel/ first
     EXPECT_EQ(Slurp(SettingsPath()), "# tivrel settings, written by tivrel\nmode = 800x600x16\nwindowed = yes\n"
@@ -100,34 +107,27 @@ TEST_F(SettingsFile, DamagedOrUnreadableFilesGiveOneWarningAndTheDefaults)
 
 TEST_F(SettingsFile, TheCommandLineOverridesTheFileForOneRun)
 {
-    Settings saved;
-    saved.windowed = true;
-    saved.vsync = true;
-    saved.volume = 40;
-    saved.scale = ScaleSharp;
-    saved.windowWidth = 960, saved.windowHeight = 600;
-
-    ShellOptions none;
-    EXPECT_TRUE(OverrideSettings(saved, none) == saved);
-
+    const Settings saved = Remembered();
+    // A command line with no options overrides nothing.
+    char program[] = "tivrel";
+    char* argv[] = {program};
     ShellOptions given;
+    std::string error;
+    ASSERT_TRUE(ParseOptions(1, argv, &given, &error));
+    EXPECT_TRUE(OverrideSettings(saved, given) == saved);
+
     given.windowed = 0;
-    given.vsync = 0;
+    given.vsync = 1;
     given.volume = 90;
     given.nosound = true;
-    given.aspect = Aspect4x3;
+    given.aspect = AspectStretch;
     given.haveMode = true;
     given.modeWidth = 640, given.modeHeight = 480, given.modeDepth = 32;
-    Settings run = OverrideSettings(saved, given);
-    EXPECT_FALSE(run.windowed);
-    EXPECT_FALSE(run.vsync);
-    EXPECT_EQ(run.volume, 90);
-    EXPECT_TRUE(run.nosound);
-    EXPECT_EQ(run.aspect, Aspect4x3);
-    EXPECT_TRUE(run.haveMode && run.modeWidth == 640 && run.modeDepth == 32);
-    EXPECT_EQ(run.scale, ScaleSharp);                    // not given: the file's
-    EXPECT_EQ(run.windowWidth, 960);                     // likewise
-    EXPECT_TRUE(saved.windowed && saved.volume == 40);   // the saved ones stay as they were
+    Settings expected = saved;   // the scale and the window size not given: the file's
+    expected.windowed = false, expected.vsync = true, expected.volume = 90, expected.aspect = AspectStretch;
+    expected.modeWidth = 640, expected.modeHeight = 480, expected.modeDepth = 32;
+    EXPECT_TRUE(OverrideSettings(saved, given) == expected);
+    EXPECT_TRUE(OverrideSettings(Settings{}, given).nosound);
 }
 
 TEST(SavedMode, PreselectsItsItemOrElseTheDesktops)
