@@ -111,14 +111,15 @@ void RotatePointArray(const PointArray* src, PointArray* dst, int32_t angleZ, in
 #endif
     for (uint32_t i = first; i < src->count; i++) {
         const Point4& p = src->entry[i];
-        int32_t x1 = M16(cA, p.x) - M16(sA, p.y);
-        int32_t y1 = M16(sA, p.x) + M16(cA, p.y);
-        int32_t xo = M32(cB, x1) - M32(sB, p.z);
-        int32_t z1 = M16(sB, x1) + M16(cB, p.z);
+        // Sums wrap at 32 bits, as the four-lane path's do.
+        int32_t x1 = WrapSub(M16(cA, p.x), M16(sA, p.y));
+        int32_t y1 = WrapAdd(M16(sA, p.x), M16(cA, p.y));
+        int32_t xo = WrapSub(M32(cB, x1), M32(sB, p.z));
+        int32_t z1 = WrapAdd(M16(sB, x1), M16(cB, p.z));
         Point4& q = dst->entry[i];
         q.x = xo;
-        q.y = M32(cC, y1) - M32(sC, z1);
-        q.z = M32(sC, y1) + M32(cC, z1);
+        q.y = WrapSub(M32(cC, y1), M32(sC, z1));
+        q.z = WrapAdd(M32(sC, y1), M32(cC, z1));
     }
 }
 
