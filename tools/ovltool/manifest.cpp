@@ -29,6 +29,42 @@ bool KeyAllowed(EntryKind kind, const std::string& key)
     return keys.find(" " + key + " ") != std::string::npos;
 }
 
+// The line (from 1) of the first byte that does not start a well-formed UTF-8
+// sequence (no overlong forms, no surrogates, nothing past U+10FFFF), 0 when all
+// of text is well formed. Manifests are UTF-8; the TOML reader mishandles an
+// ill-formed sequence inside a multi-line string (it reads outside its buffer),
+// so such text is refused before it is read.
+int IllFormedUtf8Line(const std::string& text)
+{
+    int line = 1;
+    for (size_t i = 0; i < text.size();) {
+        const uint8_t c = uint8_t(text[i]);
+        if (c == '\n')
+            line++;
+        if (c < 0x80) {
+            i++;
+            continue;
+        }
+        uint8_t low = 0x80, high = 0xBF;   // the second byte's range
+        size_t length = 0;
+        if (c >= 0xC2 && c <= 0xDF)
+            length = 2;
+        else if (c >= 0xE0 && c <= 0xEF)
+            length = 3, low = c == 0xE0 ? 0xA0 : 0x80, high = c == 0xED ? 0x9F : 0xBF;
+        else if (c >= 0xF0 && c <= 0xF4)
+            length = 4, low = c == 0xF0 ? 0x90 : 0x80, high = c == 0xF4 ? 0x8F : 0xBF;
+        if (length == 0 || i + length > text.size())
+            return line;
+        for (size_t k = 1; k < length; k++) {
+            const uint8_t next = uint8_t(text[i + k]);
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
+                return line;
+        }
+        i += length;
+    }
+    return 0;
+}
+
 // Deepest nesting of arrays and inline tables, outside strings and comments, and the
 // line where it passes `limit` (0 when it does not). The TOML reader recurses once
 // per level, so a deep manifest is refused before it is read.
@@ -105,6 +141,10 @@ bool ParseManifest(const std::string& text, const std::string& path, Manifest* m
     constexpr int MaxNesting = 32;
     if (text.size() > (1u << 20)) {
         *error = path + ": larger than 1 MiB";
+        return false;
+    }
+    if (int line = IllFormedUtf8Line(text)) {
+        *error = At(path, line) + "not UTF-8 text (save the manifest as UTF-8)";
         return false;
     }
     if (int line = DeepNestingLine(text, MaxNesting)) {
