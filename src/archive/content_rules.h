@@ -1,7 +1,7 @@
 // What the demo requires of the data file's entries, in one place for the player's
 // loader and for `ovltool check`: entry sizes against the areas they pass through,
-// pixel values against the palette ranges of the entry table, the final scene's box,
-// the music entry, and the scene plan (the order at which each scene ends). SDL-free
+// pixel values against the palette ranges of the entry table, the final scene's box
+// and the music entry (the scene plan and the mesh cameras: scene_plan.h). SDL-free
 // and player-free: callers bring the facts (sizes, pixels, vertices, the module's
 // order count) and get a one-line reason (no line feed), empty when the rule holds.
 #pragma once
@@ -11,6 +11,7 @@
 
 #include "archive/content_format.h"
 #include "archive/entries.h"
+#include "archive/scene_plan.h"
 
 // Areas an entry's stream and bytes pass through.
 constexpr uint32_t LoadingPackedLimit = MusicReadBytes;   // MusicBuffer: 1,048,576
@@ -50,38 +51,3 @@ extern const char* const MusicRefusedLine;
 // FinalMeshStops: the demo cannot run the scene at all (fewer than 8 vertices).
 bool FinalMeshStops(uint32_t vertexCount);
 std::string FinalMeshProblem(const int32_t* points, uint32_t count, uint32_t mappingCount);
-
-// The scene plan: each scene's number, title and limit, the largest reported order
-// (player order + 1) at which it keeps running. A scene starts when the player's
-// 0-based order reaches the limit of the scene before it (0 for scene 1).
-struct ScenePlanRow {
-    int scene;
-    const char* title;
-    uint8_t limit;
-};
-extern const ScenePlanRow ScenePlan[];
-extern const int ScenePlanRows;
-// The player order at which scene `scene` (1..17) starts.
-int SceneStartOrder(int scene);
-// The first scene the module never reaches (it then shows one frame), or 0 when it
-// reaches all of them: a module of orderCount orders reaches player orders 0..orderCount-1.
-int FirstSceneNotReached(int32_t orderCount);
-
-// The camera each mesh entry is seen through, and the radius (largest distance of a
-// vertex from the mesh's centre, model units) its default mesh has: imported meshes
-// are fitted to it. A point at depth z (model units, after rotation) lands
-// viewDistance / (viewDistance + depthOffset + z) times its size on screen in pixels;
-// points with viewDistance + depthOffset + z <= 0 are behind the eye and dropped.
-struct MeshCamera {
-    const char* entry;
-    int scene;
-    int32_t depthOffset, viewDistance;
-    double fitRadius;
-};
-extern const MeshCamera MeshCameras[];
-extern const int MeshCameraRows;
-const MeshCamera* FindMeshCamera(const char* entry);
-// Pixels across of a sphere of `radius` centred on the camera's axis: at its centre's
-// depth, and at its nearest point (0 when part of it is behind the eye).
-double ScreenDiameter(const MeshCamera& camera, double radius);
-double NearestScreenDiameter(const MeshCamera& camera, double radius);
