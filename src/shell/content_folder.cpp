@@ -2,11 +2,12 @@
 
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "core/process.h"
 
 bool IsContentFolder(const std::string& path)
 {
@@ -22,39 +23,31 @@ bool BuildContentFolder(std::string* path, std::string* error)
         return false;
     }
     // ovltool beside this program first, then on PATH.
-    std::string beside;
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        beside.assign(self, size_t(n));
-        beside = beside.substr(0, beside.rfind('/') + 1) + "ovltool";
-    }
+    const std::string programFolder = ProgramFolder();
+    const std::string beside = programFolder.empty() ? "" : programFolder + "ovltool";
     std::string folder = *path;
-    pid_t child = fork();
+    const pid_t child = StartChild([&] {
+        if (dup2(memory, STDOUT_FILENO) < 0)
+            return 126;
+        if (!beside.empty() && access(beside.c_str(), X_OK) == 0)
+            execl(beside.c_str(), "ovltool", "build", folder.c_str(), "-o", "-", (char*)nullptr);
+        execlp("ovltool", "ovltool", "build", folder.c_str(), "-o", "-", (char*)nullptr);
+        return ExecFailedStatus;
+    });
     if (child < 0) {
         *error = std::string("cannot start ovltool: ") + strerror(errno);
         close(memory);
         return false;
     }
-    if (child == 0) {
-        if (dup2(memory, STDOUT_FILENO) < 0)
-            _exit(126);
-        if (!beside.empty() && access(beside.c_str(), X_OK) == 0)
-            execl(beside.c_str(), "ovltool", "build", folder.c_str(), "-o", "-", (char*)nullptr);
-        execlp("ovltool", "ovltool", "build", folder.c_str(), "-o", "-", (char*)nullptr);
-        _exit(127);
-    }
     int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            *error = std::string("lost the ovltool child: ") + strerror(errno);
-            close(memory);
-            return false;
-        }
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (!WaitForChild(child, &status)) {
+        *error = std::string("lost the ovltool child: ") + strerror(errno);
         close(memory);
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
+        return false;
+    }
+    if (ChildExitCode(status) != 0) {
+        close(memory);
+        if (ChildExitCode(status) == ExecFailedStatus)
             *error = "ovltool was found neither beside tivrel nor on PATH; it builds the content folder " + folder;
         else
             *error = "the content folder " + folder + " did not build";

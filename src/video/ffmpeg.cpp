@@ -2,11 +2,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+
+#include "core/process.h"
 
 std::string FindProgram(const char* name)
 {
@@ -48,8 +49,7 @@ pid_t SpawnWithPipes(const std::vector<std::string>& args, int pipes, int* write
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
-    pid_t pid = fork();
-    if (pid == 0) {
+    const pid_t pid = StartChild([&] {
         setpgid(0, 0);
         signal(SIGPIPE, SIG_DFL);
         // Targets 0, 3, 4, ... in rising order; a reading end is at 3 or above, so
@@ -59,11 +59,11 @@ pid_t SpawnWithPipes(const std::vector<std::string>& args, int pipes, int* write
             if (readEnds[i] == target)
                 fcntl(target, F_SETFD, 0);
             else if (dup2(readEnds[i], target) < 0)
-                _exit(127);
+                return ExecFailedStatus;
         }
         execv(argv[0], argv.data());
-        _exit(127);
-    }
+        return ExecFailedStatus;
+    });
     if (pid > 0)
         setpgid(pid, pid);   // either side may win the race; both set the same group
     for (int i = 0; i < pipes; i++) {
@@ -92,8 +92,5 @@ bool WriteToPipe(int fd, const void* data, size_t size)
 bool WaitFor(pid_t pid)
 {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR)
-            return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return WaitForChild(pid, &status) && ChildExitCode(status) == 0;
 }

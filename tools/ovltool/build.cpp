@@ -16,6 +16,8 @@
 #include "archive/entries.h"
 #include "archive/overlay_writer.h"
 #include "core/bytes.h"
+#include "core/process.h"
+#include "core/read_file.h"
 #include "core/safe_write.h"
 #include "effects/kernels.h"
 #include "gencontent/content.h"
@@ -53,28 +55,15 @@ std::string Where(const Context& c, int line) { return c.manifest->path + ":" + 
 
 bool ReadSource(const fs::path& path, Bytes* data, std::string* error)
 {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
-        *error = path.string() + ": no such file";
-        return false;
+    switch (ReadWholeFile(path.string(), MaxSourceBytes, data)) {
+    case ReadFileOk: return true;
+    case ReadFileMissing:
+    case ReadFileNotRegular: *error = path.string() + ": no such file"; break;
+    case ReadFileCannotOpen: *error = path.string() + ": cannot open"; break;
+    case ReadFileFailed: *error = path.string() + ": read error"; break;
+    case ReadFileTooLarge: *error = path.string() + ": larger than 64 MiB"; break;
     }
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) {
-        *error = path.string() + ": cannot open";
-        return false;
-    }
-    data->clear();
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0 && data->size() <= MaxSourceBytes)
-        data->insert(data->end(), chunk, chunk + n);
-    bool ok = !ferror(f);
-    fclose(f);
-    if (!ok)
-        *error = path.string() + ": read error";
-    else if (data->size() > MaxSourceBytes)
-        *error = path.string() + ": larger than 64 MiB";
-    return ok && data->size() <= MaxSourceBytes;
+    return false;
 }
 
 std::string Lower(std::string s)
@@ -828,11 +817,8 @@ std::string DefaultBasePath()
 {
     if (FileExists("tivrel.ovl"))
         return "tivrel.ovl";
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        std::string dir(self, size_t(n));
-        dir = dir.substr(0, dir.rfind('/') + 1);
+    const std::string dir = ProgramFolder();
+    if (!dir.empty()) {
         for (const char* relative : {"tivrel.ovl", "../share/tivrel/tivrel.ovl"})
             if (FileExists(dir + relative))
                 return dir + relative;

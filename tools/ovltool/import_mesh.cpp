@@ -26,6 +26,8 @@
 
 #include "archive/content_rules.h"
 #include "archive/pack.h"
+#include "core/bytes.h"
+#include "core/process.h"
 #include "gencontent/content.h"
 #include "ovltool/check.h"
 #include "ovltool/import_source.h"
@@ -58,7 +60,8 @@ void Put(Bytes* out, const void* p, size_t n)
 }
 void PutU32(Bytes* out, uint32_t v)
 {
-    const uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+    uint8_t b[4];
+    WriteLE32(b, v);
     Put(out, b, 4);
 }
 void PutFloat(Bytes* out, float f)
@@ -82,7 +85,8 @@ bool WriteAll(int fd, const Bytes& bytes)
     return true;
 }
 
-[[noreturn]] void RunChild(const std::string& path, int fd)
+// The child's whole work: its exit status.
+int RunChild(const std::string& path, int fd)
 {
     rlimit cpu{ChildCpuSeconds, ChildCpuSeconds};
     setrlimit(RLIMIT_CPU, &cpu);
@@ -132,7 +136,7 @@ bool WriteAll(int fd, const Bytes& bytes)
         aiReleaseImport(scene);
     }
     out.push_back('Z');
-    _exit(WriteAll(fd, out) ? 0 : 3);
+    return WriteAll(fd, out) ? 0 : 3;
 }
 
 double Now()
@@ -151,16 +155,15 @@ bool LoadInChild(const std::string& path, std::vector<SourceMesh>* meshes, std::
         return false;
     }
     fflush(nullptr);
-    const pid_t pid = fork();
+    const pid_t pid = StartChild([&] {
+        close(fds[0]);
+        return RunChild(path, fds[1]);
+    });
     if (pid < 0) {
         close(fds[0]);
         close(fds[1]);
         *error = std::string("cannot start the importer: ") + strerror(errno);
         return false;
-    }
-    if (pid == 0) {
-        close(fds[0]);
-        RunChild(path, fds[1]);
     }
     close(fds[1]);
     Bytes stream;
@@ -194,8 +197,7 @@ bool LoadInChild(const std::string& path, std::vector<SourceMesh>* meshes, std::
     if (timedOut || tooLarge)
         kill(pid, SIGKILL);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    WaitForChild(pid, &status);
     if (timedOut) {
         *error = "the importer took longer than " + std::to_string(ChildWallSeconds) + " seconds and was stopped";
         return false;
@@ -474,8 +476,7 @@ bool ParseTriangleStream(const uint8_t* data, size_t size, std::vector<SourceMes
     size_t at = 0;
     auto need = [&](size_t n) { return size - at >= n; };
     auto u32 = [&]() {
-        const uint32_t v = uint32_t(data[at]) | uint32_t(data[at + 1]) << 8 | uint32_t(data[at + 2]) << 16 |
-                           uint32_t(data[at + 3]) << 24;
+        const uint32_t v = ReadLE32(data + at);
         at += 4;
         return v;
     };

@@ -15,6 +15,7 @@
 #include "archive/content_format.h"
 #include "archive/entries.h"
 #include "archive/overlay_writer.h"
+#include "core/read_file.h"
 #include "core/safe_write.h"
 #include "ovltool/build.h"
 #include "ovltool/check.h"
@@ -74,24 +75,6 @@ static bool DecodeEntry(Archive* archive, int32_t i, Bytes* out, std::string* wh
         return false;
     }
     return true;
-}
-
-static bool ReadFile(const fs::path& path, Bytes* data)
-{
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    data->clear();
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) {
-        data->insert(data->end(), chunk, chunk + n);
-        if (data->size() > MaxEntryBytes)
-            break;
-    }
-    bool ok = !ferror(f) && data->size() <= MaxEntryBytes;
-    fclose(f);
-    return ok;
 }
 
 static int CmdList(const char* file)
@@ -192,7 +175,7 @@ static int CmdPack(const char* dir, const char* outPath, bool force)
         if (entries.size() == OverlayMaxEntries)
             return Error(std::string("more than 255 files in ") + dir);
         OverlayInput entry{name, {}};
-        if (!ReadFile(it->path(), &entry.data))
+        if (ReadWholeFile(it->path().string(), MaxEntryBytes, &entry.data) != ReadFileOk)
             return Error("cannot read " + it->path().string() + " (or it is over 256 MiB)");
         entries.push_back(std::move(entry));
     }
