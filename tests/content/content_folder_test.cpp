@@ -11,6 +11,7 @@
 #include "archive/archive.h"
 #include "archive/content_format.h"
 #include "archive/entries.h"
+#include "core/png_write.h"
 #include "gencontent/content.h"
 #include "test_files.h"
 
@@ -32,6 +33,15 @@ std::string Folder(const std::string& name)
 }
 
 void Put(const std::string& path, const Bytes& bytes) { ASSERT_TRUE(WriteBytes(path, bytes)); }
+
+// The PNG of `encode` (core/png_write.h) for w x h pixels.
+Bytes Png(bool (*encode)(const uint8_t*, int, int, Bytes*, std::string*), int w, int h, const uint8_t* pixels)
+{
+    Bytes png;
+    std::string why;
+    EXPECT_TRUE(encode(pixels, w, h, &png, &why)) << why;
+    return png;
+}
 void PutText(const std::string& path, const std::string& text) { Put(path, Bytes(text.begin(), text.end())); }
 
 // Every entry of a data file, decoded.
@@ -80,7 +90,7 @@ Bytes PhotoPng(int w, int h, bool hole)
             p[2] = uint8_t(((x ^ y) & 31) * 8);
             p[3] = hole && x < w / 4 ? 0 : 255;
         }
-    return EncodeRgbaPng(w, h, rgba.data());
+    return Png(EncodeRgbaPng, w, h, rgba.data());
 }
 
 }   // namespace
@@ -237,7 +247,7 @@ TEST(ContentFolder, MapsPathsAndPresets)
 {
     std::string dir = Folder("maps"), out = testing::TempDir() + "folder_maps.ovl";
     std::map<std::string, Bytes> base = Entries(DefaultData);
-    Put(dir + "/angrad2.png", EncodePairsPng(320, 200, base["angrad2.dat"].data()));
+    Put(dir + "/angrad2.png", Png(EncodeGreyAlphaPng, 320, 200, base["angrad2.dat"].data()));
     PutText(dir + "/path.csv", "x,y\n# corners\n0,0\n320,200\n");
     PutText(dir + "/tivrel.toml", "[\"angrad2.dat\"]\nsource = \"angrad2.png\"\n"
                                   "[\"angrad3.dat\"]\npreset = \"corridor\"\n"
@@ -247,7 +257,7 @@ TEST(ContentFolder, MapsPathsAndPresets)
     Bytes strip(320 * 400 * 4, 0);   // a white bar on rows 100..199, transparent elsewhere
     for (size_t i = 320 * 100 * 4; i < 320 * 200 * 4; i++)
         strip[i] = 255;
-    Put(dir + "/strip.png", EncodeRgbaPng(320, 400, strip.data()));
+    Put(dir + "/strip.png", Png(EncodeRgbaPng, 320, 400, strip.data()));
     CommandOutcome r = Ovltool("build " + dir + " -o " + out + " --base " + DefaultData + " --force");
     ASSERT_EQ(r.status, 0) << r.err;
     std::map<std::string, Bytes> built = Entries(out);

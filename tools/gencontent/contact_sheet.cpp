@@ -5,14 +5,14 @@
 // written.
 #include "gencontent/content.h"
 
-#include <png.h>
-
 #include <cstdio>
 #include <cstring>
 #include <map>
 
 #include "archive/content_format.h"
 #include "archive/entries.h"
+#include "core/png_write.h"
+#include "core/safe_write.h"
 #include "effects/effects.h"
 #include "effects/kernels.h"
 #include "engine3d/mesh.h"
@@ -167,14 +167,14 @@ bool DrawMesh(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& tex
 
 bool WritePng(const std::string& path, const Canvas& c)
 {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = (png_uint_32)c.width;
-    image.height = (png_uint_32)c.height;
-    image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, path.c_str(), 0, c.rgb.data(), 0, nullptr)) {
-        std::fprintf(stderr, "gencontent: cannot write %s: %s\n", path.c_str(), image.message);
+    std::vector<uint8_t> png;
+    std::string why;
+    if (!EncodeRgbPng(c.rgb.data(), c.width, c.height, &png, &why)) {
+        std::fprintf(stderr, "gencontent: cannot write %s: %s\n", path.c_str(), why.c_str());
+        return false;
+    }
+    if (SafeWritePath(path, png.data(), png.size(), true, &why) != SafeWriteOk) {
+        std::fprintf(stderr, "gencontent: %s\n", why.c_str());
         return false;
     }
     return true;

@@ -24,7 +24,8 @@ std::vector<uint8_t> EncodePicture(const Picture& picture);
 bool WritePicture(const std::string& path, const Picture& picture);
 // Reads the palette and width x height pixels; false when the file is missing or short.
 bool ReadPicture(const std::string& path, Picture* picture, int width, int height);
-// Whole files. WriteBytes prints a one-line message on stderr when it fails.
+// Whole files. WriteBytes writes through the safe-write helper (core/safe_write.h),
+// replacing an existing file, and prints a one-line message on stderr when it fails.
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 bool ReadBytes(const std::string& path, std::vector<uint8_t>* bytes);
 
@@ -104,12 +105,6 @@ bool WriteEntries(const std::string& dir);
 // tivrel.toml naming them all. ovltool build of it gives the default entries, byte
 // for byte. False after a one-line message on stderr.
 bool WriteSources(const std::string& dir);
-// An 8-bit palette PNG of width x height indices, the 6-bit palette widened by
-// PaletteTo8Bit; an 8-bit grey+alpha PNG of byte pairs; an 8-bit RGBA PNG. Empty on
-// failure.
-std::vector<uint8_t> EncodeIndexedPng(int width, int height, const uint8_t* indices, const uint8_t* palette6);
-std::vector<uint8_t> EncodePairsPng(int width, int height, const uint8_t* pairs);
-std::vector<uint8_t> EncodeRgbaPng(int width, int height, const uint8_t* rgba);
 // 6-bit palette component to 8 bits and back; PaletteTo6Bit inverts PaletteTo8Bit.
 constexpr uint8_t PaletteTo8Bit(uint8_t c6) { return uint8_t((c6 * 255 + 31) / 63); }
 constexpr uint8_t PaletteTo6Bit(uint8_t c8) { return uint8_t((c8 * 63 + 127) / 255); }

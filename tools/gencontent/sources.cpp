@@ -1,11 +1,6 @@
 // gencontent --sources: the default data as an editable content folder (indexed PNG
 // pictures, raw maps, the movement path as CSV, the strip, the meshes, the module)
 // with its manifest, tivrel.toml, for ovltool build.
-#include <png.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -14,55 +9,12 @@
 #include "archive/content_format.h"
 #include "archive/entries.h"
 #include "core/bytes.h"
+#include "core/png_write.h"
+#include "core/process.h"
 #include "gencontent/content.h"
 #include "gencontent/text.h"
 
 namespace {
-
-void PngErrorToText(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void PngWarningIgnored(png_structp, png_const_charp) {}
-
-void WriteToVector(png_structp png, png_bytep data, png_size_t count)
-{
-    std::vector<uint8_t>* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + count);
-}
-void FlushNothing(png_structp) {}
-
-// 8-bit PNG: palette (palette6 set), grey+alpha (channels 2) or RGBA (channels 4).
-std::vector<uint8_t> EncodePng(int width, int height, const uint8_t* pixels, const uint8_t* palette6, int channels)
-{
-    std::vector<uint8_t> out;
-    std::string pngError;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &pngError, PngErrorToText, PngWarningIgnored);
-    if (!png)
-        return {};
-    png_infop info = png_create_info_struct(png);
-    std::vector<png_bytep> rows(static_cast<size_t>(height));
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return {};
-    }
-    png_set_write_fn(png, &out, WriteToVector, FlushNothing);
-    int bytesPerPixel = palette6 ? 1 : channels;
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
-                 palette6 ? PNG_COLOR_TYPE_PALETTE : (channels == 2 ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_RGBA),
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (palette6) {
-        png_color colours[256];
-        for (int i = 0; i < 256; i++)
-            colours[i] = {PaletteTo8Bit(palette6[i * 3]), PaletteTo8Bit(palette6[i * 3 + 1]),
-                          PaletteTo8Bit(palette6[i * 3 + 2])};
-        png_set_PLTE(png, info, colours, 256);
-    }
-    png_write_info(png, info);
-    for (int y = 0; y < height; y++)
-        rows[size_t(y)] = const_cast<png_bytep>(pixels + size_t(y) * width * bytesPerPixel);
-    png_write_image(png, rows.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
-}
 
 // Where an entry's source goes in the folder, relative to it.
 std::string SourcePath(const DataEntry& d)
@@ -97,42 +49,11 @@ std::string MovementCsv(const std::vector<uint8_t>& table)
 // or fails.
 bool WriteModule(const std::string& path)
 {
-    char self[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0)
-        return false;
-    std::string program(self, size_t(n));
-    program = program.substr(0, program.rfind('/') + 1) + "genmusic";
-    pid_t child = fork();
-    if (child < 0)
-        return false;
-    if (child == 0) {
-        execl(program.c_str(), program.c_str(), path.c_str(), (char*)nullptr);
-        _exit(127);
-    }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0)
-        if (errno != EINTR)
-            return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    const std::string folder = ProgramFolder();
+    return !folder.empty() && RunProgram({folder + "genmusic", path}) == 0;
 }
 
 }   // namespace
-
-std::vector<uint8_t> EncodeIndexedPng(int width, int height, const uint8_t* indices, const uint8_t* palette6)
-{
-    return EncodePng(width, height, indices, palette6, 1);
-}
-
-std::vector<uint8_t> EncodePairsPng(int width, int height, const uint8_t* pairs)
-{
-    return EncodePng(width, height, pairs, nullptr, 2);
-}
-
-std::vector<uint8_t> EncodeRgbaPng(int width, int height, const uint8_t* rgba)
-{
-    return EncodePng(width, height, rgba, nullptr, 4);
-}
 
 bool WriteSources(const std::string& dir)
 {
@@ -171,7 +92,13 @@ bool WriteSources(const std::string& dir)
             if (d.kind == EntryTexture || d.kind == EntryPicture || d.kind == EntryOverlay) {
                 int side = d.kind == EntryTexture ? int(TextureSide) : 0;
                 int width = side ? side : int(PictureWidth), height = side ? side : int(PictureHeight);
-                bytes = EncodeIndexedPng(width, height, &entry[PicturePixelsOffset], &entry[PicturePaletteOffset]);
+                uint8_t devicePalette[PaletteBytes];
+                for (uint32_t c = 0; c < PaletteBytes; c += 3)
+                    for (uint32_t k = 0; k < 3; k++)
+                        devicePalette[c + k] = PaletteTo8Bit(entry[PicturePaletteOffset + c + 2 - k]);
+                std::string why;
+                if (!EncodeIndexedPng(&entry[PicturePixelsOffset], width, height, devicePalette, &bytes, &why))
+                    bytes.clear();
             } else if (d.kind == EntryMovement) {
                 std::string csv = MovementCsv(entry);
                 bytes.assign(csv.begin(), csv.end());

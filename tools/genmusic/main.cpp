@@ -1,8 +1,10 @@
 // genmusic: composes and synthesises the default soundtrack and writes it as an S3M
 // module. Usage: genmusic OUTPUT.s3m. The output is the same byte for byte on every run.
 #include <cstdio>
+#include <string>
 #include <vector>
 
+#include "core/safe_write.h"
 #include "genmusic/compose.h"
 #include "genmusic/s3m.h"
 
@@ -13,15 +15,9 @@ int main(int argc, char** argv)
         return 1;
     }
     std::vector<uint8_t> bytes = WriteS3m(ComposeSoundtrack());
-    std::FILE* file = std::fopen(argv[1], "wb");
-    if (!file) {
-        std::fprintf(stderr, "genmusic: cannot create %s\n", argv[1]);
-        return 1;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok) {
-        std::fprintf(stderr, "genmusic: cannot write %s\n", argv[1]);
+    std::string why;
+    if (SafeWritePath(argv[1], bytes.data(), bytes.size(), true, &why) != SafeWriteOk) {
+        std::fprintf(stderr, "genmusic: %s\n", why.c_str());
         return 1;
     }
     return 0;

@@ -1,12 +1,16 @@
-// Picture encoding, file input and output, and the entry table's builders.
+// The default data as files: the picture layout, whole files read and written, each
+// entry's bytes by its name and the writer of every entry.
 #include "gencontent/content.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "archive/content_format.h"
 #include "archive/entries.h"
 #include "core/bytes.h"
+#include "core/read_file.h"
+#include "core/safe_write.h"
 #include "gencontent/text.h"
 
 Picture MakePicture(int width, int height)
@@ -44,27 +48,16 @@ bool ReadPicture(const std::string& path, Picture* picture, int width, int heigh
 
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
-    if (f)
-        ok = std::fclose(f) == 0 && ok;
-    if (!ok)
-        std::fprintf(stderr, "gencontent: cannot write %s\n", path.c_str());
-    return ok;
+    std::string why;
+    if (SafeWritePath(path, bytes.data(), bytes.size(), true, &why) == SafeWriteOk)
+        return true;
+    std::fprintf(stderr, "gencontent: %s\n", why.c_str());
+    return false;
 }
 
 bool ReadBytes(const std::string& path, std::vector<uint8_t>* bytes)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    bytes->clear();
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes->insert(bytes->end(), buffer, buffer + n);
-    std::fclose(f);
-    return true;
+    return ReadWholeFile(path, SIZE_MAX, bytes) == ReadFileOk;
 }
 
 std::vector<uint8_t> BuildEntry(const std::string& name)
