@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "archive/archive_format.h"
+#include "core/bytes.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ void FindMatches(const uint8_t* d, uint32_t n, MatchInfo* info)
         m = MatchInfo{0, 0, 0, 0};
         if (n - cur < 2)
             continue;
-        uint32_t key = uint32_t(d[cur]) | uint32_t(d[cur + 1]) << 8;
+        uint32_t key = ReadLE16(d + cur);
 
         // Near: newest first, so the first of each length is the closest.
         uint32_t limit = std::min<uint32_t>(NearMaxLength, n - cur);
@@ -142,8 +143,7 @@ static void PutBit(StreamWriter* w, uint32_t bit)
 {
     w->control |= bit << w->bitCount;
     if (++w->bitCount == 16) {
-        (*w->out)[w->controlAt] = uint8_t(w->control);
-        (*w->out)[w->controlAt + 1] = uint8_t(w->control >> 8);
+        WriteLE16(&(*w->out)[w->controlAt], uint16_t(w->control));
         w->controlAt = w->out->size();
         w->out->push_back(0);
         w->out->push_back(0);
@@ -186,8 +186,7 @@ void StreamEnd(StreamWriter* w)
     w->out->push_back(0);
     w->out->push_back(0);
     w->out->push_back(0);
-    (*w->out)[w->controlAt] = uint8_t(w->control);
-    (*w->out)[w->controlAt + 1] = uint8_t(w->control >> 8);
+    WriteLE16(&(*w->out)[w->controlAt], uint16_t(w->control));
 }
 
 std::vector<uint8_t> PackStream(const uint8_t* data, size_t size)

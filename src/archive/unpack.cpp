@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "archive/archive.h"
+#include "core/bytes.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ long ZOH_Unpack(const uint8_t* in, size_t inLen, uint8_t* out, size_t outCap)
     size_t op = 0;
     // The control word's bits above a marker bit: the word is used up when only the
     // marker is left, that is after its 16th bit was taken.
-    uint32_t control = (uint32_t(in[0]) | uint32_t(in[1]) << 8) | 0x10000;
+    uint32_t control = uint32_t(ReadLE16(in)) | 0x10000;
 
     // Takes one bit into `bit`; a word that cannot be reloaded ends the decoding.
 #define TAKE_BIT(bit)                                                                                                  \
@@ -80,7 +81,7 @@ long ZOH_Unpack(const uint8_t* in, size_t inLen, uint8_t* out, size_t outCap)
         if (control == 1) {                                                                                            \
             if (end - ip < 2)                                                                                          \
                 return -1;                                                                                             \
-            control = (uint32_t(ip[0]) | uint32_t(ip[1]) << 8) | 0x10000;                                              \
+            control = uint32_t(ReadLE16(ip)) | 0x10000;                                                                \
             ip += 2;                                                                                                   \
         }                                                                                                              \
     } while (0)

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/bytes.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -105,9 +107,7 @@ static void Pack565(const uint8_t* src, uint8_t* dest, int pitch)
         const uint8_t* s = src + r * ScreenWidth * 4;
         uint8_t* d = dest + r * pitch;
         for (int x = 0; x < ScreenWidth; x++, s += 4, d += 2) {
-            unsigned v = (s[2] >> 3) << 11 | (s[1] >> 2) << 5 | (s[0] >> 3);
-            d[0] = static_cast<uint8_t>(v);
-            d[1] = static_cast<uint8_t>(v >> 8);
+            WriteLE16(d, uint16_t((s[2] >> 3) << 11 | (s[1] >> 2) << 5 | (s[0] >> 3)));
         }
     }
 }
@@ -118,9 +118,7 @@ static void Pack555(const uint8_t* src, uint8_t* dest, int pitch)
         const uint8_t* s = src + r * ScreenWidth * 4;
         uint8_t* d = dest + r * pitch;
         for (int x = 0; x < ScreenWidth; x++, s += 4, d += 2) {
-            unsigned v = (s[2] >> 3) << 10 | (s[1] >> 3) << 5 | (s[0] >> 3);
-            d[0] = static_cast<uint8_t>(v);
-            d[1] = static_cast<uint8_t>(v >> 8);
+            WriteLE16(d, uint16_t((s[2] >> 3) << 10 | (s[1] >> 3) << 5 | (s[0] >> 3)));
         }
     }
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/bytes.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -67,9 +69,7 @@ void TableKernel(const uint8_t* __restrict map, const uint8_t* __restrict textur
 {
 #pragma GCC unroll 8
     for (int p = 0; p < MapPixels; ++p) {
-        uint16_t entry;
-        std::memcpy(&entry, map + 2 * p, 2);   // little-endian: m0 + 256 m1
-        uint32_t e = entry;
+        uint32_t e = ReadLE16(map + 2 * p);   // m0 + 256 m1
         uint32_t index;
         if constexpr (key == KeyM1Plus)
             index = table[e >> 8] + (e << 8);
@@ -214,17 +214,11 @@ void WaveTunnelKernel(const uint8_t* map, const uint8_t* texture, const uint8_t*
 
 uint32_t MovementRecordIndex(uint32_t n) { return n % MovementRecords; }
 
-static int32_t ReadInt32LE(const uint8_t* bytes)
-{
-    uint32_t v = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
-    return int32_t(v);
-}
-
 void MovementWindowKernel(const uint8_t* bigMap, const uint8_t* movementTable, uint32_t record, uint8_t* map)
 {
     const uint8_t* entry = movementTable + size_t(MovementRecordIndex(record)) * MovementRecordBytes;
-    int32_t x = ReadInt32LE(entry);
-    int32_t y = ReadInt32LE(entry + 4);
+    int32_t x = int32_t(ReadLE32(entry));
+    int32_t y = int32_t(ReadLE32(entry + 4));
     x = x < 0 ? 0 : (x > 320 ? 320 : x);
     y = y < 0 ? 0 : (y > 200 ? 200 : y);
     const uint8_t* window = bigMap + size_t(y) * BigMapRowBytes + size_t(x) * 2;

@@ -155,9 +155,8 @@ std::vector<uint8_t> WriteS3m(const S3mModule& module)
         out[at + 0x0D] = static_cast<uint8_t>((para >> 16) & 0xFF);
         Put16(out, at + 0x0E, static_cast<uint32_t>(para & 0xFFFF));
         for (int16_t v : module.samples[i].data) {
-            uint16_t u = static_cast<uint16_t>(static_cast<int32_t>(v) + 32768);
-            out.push_back(static_cast<uint8_t>(u & 0xFF));
-            out.push_back(static_cast<uint8_t>(u >> 8));
+            out.resize(out.size() + 2);
+            WriteLE16(&out[out.size() - 2], static_cast<uint16_t>(static_cast<int32_t>(v) + 32768));
         }
     }
     AlignTo16(out);

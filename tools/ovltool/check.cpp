@@ -11,6 +11,7 @@
 #include "archive/content_rules.h"
 #include "archive/entries.h"
 #include "audio/module_info.h"
+#include "core/bytes.h"
 #include "engine3d/mesh.h"
 
 namespace {
@@ -105,10 +106,7 @@ void CheckMovement(const DataEntry& entry, const Bytes& data, Findings* f)
     int first = -1;
     for (uint32_t r = 0; r < MovementRecords; r++) {
         const uint8_t* record = data.data() + size_t(r) * MovementRecordBytes;
-        const int32_t x = int32_t(uint32_t(record[0]) | uint32_t(record[1]) << 8 | uint32_t(record[2]) << 16 |
-                                  uint32_t(record[3]) << 24);
-        const int32_t y = int32_t(uint32_t(record[4]) | uint32_t(record[5]) << 8 | uint32_t(record[6]) << 16 |
-                                  uint32_t(record[7]) << 24);
+        const int32_t x = int32_t(ReadLE32(record)), y = int32_t(ReadLE32(record + 4));
         if (x < 0 || x > MovementMaxX || y < 0 || y > MovementMaxY) {
             if (outside++ == 0)
                 first = int(r);

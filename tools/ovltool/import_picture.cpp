@@ -5,6 +5,7 @@
 #include <csetjmp>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "effects/kernels.h"
 #include "libimagequant.h"
 
@@ -171,10 +172,7 @@ bool PngSize(const uint8_t* data, size_t size, int* width, int* height, std::str
         *error = "not a PNG file";
         return false;
     }
-    auto be32 = [](const uint8_t* p) {
-        return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-    };
-    uint32_t w = be32(data + 16), h = be32(data + 20);
+    uint32_t w = ReadBE32(data + 16), h = ReadBE32(data + 20);
     *width = w > 0x7FFFFFFF ? 0x7FFFFFFF : int(w);
     *height = h > 0x7FFFFFFF ? 0x7FFFFFFF : int(h);
     return true;
