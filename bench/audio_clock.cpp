@@ -2,6 +2,8 @@
 // latency subtracted from the render position, and when each row change of a song
 // with 20 ms rows is reported (SDL dummy device, then the silent sink).
 #include "audio/audio.h"
+#include "audio/sound_output.h"
+#include "clock/tick_source.h"
 #include "../tests/audio/mini_s3m.h"
 
 #include <chrono>
@@ -17,6 +19,7 @@ static double Seconds(Clock::duration d) { return std::chrono::duration<double>(
 
 static void MeasureTimer()
 {
+    UseTickSource(&ThreadTickSource);
     StartFrameTimer();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto start = Clock::now();
@@ -32,13 +35,13 @@ static void MeasureTimer()
 // since StartMusic: offset = reported time - ideal time (row index x 20 ms).
 static void MeasureRows(const char* label)
 {
-    MusicInit();
+    MusicInit(&SdlSoundOutput);
     MiniS3mOptions options;
     options.orders = 8;
     options.patterns = 4;
     options.rowsPerOrder = 16;
     std::vector<uint8_t> module = BuildMiniS3m(options);
-    if (LoadMusic(module.data(), uint32_t(module.size())) != 0)
+    if (!LoadMusic(module.data(), uint32_t(module.size())))
         return;
     const auto start = Clock::now();
     StartMusic(1);
@@ -62,7 +65,7 @@ static void MeasureRows(const char* label)
     const double spread = changes ? std::sqrt(sumSquares / changes - mean * mean) : 0;
     std::printf("%s: device %s, latency %d frames (%.1f ms); %d row changes, offset "
                 "mean %.1f ms, spread %.1f ms, worst %.1f ms\n",
-                label, MusicHasDevice() ? "yes" : "no", MusicLatencyFrames(), MusicLatencyFrames() / 44.1, changes,
+                label, (CurrentSoundOutput() == &SdlSoundOutput) ? "yes" : "no", MusicLatencyFrames(), MusicLatencyFrames() / 44.1, changes,
                 mean * 1000, spread * 1000, worst * 1000);
     FreeMusic();
     MusicClose();

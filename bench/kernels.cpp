@@ -89,8 +89,8 @@ int main()
          }},
         {"SelectMovementWindow",
          [&](int i) { MovementWindowKernel(bigMap.data(), movement.data(), uint32_t(i), map.data()); }},
-        {"OverlayName (200 rows)", [&](int) { OverlayKernel(source.data(), o, 200, 237); }},
-        {"OverlayLyrics (30 rows)", [&](int) { OverlayKernel(source.data(), o + 170 * 320, 30, 246); }},
+        {"OverlayName (200 rows)", [&](int) { OverlayKernel(source.data(), o, 200 * 320, 237); }},
+        {"OverlayLyrics (30 rows)", [&](int) { OverlayKernel(source.data(), o + 170 * 320, 30 * 320, 246); }},
         {"FillFromBackground", [&](int) { FillFromBackgroundKernel(o, background.data(), MapPixels); }},
         {"PaletteFade", [&](int i) { PaletteFadeKernel(palette.data(), paletteSource.data(), i % 64); }},
     };

@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "demo/demo.h"
+#include "demo/scene_table.h"
 #include "fuzz_check.h"
 #include "shell/options.h"
-#include "video/display.h"
 
 namespace {
 

@@ -10,10 +10,11 @@ declare -A allowed=(
     [archive]="core archive"
     [effects]="core archive effects"
     [engine3d]="core archive engine3d"
-    [audio]="core audio"
+    [clock]="core clock"
+    [audio]="core clock audio"
     [video]="core video"
-    [demo]="core archive effects engine3d audio video demo"
-    [shell]="core archive effects engine3d audio video demo shell"
+    [demo]="core archive effects engine3d clock audio video demo"
+    [shell]="core archive effects engine3d clock audio video demo shell"
 )
 status=0
 for dir in "$root"/src/*/; do

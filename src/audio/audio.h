@@ -1,10 +1,11 @@
-// Music and timing: the frame timer's tick counters and the music position.
+// The music player and the music position: the module, played through the sound
+// output in use (sound_output.h), and the position heard, which drives the scenes.
+// The 50 Hz tick is the clock folder's (clock/tick_source.h).
 //
-// Call order, real time: MusicInit; StartFrameTimer; LoadMusic; StartMusic; every
-// frame UpdateMusicPosition; then StopMusic (quit only), FreeMusic, MusicClose,
-// StopFrameTimer (quit only). Capture mode: UseVirtualClock first, the same calls,
-// AdvanceVirtualClock once per presented frame, FinishVirtualClock at the end.
-// All of these are main-thread calls.
+// Call order, real time: MusicInit; LoadMusic; StartMusic; every frame
+// UpdateMusicPosition; then StopMusic (quit only), FreeMusic, MusicClose. Capture
+// mode: UseVirtualClock first, the same calls, AdvanceVirtualClock once per presented
+// frame, FinishVirtualClock at the end. All of these are main-thread calls.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -15,26 +16,26 @@
 // The order byte reported for a 0-based player order: (playerOrder + 1) mod 256.
 uint8_t MusicOrderByte(int32_t playerOrder);
 
-// Starts the 50 Hz tick (a thread with deadline-based sleeps; nothing in capture mode).
-// A late thread catches up by ticking once per missed deadline, so the counters keep
-// matching elapsed time (and the music) rather than the thread's scheduling.
-void StartFrameTimer();
-// Stops and joins the tick thread; the counters keep their values. Safe when not running.
-void StopFrameTimer();
-// One tick: +1 on each of the three TickCounters (atomic read-modify-write).
-void TickHandler();
+struct SoundOutput;
 
-// Opens the sound output (44,100 Hz stereo); without a device the module is played
-// into a silent real-time sink so the position still advances. With openDevice
-// false (no sound wanted) no device is opened at all. Without a device one line on
-// stderr says so (the sound libraries' own lines are kept off stderr).
-void MusicInit(bool openDevice = true);
-// Loads an S3M module from memory; the bytes are copied, trailing bytes after the
-// module are ignored. 0 on success.
-int LoadMusic(const uint8_t* data, uint32_t length);
-// Starts playback from order 0 (or the order set by SetMusicStartOrder); stereo
-// separation 0; muted but still advancing when soundOn is 0.
-void StartMusic(int soundOn);
+constexpr int MusicSampleRate = 44100;
+
+// Opens `output` (a row of sound_output.h, e.g. &SdlSoundOutput) for the music. When
+// it cannot be opened, one line on stderr says so and the module plays into the
+// silent real-time sink, so the position still advances; nullptr (no sound wanted)
+// takes the sink without a word. The sound libraries' own lines are kept off stderr.
+void MusicInit(const SoundOutput* output);
+// The same while the song may be playing: it goes on through `output` from the
+// frame heard last, without a gap in the position.
+void MusicUseOutput(const SoundOutput* output);
+// Loads a module (S3M, IT, XM, MOD, ...) from memory; the bytes are copied, trailing
+// bytes after the module are ignored. False when the player cannot load it or it has
+// no orders.
+bool LoadMusic(const uint8_t* data, uint32_t length);
+// Starts playback from order 0 (or the order set by SetMusicStartOrder) through the
+// output opened last (the silent sink when none was); stereo separation 0; muted but
+// still advancing when soundOn is false.
+void StartMusic(bool soundOn);
 // Player order (0-based) at which StartMusic begins; for starting at a later scene.
 // An order past the song's end starts a song that has already ended.
 void SetMusicStartOrder(int playerOrder);
@@ -42,9 +43,9 @@ void SetMusicStartOrder(int playerOrder);
 // output's buffered latency; exactly the render position with the virtual clock).
 // Leaves it unchanged before StartMusic and after StopMusic or FreeMusic.
 void UpdateMusicPosition();
-// Real time only. PauseMusic halts rendering and holds the heard position (and so
-// MusicPosition); ResumeMusic goes on from the held position, the output's clock
-// re-based so nothing jumps. Nothing happens when not playing or not paused.
+// PauseMusic halts the output and holds the heard position (and so MusicPosition);
+// ResumeMusic goes on from the held position, the output's clock re-based so nothing
+// jumps. Nothing happens when not playing or not paused.
 void PauseMusic();
 void ResumeMusic();
 bool MusicPaused();
@@ -60,20 +61,19 @@ void SetMusicMuted(bool muted);
 bool MusicMuted();
 // Song time in seconds at the heard position (0 before StartMusic).
 double MusicSeconds();
-// Stop, free, close: the calls of the two end paths. Stop/Free return false on
-// failure (the shell shows "StopSong" / "FreeSong").
+// Stop, free, close: the calls of the two end paths. Stop/Free return false when no
+// module is loaded (the shell shows "StopSong" / "FreeSong"). MusicClose closes the
+// output; the next StartMusic without a MusicInit plays into the silent sink.
 bool StopMusic();
 bool FreeMusic();
 void MusicClose();
-// True while an SDL sound device plays the music (false: silent sink or virtual clock).
-bool MusicHasDevice();
-// Frames subtracted from the render position, right after a device buffer was
-// filled, to get the heard position: two device buffers; 0 for the silent sink
-// (it follows the clock) and the virtual clock.
+// Frames between rendered and heard right after the output pulled: two device
+// buffers for the SDL device; 0 for the silent sink (it follows the clock) and the
+// virtual clock.
 int MusicLatencyFrames();
 
-// Capture mode: a virtual clock instead of the timer thread and the sound device.
-// Call UseVirtualClock before StartFrameTimer and LoadMusic. Each
+// Capture mode: a virtual clock instead of the tick source and the sound output in
+// use (it makes SteppedTickSource and VirtualSoundOutput current). Each
 // AdvanceVirtualClock is 20 ms: +1 on each TickCounter and exactly 882 stereo
 // frames of music rendered (and appended to the WAV; silence when sound is off or
 // the music is not playing), and the position reached at the end of those frames
@@ -93,7 +93,7 @@ void AdvanceVirtualClock();
 // True once a step did not fit under the WAV's limit: from that step on the clock
 // still runs but appends nothing, having said so once on stderr. The WAV stays valid.
 bool VirtualClockWavFull();
-// Completes the WAV header, moves the WAV into place and ends capture mode (the
-// next StartFrameTimer or MusicInit is real-time again). False when any write
-// failed (after its one-line message; the WAV is then not written at all).
+// Completes the WAV header, moves the WAV into place and ends capture mode: the
+// tick source in use before comes back, the virtual output is closed. False when any
+// write failed (after its one-line message; the WAV is then not written at all).
 bool FinishVirtualClock();

@@ -1,11 +1,13 @@
 // Capture mode's clock: time advances only when AdvanceVirtualClock is called, by
-// exactly 20 ms (one tick, 882 frames of music). The music goes to an optional
-// 16-bit 44,100 Hz stereo PCM WAV file, so two runs give byte-identical files. The
-// WAV is a safe write: it appears, whole and with its final header, when the clock
-// finishes.
+// exactly 20 ms (one tick, 882 frames of music). It is a row of each table: the
+// stepped tick source and VirtualSoundOutput, which hears exactly what has been
+// rendered. The music goes to an optional 16-bit 44,100 Hz stereo PCM WAV file, so
+// two runs give byte-identical files. The WAV is a safe write: it appears, whole and
+// with its final header, when the clock finishes.
 #include "audio/audio.h"
-#include "audio/music_internal.h"
+#include "audio/sound_output.h"
 #include "audio/virtual_clock.h"
+#include "clock/tick_source.h"
 #include "core/bytes.h"
 
 #include <algorithm>
@@ -17,10 +19,33 @@ namespace {
 constexpr uint32_t WavHeaderBytes = 44;
 constexpr uint32_t BytesPerFrame = 4;
 
+constexpr size_t VirtualStepFrames = 882;   // 20 ms at 44,100 Hz
 constexpr uint64_t StepBytes = VirtualStepFrames * BytesPerFrame;
+
+// The output row: pulled by AdvanceVirtualClock on the main thread.
+struct VirtualOutputState {
+    bool started = false;
+    uint64_t rendered = 0;
+};
+VirtualOutputState VirtualOutput;
+
+bool VirtualOpen(std::string*) { return true; }
+void VirtualStart(uint64_t heardFrame)
+{
+    VirtualOutput.started = true;
+    VirtualOutput.rendered = std::max(VirtualOutput.rendered, heardFrame);
+    if (heardFrame == 0)
+        VirtualOutput.rendered = 0;
+}
+void VirtualHalt() { VirtualOutput.started = false; }
+uint64_t VirtualFramesHeard() { return VirtualOutput.rendered; }
+int VirtualLatencyFrames() { return 0; }
+void VirtualSetVolume(int) {}
+void VirtualClose() { VirtualOutput = VirtualOutputState{}; }
 
 struct VirtualClockState {
     bool active = false;
+    const TickSource* savedTicks = nullptr;   // the tick source before the clock started
     SafeFile wav;
     bool wavOpen = false;
     bool wavFailed = false;
@@ -60,8 +85,11 @@ template <typename Open> bool StartVirtualClock(uint64_t dataLimitBytes, Open op
     VirtualClock.active = true;
     std::fill_n(StepSound, VirtualStepFrames * 2, int16_t(0));
     VirtualClock.dataLimitBytes = dataLimitBytes;
-    StopFrameTimer();   // from now on only AdvanceVirtualClock ticks
-    MusicEnterVirtualClock();
+    // From now on only AdvanceVirtualClock ticks; a song already playing carries on
+    // under the virtual clock.
+    VirtualClock.savedTicks = CurrentTickSource();
+    UseTickSource(&SteppedTickSource);
+    MusicUseOutput(&VirtualSoundOutput);
     std::string error;
     if (!open(&VirtualClock.wav, &error)) {
         VirtualClock.wavFailed = true;
@@ -81,6 +109,9 @@ template <typename Open> bool StartVirtualClock(uint64_t dataLimitBytes, Open op
 }
 
 }   // namespace
+
+const SoundOutput VirtualSoundOutput = {"virtual clock",    VirtualOpen,          VirtualStart,     VirtualHalt,
+                                        VirtualFramesHeard, VirtualLatencyFrames, VirtualSetVolume, VirtualClose};
 
 bool UseVirtualClock(const char* wavPath)
 {
@@ -106,7 +137,10 @@ void AdvanceVirtualClock()
         return;
     TickHandler();
     int16_t* frames = StepSound;
-    RenderVirtualMusic(frames, VirtualStepFrames);
+    if (CurrentSoundOutput() == &VirtualSoundOutput && VirtualOutput.started)
+        VirtualOutput.rendered = MusicRenderFrames(frames, VirtualStepFrames);
+    else
+        std::fill_n(frames, VirtualStepFrames * 2, int16_t(0));
     if (!VirtualClock.wavOpen || VirtualClock.wavFailed || VirtualClock.wavFull)
         return;
     if (VirtualClock.framesWritten * BytesPerFrame + StepBytes > VirtualClock.dataLimitBytes) {
@@ -148,7 +182,10 @@ bool FinishVirtualClock()
         }
         SafeFileAbandon(&VirtualClock.wav);   // after a failure: the temporary goes
     }
+    const TickSource* ticks = VirtualClock.savedTicks;
     VirtualClock = VirtualClockState{};
-    MusicLeaveVirtualClock();
+    if (CurrentSoundOutput() == &VirtualSoundOutput)
+        MusicClose();
+    UseTickSource(ticks);
     return ok;
 }

@@ -1,22 +1,23 @@
-// The 50 Hz frame timer: a thread that sleeps to steady-clock deadlines 20 ms apart
-// and ticks the three counters at each. Deadlines are absolute (start + n x 20 ms),
-// so sleep overshoot never accumulates. When the thread is held up past several
-// deadlines it ticks once for each of them at once: the counters measure elapsed
-// time, which is what keeps motion in step with the music; skipping ticks would
-// leave every later motion behind the soundtrack for good.
-#include "audio/audio.h"
-
+// The frame timer thread: it sleeps to steady-clock deadlines 20 ms apart and ticks
+// at each. Deadlines are absolute (start + n x 20 ms), so sleep overshoot never
+// accumulates. When the thread is held up past several deadlines it ticks once for
+// each of them at once: the counters measure elapsed time, which is what keeps
+// motion in step with the music; skipping ticks would leave every later motion
+// behind the soundtrack for good.
+#include <atomic>
 #include <chrono>
 #include <thread>
+
+#include "clock/tick_source.h"
 
 namespace {
 
 constexpr std::chrono::milliseconds TickPeriod(20);
 
-struct FrameTimerState {
+struct TickThreadState {
     std::thread thread;
     std::atomic<bool> stop{false};
-    ~FrameTimerState()
+    ~TickThreadState()
     {
         // The normal end leaves the timer running; stop it before the process goes.
         stop.store(true);
@@ -25,39 +26,35 @@ struct FrameTimerState {
     }
 };
 
-FrameTimerState FrameTimer;
+TickThreadState TickThread;
 
-void FrameTimerLoop()
+void TickThreadLoop()
 {
     auto deadline = std::chrono::steady_clock::now() + TickPeriod;
-    while (!FrameTimer.stop.load(std::memory_order_relaxed)) {
+    while (!TickThread.stop.load(std::memory_order_relaxed)) {
         std::this_thread::sleep_until(deadline);
-        if (FrameTimer.stop.load(std::memory_order_relaxed))
+        if (TickThread.stop.load(std::memory_order_relaxed))
             break;
         TickHandler();
         deadline += TickPeriod;
     }
 }
 
+void StartTickThread()
+{
+    if (TickThread.thread.joinable())
+        return;
+    TickThread.stop.store(false);
+    TickThread.thread = std::thread(TickThreadLoop);
+}
+
+void StopTickThread()
+{
+    TickThread.stop.store(true);
+    if (TickThread.thread.joinable())
+        TickThread.thread.join();
+}
+
 }   // namespace
 
-void TickHandler()
-{
-    for (auto& counter : TickCounters)
-        counter.fetch_add(1, std::memory_order_relaxed);
-}
-
-void StartFrameTimer()
-{
-    if (VirtualClockActive() || FrameTimer.thread.joinable())
-        return;
-    FrameTimer.stop.store(false);
-    FrameTimer.thread = std::thread(FrameTimerLoop);
-}
-
-void StopFrameTimer()
-{
-    FrameTimer.stop.store(true);
-    if (FrameTimer.thread.joinable())
-        FrameTimer.thread.join();
-}
+const TickSource ThreadTickSource = {"thread", StartTickThread, StopTickThread};

@@ -23,6 +23,24 @@ extern uint8_t* Texture18soh;
 extern uint8_t* Texture7venus;
 extern uint8_t* BackgroundMap;   // 320x200 MapEntries (backgr.dat)
 extern uint8_t* GroupsImage;     // loading unpacked area, then groups.dat (320 x 9,200)
-extern uint8_t* AngleRadiusMap[7];
-extern uint8_t* ObjectTexturePalette;   // 768: palette of the texture LoadObjectTexture read last  // angrad1..7.dat;
-                                        // all but [5] released after scene 10
+extern uint8_t* AngleRadiusMap[7];   // angrad1..7.dat; all but [5] released after scene 10
+extern uint8_t* ObjectTexturePalette;   // 768: palette of the texture LoadObjectTexture read last
+
+// The memory probe: 7,200,000 bytes allocated and released; when that fails, the two
+// "ZDS_Error: Not enough memory!" lines and status 1.
+void ProbeMemory();
+// One zero-filled block into *slot; "\n not enough memory!\n" and status 1 when the
+// allocation fails.
+void AllocateZeroed(uint8_t** slot, size_t bytes);
+// Every working buffer in table order, zero-filled; FrameBuffer designates FrameBlock.
+void AllocateWorkingBuffers();
+// After loading: MusicBuffer released, the two 100,000-byte scratch areas allocated
+// (the first time) and given to the archive's cached reads.
+void InstallScratchAreas();
+// For a restart: the buffers the scenes write zero-filled again, the tunnel maps
+// released between scenes allocated again (zeroed, for the loading list to fill),
+// FrameBuffer back on FrameBlock.
+void ClearWorkingBuffers();
+// Between scenes 10 and 11: every AngleRadiusMap but map 6 released; map 6 copied
+// into CurrentMap, the 3D scenes' background map.
+void ReleaseTunnelMaps();

@@ -8,22 +8,25 @@
 
 #include "archive/archive.h"
 #include "archive/content_rules.h"
+#include "archive/scene_plan.h"
 #include "demo/buffers.h"
-#include "demo/timeline.h"
+#include "demo/scenes3d.h"
+#include "demo/startup.h"
 #include "effects/effects.h"
+#include "effects/kernels.h"
 #include "engine3d/mesh.h"
 #include "engine3d/render.h"
-#include "demo/scenes3d.h"
 #include "video/video.h"
 
 namespace {
 
-constexpr uint8_t FadeOrder = 63;          // the last order of scene 16: fades from row 32
+constexpr int FinalScene = 16;   // fades during its last order (its limit) from row 32
 constexpr uint32_t StripStopTick = 4450;   // 2 x 4450 + 199 rows stay inside GroupsImage
 constexpr uint32_t TurnTicks = 240;        // one turn per 4.8 s
 constexpr int StripRowOffset = 36;         // second-pass texture rows below the map's rows
 constexpr int StripColumnOffset = 32;
 constexpr int FirstCompositedPixel = 100;
+constexpr uint8_t SecondPassColourBase = 128;   // the second pass shows in the upper half of the palette
 constexpr int GroupsStride = 320;
 
 // Second pass buffers, allocated by the first set-up of scene 16 and kept.
@@ -105,13 +108,8 @@ void DrawScene16()
             memcpy(SecondPassTexture + (128 + y) * 256,
                    GroupsImage + size_t(2 * t + y + StripRowOffset) * GroupsStride + StripColumnOffset, 256);
         RenderObject(object);
-        // Every byte rewritten (unchanged where the second pass is 0): no branch per
-        // pixel, so the loop vectorises.
-        uint8_t* frame = FrameBuffer;
-        for (int k = FirstCompositedPixel; k < ScreenBytes; k++) {
-            const uint8_t second = SecondPassImage[k];
-            frame[k] = second != 0 ? uint8_t(second + 128) : frame[k];
-        }
+        OverlayKernel(SecondPassImage + FirstCompositedPixel, FrameBuffer + FirstCompositedPixel,
+                      ScreenBytes - FirstCompositedPixel, SecondPassColourBase);
     }
 
     for (int y = 0; y < ScreenHeight; y++) {
@@ -125,7 +123,7 @@ void DrawScene16()
         }
     }
 
-    if (MusicPosition.order == FadeOrder && MusicPosition.row >= 32) {
+    if (MusicPosition.order == ScenePlanLimit(FinalScene) && MusicPosition.row >= 32) {
         PaletteFade(Texture7venus, 2 * (MusicPosition.row - 32));
         SetPalette(CurrentPalette);
     }
@@ -142,17 +140,7 @@ void SetUpScene16()
 
     FrameBuffer = first->target;
     memset(FrameBuffer, 0, ScreenBytes);
-    first->centreX = 70;
-    first->centreY = 160;
-    first->depthOffset = 1000;
-    first->clipTop = 0;
-    first->clipBottom = 199;
-    first->clipLeft = 0;
-    first->clipRight = 319;
-    first->viewDistance = 256;
-    first->angleZ = 90;
-    first->angleY = 90;
-    first->angleX = 0;
+    SetCamera(first, *SceneMeshCamera(FinalScene));
     for (int32_t k = 1; k < ObjectCount; k++)
         CopyObjectParameters(0, uint8_t(k));
     memcpy(CurrentPalette, Texture7venus, PaletteBytes);

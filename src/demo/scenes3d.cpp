@@ -4,8 +4,9 @@
 #include <cstring>
 
 #include "archive/archive.h"
+#include "archive/scene_plan.h"
 #include "demo/buffers.h"
-#include "demo/timeline.h"
+#include "demo/startup.h"
 #include "effects/effects.h"
 #include "engine3d/mesh.h"
 #include "engine3d/render.h"
@@ -13,29 +14,31 @@
 
 namespace {
 
+// Loader k reads the entries of scene 10 + k's camera (scene_plan.h).
 struct MeshLoader {
-    const char* meshEntry;
-    const char* textureEntry;
+    int scene;
     uint8_t mode;
 };
 
 const MeshLoader MeshLoaders[6] = {
-    {"star.3ds", "23mview.scx", ModeEnvironment}, {"jo2.3ds", "11cont.scx", ModeEnvironment},
-    {"jo6.3ds", "23mview2.scx", ModeEnvironment}, {"part5.3ds", "18soh3d.scx", ModeEnvironment},
-    {"new4.3ds", "15mview.scx", ModeEnvironment}, {"stucco1.3ds", "14soh.scx", ModeTextured},
+    {11, ModeEnvironment}, {12, ModeEnvironment}, {13, ModeEnvironment},
+    {14, ModeEnvironment}, {15, ModeEnvironment}, {16, ModeTextured},
 };
 
 // Scenes 11..15: palette colours 0..85 (and the background texture) from the
-// 8emp_g picture or the object's own texture; angleX driven too; the fade.
+// 8emp_g picture or the object's own texture; angleX driven too; the fade by the
+// row during the scene's last order (its limit).
 struct MeshSceneSetup {
+    int scene;
     int loader;
     bool emp8gBackground;
     bool turnX;
-    uint8_t fadeOrder;   // the order during which the palette fades by the row (0: none)
+    bool fadesOut;
 };
 
 const MeshSceneSetup MeshScenes[5] = {
-    {1, false, false, 0}, {2, true, false, 0}, {3, false, true, 0}, {4, true, false, 0}, {5, false, false, 51},
+    {11, 1, false, false, false}, {12, 2, true, false, false}, {13, 3, false, true, false},
+    {14, 4, true, false, false},  {15, 5, false, false, true},
 };
 
 constexpr uint32_t LowColourBytes = 258;   // palette colours 0..85
@@ -80,7 +83,8 @@ void LoadObjectTexture(MeshObject* object, int32_t entry, const char* name)
 void LoadMeshScene(int loader)
 {
     const MeshLoader& row = MeshLoaders[loader - 1];
-    int32_t meshEntry = ZOH_Open(row.meshEntry, 512);
+    const MeshCamera& camera = *SceneMeshCamera(row.scene);
+    int32_t meshEntry = ZOH_Open(camera.entry, 512);
     if (meshEntry < 0)
         FailExit("\376 File not found!\n");
     ReadMeshEntry(meshEntry);
@@ -88,10 +92,25 @@ void LoadMeshScene(int loader)
     first->mode = row.mode;
     first->target = static_cast<uint8_t*>(EngineAlloc(TargetImageBytes));
     memset(first->target, 0, TargetImageBytes);
-    int32_t textureEntry = ZOH_Open(row.textureEntry, 512);
+    int32_t textureEntry = ZOH_Open(camera.textureEntry, 512);
     if (textureEntry < 0)
         FailExit("\376 Texturefile not found!\n");
-    LoadObjectTexture(first, textureEntry, row.textureEntry);
+    LoadObjectTexture(first, textureEntry, camera.textureEntry);
+}
+
+void SetCamera(MeshObject* object, const MeshCamera& camera)
+{
+    object->centreX = camera.centreX;
+    object->centreY = camera.centreY;
+    object->depthOffset = camera.depthOffset;
+    object->viewDistance = camera.viewDistance;
+    object->clipTop = camera.clipTop;
+    object->clipBottom = camera.clipBottom;
+    object->clipLeft = camera.clipLeft;
+    object->clipRight = camera.clipRight;
+    object->angleZ = camera.angleZ;
+    object->angleY = camera.angleY;
+    object->angleX = camera.angleX;
 }
 
 void ReleaseMeshScene(uint8_t* frame)
@@ -125,15 +144,7 @@ void SetUpMeshScene(int scene)
     }
     SetPalette(CurrentPalette);
 
-    first->centreX = 160;
-    first->centreY = 100;
-    first->depthOffset = 300;
-    first->viewDistance = 256;
-    first->clipTop = 0;
-    first->clipBottom = 199;
-    first->clipLeft = 0;
-    first->clipRight = 319;
-    first->angleZ = first->angleY = first->angleX = 0;
+    SetCamera(first, *SceneMeshCamera(setup.scene));
     for (int32_t k = 1; k < ObjectCount; k++)
         CopyObjectParameters(0, uint8_t(k));
     TickCounters[0].store(0);
@@ -164,8 +175,8 @@ void DrawMeshScene()
             object->angleX = int32_t(angle);
         RenderObject(object);
     }
-    if (Playing->fadeOrder != 0) {
-        if (MusicPosition.order == Playing->fadeOrder)
+    if (Playing->fadesOut) {
+        if (MusicPosition.order == ScenePlanLimit(Playing->scene))
             PaletteFade(ObjectTexturePalette, MusicPosition.row);
         SetPalette(CurrentPalette);
     }

@@ -18,6 +18,7 @@ void DrawMeshScene();
 void EndMeshScene();
 
 struct MeshObject;
+struct MeshCamera;
 
 // Mesh-scene loaders 1..6 (star, jo2, jo6, part5, new4: mode 4; stucco1: mode 3).
 // Afterwards ObjectTable holds the entry's objects, the first with its mode, a
@@ -34,6 +35,9 @@ void LoadObjectTexture(MeshObject* object, int32_t entry, const char* name);
 // cannot be decoded, "\376 This file is not a 3DS file!\n" for a wrong main chunk,
 // "\376 Bad 3DS file: REASON!\n" for a mesh that lies about its structure.
 void ReadMeshEntry(int32_t entry);
+
+// Gives `object` the camera, clip rectangle and starting angles of `camera`.
+void SetCamera(MeshObject* object, const MeshCamera& camera);
 
 // Ends a mesh scene: FrameBuffer pointed at `frame` (the image it designated before
 // the scene took it over), then every object of the table released (the first with

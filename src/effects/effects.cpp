@@ -104,15 +104,15 @@ constexpr int LyricsFrameRow = 170;
 
 static void OverlayLyricsBand(int sourceRow)
 {
-    OverlayKernel(LyricsPicture + sourceRow * ScreenWidth, FrameBuffer + LyricsFrameRow * ScreenWidth, LyricsBandRows,
+    OverlayKernel(LyricsPicture + sourceRow * ScreenWidth, FrameBuffer + LyricsFrameRow * ScreenWidth, LyricsBandRows * ScreenWidth,
                   LyricsColourBase);
 }
 
-void OverlayTitle() { OverlayKernel(TitlePicture, FrameBuffer + 20 * ScreenWidth, 180, TitleColourBase); }
+void OverlayTitle() { OverlayKernel(TitlePicture, FrameBuffer + 20 * ScreenWidth, 180 * ScreenWidth, TitleColourBase); }
 
-void OverlayName1() { OverlayKernel(NamePicture[0], FrameBuffer, 200, TitleColourBase); }
-void OverlayName2() { OverlayKernel(NamePicture[1], FrameBuffer, 200, TitleColourBase); }
-void OverlayName3() { OverlayKernel(NamePicture[2], FrameBuffer, 200, TitleColourBase); }
+void OverlayName1() { OverlayKernel(NamePicture[0], FrameBuffer, ScreenBytes, TitleColourBase); }
+void OverlayName2() { OverlayKernel(NamePicture[1], FrameBuffer, ScreenBytes, TitleColourBase); }
+void OverlayName3() { OverlayKernel(NamePicture[2], FrameBuffer, ScreenBytes, TitleColourBase); }
 
 void OverlayLyrics1() { OverlayLyricsBand(0); }
 void OverlayLyrics2() { OverlayLyricsBand(55); }

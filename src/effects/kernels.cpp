@@ -234,10 +234,9 @@ void StepWaveKernel(uint8_t* __restrict working, const uint8_t* __restrict targe
 
 // ------------------------------------------------------------------ compositing
 
-void OverlayKernel(const uint8_t* __restrict source, uint8_t* __restrict frame, int rows, uint8_t colourBase)
+void OverlayKernel(const uint8_t* __restrict source, uint8_t* __restrict frame, size_t count, uint8_t colourBase)
 {
-    const int count = rows * 320;
-    for (int i = 0; i < count; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         uint8_t v = source[i];
         frame[i] = v ? uint8_t(v + colourBase) : frame[i];
     }

@@ -51,10 +51,11 @@ void MovementWindowKernel(const uint8_t* bigMap, const uint8_t* movementTable, u
 // Moves every byte of working one step (1) toward target; equal bytes stay.
 void StepWaveKernel(uint8_t* working, const uint8_t* target);
 
-// Overlay of `rows` full rows: a non-zero source byte v writes (v + colourBase)
-// mod 256; a zero source byte leaves the frame byte alone. Both pointers point at
-// the first row to use.
-void OverlayKernel(const uint8_t* source, uint8_t* frame, int rows, uint8_t colourBase);
+// Overlay of `count` pixels: a non-zero source byte v writes (v + colourBase) mod
+// 256; a zero source byte leaves the frame byte alone. Both pointers point at the
+// first pixel to use. Every frame byte is rewritten (unchanged where the source is
+// 0), so the loop has no branch per pixel.
+void OverlayKernel(const uint8_t* source, uint8_t* frame, size_t count, uint8_t colourBase);
 // Every frame byte equal to 0 takes the background byte at the same index.
 void FillFromBackgroundKernel(uint8_t* frame, const uint8_t* background, size_t count);
 // The fixed colour ramps of the overlays (6-bit R,G,B). The title and the names

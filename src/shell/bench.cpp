@@ -29,7 +29,8 @@
 #include "audio/audio.h"
 #include "core/pixels.h"
 #include "demo/buffers.h"
-#include "demo/demo.h"
+#include "core/fail.h"
+#include "demo/startup.h"
 #include "demo/final_scene.h"
 #include "demo/scenes3d.h"
 #include "effects/effects.h"
@@ -111,10 +112,11 @@ double ProcessCpuSeconds()
 
 uint64_t BenchFrames = 0;
 
-void BenchFrameEnd(int)
+bool BenchFrameEnd(int, void*)
 {
     AdvanceVirtualClock();
     BenchFrames++;
+    return false;
 }
 
 // The whole demo as a capture without files runs it; false when it did not finish.
@@ -123,13 +125,13 @@ bool RunWholeDemo()
     StartupOptions = {0, 1, 1};
     UsePresentBackend(&NullBackend);
     UseVirtualClock(nullptr);
-    FrameEndStep = BenchFrameEnd;
+    DemoHooks hooks;
+    hooks.frameEnd = BenchFrameEnd;
     Clock::time_point t0 = Clock::now();
     double cpu0 = ProcessCpuSeconds();
-    DemoEnd end = RunDemo();
+    DemoEnd end = RunDemo(1, hooks);
     double elapsed = Seconds(t0, Clock::now());
     double cpu = ProcessCpuSeconds() - cpu0;
-    FrameEndStep = nullptr;
     FreeMusic();
     MusicClose();
     FinishVirtualClock();
@@ -380,10 +382,8 @@ int RunBench(const ShellOptions& options)
     int cpu = PinToOneCore();
     std::printf("bench: machine cpu=\"%s\" cores=%u pinned_cpu=%d\n", CpuModel().c_str(), cores, cpu);
     std::fflush(stdout);
-    if (!AllocateTrueColorFrame()) {
-        std::fputs("\376 Not enough memory!\n", stdout);
-        return 1;
-    }
+    if (!AllocateTrueColorFrame())
+        OutOfMemoryExit();
     if (!RunWholeDemo())
         return 1;
 

@@ -34,13 +34,15 @@
 #include "audio/audio.h"
 #include "audio/module_info.h"
 #include "audio/virtual_clock.h"
+#include "core/fail.h"
 #include "core/pixels.h"
 #include "core/safe_write.h"
-#include "demo/demo.h"
+#include "demo/scene_table.h"
+#include "demo/startup.h"
 #include "shell/options.h"
 #include "shell/shell.h"
 #include "video/capture.h"
-#include "video/display.h"
+#include "video/window.h"
 
 namespace {
 
@@ -57,6 +59,7 @@ int UntilScene = 0;        // --until-scene; 0: none
 int LastScene = 0;         // the last scene of the run
 uint64_t StopFrames = 0;   // --seconds as frames; 0: none
 int64_t EstimatedFrames = 0;
+int FirstScene = 1;
 volatile sig_atomic_t Interrupted = 0;   // the signal that stops the run, 0: none
 
 // The progress line, on a terminal only.
@@ -130,9 +133,9 @@ bool DemoEndsAfter(int scene)
 }
 
 // After each presented frame: its timeline line, then 20 ms of virtual time and its
-// sound for the video; asks the frame loop to stop after --until-scene's scene, at
-// --seconds, at the bound, on a stop signal, when the WAV is full or a write failed.
-void CaptureFrameEnd(int scene)
+// sound for the video; ends the run after --until-scene's scene, at --seconds, at
+// the bound, on a stop signal, when the WAV is full or a write failed.
+bool CaptureFrameEnd(int scene, void*)
 {
     char line[96];
     int length =
@@ -147,19 +150,17 @@ void CaptureFrameEnd(int scene)
     AdvanceVirtualClock();
     CaptureSound(VirtualClockStepSound(), VirtualClockStepFrames());
     FrameNumber++;
-    if (Interrupted != 0 || TimelineFailed || VirtualClockWavFull() || CaptureWriteFailed())
-        QuitRequested = true;
-    if (UntilScene != 0 && UntilSceneReached(scene, UntilScene))
-        QuitRequested = true;
-    if (StopFrames != 0 && FrameNumber >= StopFrames)
-        QuitRequested = true;
-    if (!QuitRequested && FrameNumber >= MaxFrames && !DemoEndsAfter(scene)) {
+    bool stop = Interrupted != 0 || TimelineFailed || VirtualClockWavFull() || CaptureWriteFailed() ||
+                (UntilScene != 0 && UntilSceneReached(scene, UntilScene)) ||
+                (StopFrames != 0 && FrameNumber >= StopFrames);
+    if (!stop && FrameNumber >= MaxFrames && !DemoEndsAfter(scene)) {
         std::fprintf(stderr, "%stivrel: the capture stopped at its bound of %llu frames (--max-seconds %d)\n",
                      Shown.shown ? "\r\033[K" : "", static_cast<unsigned long long>(MaxFrames), MaxSeconds);
         StoppedAtBound = true;
-        QuitRequested = true;
+        stop = true;
     }
     ShowProgress(scene, false);
+    return stop;
 }
 
 // The module as the demo will hand it to the player, from the data file; false when
@@ -202,8 +203,7 @@ bool CaptureFitsTheBound()
     EstimatedFrames = 0;
     if (!ReadModule(dataPath, &module) || !InspectModule(module.data(), module.size(), &info, nullptr))
         return true;
-    const int firstScene = std::max(DemoStartScene, 1);
-    int64_t frames = EstimateCaptureFrames(info, SceneTable, RowsUpToTheLastScene(), firstScene);
+    int64_t frames = EstimateCaptureFrames(info, SceneTable, RowsUpToTheLastScene(), FirstScene);
     if (StopFrames != 0)
         frames = std::min(frames, int64_t(StopFrames));
     EstimatedFrames = frames;
@@ -265,6 +265,7 @@ int64_t EstimateCaptureFrames(const ModuleInfo& module, const SceneRow* rows, in
 int RunCapture(const ShellOptions& options)
 {
     StartupOptions = {0, 1, options.nosound ? 0 : 1};
+    FirstScene = std::max(options.scene, 1);
     MaxSeconds = std::max(options.captureMaxSeconds, 1);
     MaxFrames = uint64_t(MaxSeconds) * CaptureFramesPerSecond;
     UntilScene = options.untilScene;
@@ -274,13 +275,12 @@ int RunCapture(const ShellOptions& options)
     settings.force = options.force;
     if (!CheckCaptureVideo(settings) || !CaptureFitsTheBound())
         return 1;
-    if (!AllocateTrueColorFrame()) {
-        std::fputs("\376 Not enough memory!\n", stdout);
-        return 1;
-    }
-    ConfigureCapture(settings);
+    if (!AllocateTrueColorFrame())
+        OutOfMemoryExit();
+    PresentSettings present;
+    present.capture = &settings;
     UsePresentBackend(&CaptureBackend);
-    if (!CaptureBackend.open())
+    if (!CaptureBackend.open(present))
         return 1;
 
     std::string error;
@@ -297,14 +297,14 @@ int RunCapture(const ShellOptions& options)
         CaptureBackend.close();
         return 1;
     }
-    FrameEndStep = CaptureFrameEnd;
     Shown.shown = isatty(STDERR_FILENO) == 1;
     Shown.start = Shown.printed = Clock::now();
     CatchStopSignals(true);
 
-    RunDemo();
+    DemoHooks hooks;
+    hooks.frameEnd = CaptureFrameEnd;
+    RunDemo(FirstScene, hooks);
 
-    FrameEndStep = nullptr;
     if (!FreeMusic())
         ShowMessage("", "FreeSong");
     MusicClose();

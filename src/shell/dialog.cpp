@@ -313,9 +313,6 @@ int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
         choice->nosound = nosound;
         choice->aspect4x3 = aspect4x3;
         choice->vsync = vsync;
-        StartupOptions.selectedMode = selected + 1;   // no selection (-1) gives 0, the desktop's mode
-        StartupOptions.windowed = windowed ? 1 : 0;
-        StartupOptions.soundOn = nosound ? 0 : 1;
     }
     ImGui_ImplSDLRenderer_Shutdown();
     ImGui_ImplSDL2_Shutdown();
@@ -325,4 +322,9 @@ int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice)
     SDL_DestroyRenderer(renderer);
     SDL_DestroyWindow(window);
     return result;
+}
+
+StartupOptionsState StartupOptionsFor(const DialogChoice& choice)
+{
+    return {choice.selectedItem + 1, choice.windowed ? 1 : 0, choice.nosound ? 0 : 1};
 }

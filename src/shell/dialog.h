@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "video/display.h"
+#include "core/shared.h"
+#include "video/modes.h"
 
 // The controls' state: the combo's selection (-1: none), the check boxes.
 struct DialogChoice {
@@ -23,9 +24,12 @@ std::string ModeItemText(const DisplayMode& mode);
 
 // Shows the setup dialog over DisplayModeTable entries 1..DisplayModeCount-1 with the
 // controls preset from *choice; artwork (213x133 RGB) may be null for a plain panel.
-// "Run Demo" or Enter: stores the controls in *choice and StartupOptions
-// (selectedMode = item + 1, 0 with no selection) and returns DialogRunDemo. "Exit",
+// "Run Demo" or Enter: stores the controls in *choice and returns DialogRunDemo. "Exit",
 // Escape or closing the window: DialogExit. "About" opens the About box, which only
 // its "Ok" button or Enter closes. DialogFailed when the window cannot be opened.
 // Needs SDL video initialised (DiscoverModes).
 int RunSetupDialog(const uint8_t* artwork, DialogChoice* choice);
+
+// The design's start-up choices of `choice`: selectedMode = item + 1 (0, the
+// desktop's mode, with no selection), windowed, soundOn = not "Nosound".
+StartupOptionsState StartupOptionsFor(const DialogChoice& choice);

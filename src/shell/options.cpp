@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "demo/demo.h"
+#include "demo/scene_table.h"
 
 std::string SceneListText()
 {

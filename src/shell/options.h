@@ -3,7 +3,8 @@
 #pragma once
 #include <string>
 
-#include "video/display.h"
+#include "video/capture.h"
+#include "video/modes.h"
 
 // A capture runs at most this long in demo time unless --max-seconds says otherwise.
 constexpr int DefaultCaptureMaxSeconds = 3600;

@@ -4,7 +4,8 @@
 
 #include "audio/audio.h"
 #include "shell/shell.h"
-#include "video/display.h"
+#include "clock/tick_source.h"
+#include "video/window.h"
 
 void (*BeforeExit)() = nullptr;
 

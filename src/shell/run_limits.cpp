@@ -1,29 +1,22 @@
 // --until-scene and --seconds in live play; the scene test is shared with capture.
 #include "audio/audio.h"
-#include "demo/demo.h"
+#include "demo/scene_table.h"
 #include "shell/shell.h"
-#include "video/video.h"
 
 namespace {
 
-int LiveUntilScene = 0;
-uint64_t LiveStopTicks = 0;
-uint64_t TicksSoFar = 0;
-uint32_t LastTick = 0;
-bool TickSeen = false;
-
 // Counts the ticks since the first frame from TickCounters[2], which only the
 // final scene's set-up resets (the count then goes on from 0).
-void LiveFrameEnd(int scene)
+bool LiveFrameEnd(int scene, void* context)
 {
+    LiveLimits& limits = *static_cast<LiveLimits*>(context);
     const uint32_t tick = TickCounters[2].load();
-    if (TickSeen)
-        TicksSoFar += tick >= LastTick ? tick - LastTick : tick;
-    LastTick = tick;
-    TickSeen = true;
-    if ((LiveUntilScene != 0 && UntilSceneReached(scene, LiveUntilScene)) ||
-        (LiveStopTicks != 0 && TicksSoFar >= LiveStopTicks))
-        QuitRequested = true;
+    if (limits.tickSeen)
+        limits.ticksSoFar += tick >= limits.lastTick ? tick - limits.lastTick : tick;
+    limits.lastTick = tick;
+    limits.tickSeen = true;
+    return (limits.untilScene != 0 && UntilSceneReached(scene, limits.untilScene)) ||
+           (limits.stopTicks != 0 && limits.ticksSoFar >= limits.stopTicks);
 }
 
 }   // namespace
@@ -34,12 +27,15 @@ bool UntilSceneReached(int scene, int untilScene)
            (scene == untilScene && MusicPosition.order > SceneLimit(SceneTable, SceneTableRows, untilScene));
 }
 
-void LimitLiveRun(int untilScene, int stopSeconds)
+DemoHooks LiveRunHooks(LiveLimits* limits, int untilScene, int stopSeconds)
 {
-    LiveUntilScene = untilScene;
-    LiveStopTicks = uint64_t(stopSeconds > 0 ? stopSeconds : 0) * CaptureFramesPerSecond;
-    TicksSoFar = 0;
-    TickSeen = false;
-    if (untilScene != 0 || stopSeconds > 0)
-        FrameEndStep = LiveFrameEnd;
+    *limits = LiveLimits{};
+    limits->untilScene = untilScene;
+    limits->stopTicks = uint64_t(stopSeconds > 0 ? stopSeconds : 0) * CaptureFramesPerSecond;
+    DemoHooks hooks;
+    if (untilScene != 0 || stopSeconds > 0) {
+        hooks.frameEnd = LiveFrameEnd;
+        hooks.context = limits;
+    }
+    return hooks;
 }

@@ -16,7 +16,8 @@
 #include <string>
 
 #include "shell/options.h"
-#include "video/display.h"
+#include "video/modes.h"
+#include "video/video.h"
 
 struct Settings {
     bool haveMode = false;

@@ -3,8 +3,9 @@
 #pragma once
 #include <cstdint>
 
+#include "demo/frame_loop.h"
+
 struct ModuleInfo;
-struct SceneRow;
 struct ShellOptions;
 
 // Stops and frees the music ("StopSong"/"FreeSong" boxes on failure), closes sound,
@@ -35,11 +36,18 @@ constexpr int CaptureFramesPerSecond = 50;
 // --until-scene: whether the frame loop ends after a frame of `scene`: it is past
 // scene untilScene, or it is that scene and the music order has passed its limit.
 bool UntilSceneReached(int scene, int untilScene);
-// Live play: ends the frame loop (as a quit, so the quit sequence ends the run with
-// status 0) after the last frame of scene untilScene (0: no such end) or once the
-// 50 Hz ticks since the first frame reach stopSeconds (0: none; paused time does not
-// count). Installs its own FrameEndStep when either is given.
-void LimitLiveRun(int untilScene, int stopSeconds);
+// Live play: hooks that end the frame loop (as a quit, so the quit sequence ends the
+// run with status 0) after the last frame of scene untilScene (0: no such end) or
+// once the 50 Hz ticks since the first frame reach stopSeconds (0: none; paused time
+// does not count). `limits` holds their count for the run.
+struct LiveLimits {
+    int untilScene = 0;
+    uint64_t stopTicks = 0;
+    uint64_t ticksSoFar = 0;
+    uint32_t lastTick = 0;
+    bool tickSeen = false;
+};
+DemoHooks LiveRunHooks(LiveLimits* limits, int untilScene, int stopSeconds);
 
 // Frames a capture of the scene table `rows` from `firstScene` on presents with
 // `module`: its time from the order the music starts at to the order that ends the

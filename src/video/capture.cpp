@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "core/pixels.h"
+#include "core/png_write.h"
 #include "core/safe_write.h"
-#include "video/display.h"
 #include "video/ffmpeg.h"
 
 namespace {
@@ -379,8 +379,13 @@ bool FinishVideo()
 
 // ---- The backend ------------------------------------------------------------------------
 
-bool CaptureOpen()
+bool CaptureOpen(const PresentSettings& settings)
 {
+    if (settings.capture == nullptr) {
+        std::fprintf(stderr, "tivrel: the capture was opened without its settings\n");
+        return false;
+    }
+    Settings = *settings.capture;
     std::string error;
     if (!SafeFolderOpen(&Folder, Settings.directory, true, &error)) {
         std::fprintf(stderr, "tivrel: %s\n", error.c_str());
@@ -450,8 +455,6 @@ bool CaptureClose()
 }
 
 }   // namespace
-
-void ConfigureCapture(const CaptureSettings& settings) { Settings = settings; }
 
 const SafeFolder& CaptureFolder() { return Folder; }
 

@@ -2,7 +2,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "video/display.h"
+#include "video/modes.h"
+#include "video/video.h"
 
 DisplayMode DisplayModeTable[DisplayModeCapacity];
 int32_t DisplayModeCount = 0;

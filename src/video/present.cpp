@@ -4,9 +4,8 @@
 
 #include <cstring>
 
-bool QuitRequested = false;
-bool InfoLineShown = false;
-
+static bool QuitAsked = false;
+static bool InfoShown = false;
 static char InfoText[160];
 static KeyAction KeyQueue[16];
 static int KeyQueueCount = 0;
@@ -36,7 +35,15 @@ void SetInfoLine(const char* text)
 
 const char* InfoLine() { return InfoText; }
 
-static bool NullOpen() { return true; }
+bool InfoLineShown() { return InfoShown; }
+
+void ShowInfoLine(bool shown) { InfoShown = shown; }
+
+bool QuitRequested() { return QuitAsked; }
+
+void ForgetQuitRequest() { QuitAsked = false; }
+
+static bool NullOpen(const PresentSettings&) { return true; }
 static void NullSetPalette(const uint8_t*) {}
 static void NullPresent(const uint8_t*, const uint8_t*) {}
 static bool NullPollEvents() { return false; }
@@ -74,5 +81,11 @@ void PresentFrame()
 void PumpEvents()
 {
     if (Backend->pollEvents())
-        QuitRequested = true;
+        QuitAsked = true;
+}
+
+void WaitForInput(int milliseconds)
+{
+    if (Backend->waitForInput != nullptr)
+        Backend->waitForInput(milliseconds);
 }

@@ -2,6 +2,8 @@
 // buffer, and positions as (order byte, row byte) pairs.
 #pragma once
 #include "audio/audio.h"
+#include "audio/sound_output.h"
+#include "clock/tick_source.h"
 #include "mini_s3m.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +22,7 @@ protected:
         MusicClose();
         FinishVirtualClock();
         StopFrameTimer();
+        UseTickSource(&ThreadTickSource);
         SetMusicStartOrder(0);
         MusicPosition = {0, 0};
         for (auto& counter : TickCounters)

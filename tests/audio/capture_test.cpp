@@ -42,7 +42,7 @@ Capture RunCapture(const MiniS3mOptions& module, const CaptureSettings& settings
     Capture run;
     EXPECT_TRUE(UseVirtualClock(path.c_str()));
     std::vector<uint8_t> buffer = PaddedModule(module);
-    EXPECT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
+    EXPECT_TRUE(LoadMusic(buffer.data(), MusicBufferLength));
     SetMusicStartOrder(settings.startOrder);
     StartMusic(settings.soundOn);
     for (int i = 0; i < settings.steps; i++) {

@@ -97,12 +97,12 @@ TEST_F(RealTimeTest, SongPlaysThroughOnTheDeviceMutedAndInTheSilentSink)
     for (auto [driver, soundOn] : cases) {
         SCOPED_TRACE(std::string(driver) + (soundOn ? "" : ", muted"));
         UseDriver(driver);
-        MusicInit();
-        ASSERT_EQ(MusicHasDevice(), std::string(driver) == "dummy");
-        if (MusicHasDevice()) {
+        MusicInit(&SdlSoundOutput);
+        ASSERT_EQ((CurrentSoundOutput() == &SdlSoundOutput), std::string(driver) == "dummy");
+        if ((CurrentSoundOutput() == &SdlSoundOutput)) {
             EXPECT_GE(MusicLatencyFrames(), 2 * 256);
         }
-        ASSERT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
+        ASSERT_TRUE(LoadMusic(buffer.data(), MusicBufferLength));
         PlayToTheEnd(soundOn);
         EXPECT_TRUE(FreeMusic());
         MusicClose();
@@ -117,8 +117,8 @@ TEST_F(RealTimeTest, EndPathsStopRenderingBeforeTheModuleGoes)
         for (bool quit : {false, true}) {
             SCOPED_TRACE(std::string(driver) + (quit ? ", quit" : ", normal end"));
             UseDriver(driver);
-            MusicInit();
-            ASSERT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
+            MusicInit(&SdlSoundOutput);
+            ASSERT_TRUE(LoadMusic(buffer.data(), MusicBufferLength));
             StartMusic(1);
             std::this_thread::sleep_for(milliseconds(60));
             UpdateMusicPosition();
@@ -138,11 +138,11 @@ TEST_F(RealTimeTest, EndPathsStopRenderingBeforeTheModuleGoes)
 TEST_F(RealTimeTest, CaptureTakesOverASongAlreadyPlaying)
 {
     UseDriver("dummy");
-    MusicInit();
-    ASSERT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
+    MusicInit(&SdlSoundOutput);
+    ASSERT_TRUE(LoadMusic(buffer.data(), MusicBufferLength));
     StartMusic(1);
     ASSERT_TRUE(UseVirtualClock(nullptr));
-    EXPECT_FALSE(MusicHasDevice());
+    EXPECT_FALSE((CurrentSoundOutput() == &SdlSoundOutput));
     for (int i = 0; i < 100 && MusicPosition.order != MusicEndOrder; i++) {
         AdvanceVirtualClock();
         UpdateMusicPosition();
@@ -160,9 +160,9 @@ TEST_F(RealTimeTest, PauseHoldsThePositionAndARestartSeeks)
     for (bool device : {true, false}) {
         SCOPED_TRACE(device ? "device" : "no device");
         UseDriver("dummy");
-        MusicInit(device);
-        ASSERT_EQ(MusicHasDevice(), device);
-        ASSERT_EQ(LoadMusic(buffer.data(), MusicBufferLength), 0);
+        MusicInit(device ? &SdlSoundOutput : nullptr);
+        ASSERT_EQ((CurrentSoundOutput() == &SdlSoundOutput), device);
+        ASSERT_TRUE(LoadMusic(buffer.data(), MusicBufferLength));
         StartMusic(1);
         std::this_thread::sleep_for(milliseconds(120));
         PauseMusic();

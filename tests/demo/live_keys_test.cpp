@@ -10,75 +10,20 @@
 #include <cstdio>
 #include <functional>
 #include <sstream>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "archive/archive.h"
 #include "audio/audio.h"
+#include "clock/tick_source.h"
 #include "core/pixels.h"
-#include "demo/demo.h"
-#include "demo/timeline.h"
+#include "demo/startup.h"
+#include "demo_child.h"
 #include "test_files.h"
 #include "video/video.h"
 
 namespace {
-
-const std::string DataPath = std::string(TIVREL_BUILD_DIR) + "/tivrel.ovl";
-
-// Runs `body` in a child with stdout silenced; returns what it wrote to `out`.
-std::string InChild(const std::function<void(FILE* out)>& body)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        return "pipe failed";
-    std::fflush(nullptr);
-    pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        freopen("/dev/null", "w", stdout);
-        FILE* out = fdopen(fds[1], "w");
-        // The process-wide state as a new process has it (other tests ran before).
-        overlayName = DataPath.c_str();
-        MusicPosition = {0, 0};
-        for (auto& counter : TickCounters)
-            counter.store(0);
-        QuitRequested = false;
-        ClearKeyActions();
-        body(out);
-        std::fclose(out);
-        std::_Exit(0);
-    }
-    close(fds[1]);
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, size_t(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
-    return text;
-}
-
-// What a frame shows and the counters it was drawn with: FrameBuffer, the device
-// palette, the music position and the three tick counters, as one hash.
-uint64_t FrameState()
-{
-    uint64_t h = 1469598103934665603ull;
-    auto mix = [&h](const uint8_t* p, size_t n) {
-        for (size_t i = 0; i < n; i++)
-            h = (h ^ p[i]) * 1099511628211ull;
-    };
-    mix(FrameBuffer, ScreenBytes);
-    mix(DevicePalette, sizeof DevicePalette);
-    const uint8_t position[2] = {MusicPosition.order, MusicPosition.row};
-    mix(position, 2);
-    for (auto& counter : TickCounters) {
-        const uint32_t value = counter.load();
-        mix(reinterpret_cast<const uint8_t*>(&value), 4);
-    }
-    return h;
-}
 
 FILE* Out = nullptr;
 
@@ -88,12 +33,12 @@ std::string FirstFrameOf(int scene)
     return InChild([scene](FILE* out) {
         Out = out;
         UseVirtualClock(nullptr);
-        StartDemo(scene);
-        FrameEndStep = [](int shown) {
+        DemoHooks hooks;
+        hooks.frameEnd = [](int shown, void*) {
             std::fprintf(Out, "%d %llx\n", shown, static_cast<unsigned long long>(FrameState()));
-            QuitRequested = true;
+            return true;
         };
-        RunScenes(SceneTable, SceneTableRows, scene);
+        RunDemo(scene, hooks);
     });
 }
 
@@ -115,22 +60,21 @@ TEST_F(LiveKeys, ASkipsFirstFrameEqualsAStartAtThatScene)
     const std::string skipped = InChild([](FILE* out) {
         Out = out;
         UseVirtualClock(nullptr);
-        StartDemo(1);
-        SceneRestart = RestartDemoAt;
         static std::vector<KeyAction> keys;
         keys = {KeyActionPreviousScene};
         keys.insert(keys.end(), 11, KeyActionNextScene);
         keys.insert(keys.end(), 2, KeyActionPreviousScene);
         keys.insert(keys.end(), 8, KeyActionNextScene);
-        FrameEndStep = [](int shown) {
+        DemoHooks hooks;
+        hooks.frameEnd = [](int shown, void*) {
             static size_t frame = 0;
             std::fprintf(Out, "%d %llx\n", shown, static_cast<unsigned long long>(FrameState()));
-            if (frame < keys.size())
-                PushKeyAction(keys[frame++]);
-            else
-                QuitRequested = true;
+            if (frame >= keys.size())
+                return true;
+            PushKeyAction(keys[frame++]);
+            return false;
         };
-        std::fprintf(out, "%s\n", RunScenes(SceneTable, SceneTableRows, 1) == DemoFinished ? "finished" : "quit");
+        std::fprintf(out, "%s\n", RunDemo(1, hooks) == DemoFinished ? "finished" : "quit");
     });
     std::vector<std::string> lines;
     std::istringstream in(skipped);
@@ -150,12 +94,12 @@ TEST_F(LiveKeys, PauseHoldsTheTimerAndTheMusicWhereTheyWere)
     const std::string held = InChild([](FILE* out) {
         Out = out;
         StartupOptions.soundOn = 0;
-        MusicInit(false);
+        MusicInit(nullptr);
+        UseTickSource(&ThreadTickSource);
         AllocateTrueColorFrame();
-        StartDemo(1);
         static int polls = 0, framesAfter = -1;
         static const PresentBackend probe = {"probe",
-                                             [] { return true; },
+                                             [](const PresentSettings&) { return true; },
                                              [](const uint8_t*) {},
                                              [](const uint8_t*, const uint8_t*) {},
                                              [] {
@@ -170,18 +114,24 @@ TEST_F(LiveKeys, PauseHoldsTheTimerAndTheMusicWhereTheyWere)
                                                  }
                                                  return false;
                                              },
-                                             [] { return true; }};
+                                             [] { return true; },
+                                             nullptr,
+                                             [](int milliseconds) {
+                                                 std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+                                             }};
         UsePresentBackend(&probe);
-        FrameEndStep = [](int) {
+        DemoHooks hooks;
+        hooks.frameEnd = [](int, void*) {
             static int frames = 0;
             if (++frames == 3)
                 PushKeyAction(KeyActionPause);
             if (framesAfter >= 0 && ++framesAfter == 1) {
                 std::fprintf(Out, "%u %.4f\n", TickCounters[1].load(), MusicSeconds());
-                QuitRequested = true;
+                return true;
             }
+            return false;
         };
-        RunScenes(SceneTable, SceneTableRows, 1);
+        RunDemo(1, hooks);
     });
     unsigned t1 = 0, t2 = 0, t3 = 0;
     double s1 = 0, s2 = 0, s3 = 0;

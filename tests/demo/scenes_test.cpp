@@ -8,7 +8,7 @@
 
 #include "audio/audio.h"
 #include "demo/buffers.h"
-#include "demo/demo.h"
+#include "demo/frame_loop.h"
 #include "demo/scenes2d.h"
 #include "effects/effects.h"
 #include "video/video.h"

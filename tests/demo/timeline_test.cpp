@@ -16,7 +16,7 @@
 #include "archive/archive.h"
 #include "archive/entries.h"
 #include "audio/mini_s3m.h"
-#include "demo/demo.h"
+#include "demo/startup.h"
 #include "test_files.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "audio/module_info.h"
 #include "core/bytes.h"
 #include "core/safe_write.h"
-#include "demo/demo.h"
+#include "demo/frame_loop.h"
 #include "shell/shell.h"
 #include "test_files.h"
 #include "video/video.h"
@@ -338,10 +338,11 @@ const SceneRow Rows[] = {
 constexpr int RowCount = 5;
 
 int Presented = 0;
-void CountAndStep(int)
+bool CountAndStep(int, void*)
 {
     Presented++;
     AdvanceVirtualClock();
+    return false;
 }
 
 // Frames the loop presents over Rows from firstScene, the music started as the demo
@@ -349,14 +350,14 @@ void CountAndStep(int)
 int PresentedFrames(const std::vector<uint8_t>& song, int firstScene)
 {
     UseVirtualClock(nullptr);
-    EXPECT_EQ(LoadMusic(song.data(), uint32_t(song.size())), 0);
+    EXPECT_TRUE(LoadMusic(song.data(), uint32_t(song.size())));
     SetMusicStartOrder(firstScene > 1 ? SceneLimit(Rows, RowCount, firstScene - 1) : 0);
-    StartMusic(0);
+    StartMusic(false);
     MusicPosition = {0, 0};
     Presented = 0;
-    FrameEndStep = CountAndStep;
-    RunScenes(Rows, RowCount, firstScene);
-    FrameEndStep = nullptr;
+    DemoHooks hooks;
+    hooks.frameEnd = CountAndStep;
+    RunScenes(Rows, RowCount, firstScene, hooks);
     FreeMusic();
     FinishVirtualClock();
     SetMusicStartOrder(0);

@@ -77,9 +77,10 @@ TEST_F(SetupDialog, EnterRunsTheDemoWithTheControlsAsTheyStand)
         choice.nosound = c.nosound;
         Key(c.key);
         ASSERT_EQ(RunSetupDialog(nullptr, &choice), DialogRunDemo) << c.what;
-        EXPECT_EQ(StartupOptions.selectedMode, c.expect.selectedMode) << c.what;
-        EXPECT_EQ(StartupOptions.windowed, c.expect.windowed) << c.what;
-        EXPECT_EQ(StartupOptions.soundOn, c.expect.soundOn) << c.what;
+        const StartupOptionsState options = StartupOptionsFor(choice);
+        EXPECT_EQ(options.selectedMode, c.expect.selectedMode) << c.what;
+        EXPECT_EQ(options.windowed, c.expect.windowed) << c.what;
+        EXPECT_EQ(options.soundOn, c.expect.soundOn) << c.what;
     }
 }
 
@@ -105,7 +106,7 @@ TEST_F(SetupDialog, TheKeyboardReachesEveryControl)
     EXPECT_FALSE(choice.nosound);
     EXPECT_FALSE(choice.vsync);
     EXPECT_TRUE(choice.aspect4x3);
-    EXPECT_EQ(StartupOptions.selectedMode, 2);
+    EXPECT_EQ(StartupOptionsFor(choice).selectedMode, 2);
 
     // Shift+Tab from nothing reaches "About"; once more "Exit", which Enter presses.
     SDL_Event back{};

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "core/safe_write.h"
-#include "video/display.h"
+#include "core/png_write.h"
+#include "core/shared.h"
+#include "video/frame_list.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "video/display.h"
+#include "video/modes.h"
+#include "video/video.h"
 
 namespace {
 

@@ -14,7 +14,7 @@ const uint8_t* SeenTrueColor = nullptr;
 int Presents = 0;
 bool ReadsTrueColorAnswer = false;
 
-bool Open() { return true; }
+bool Open(const PresentSettings&) { return true; }
 void SetPaletteNothing(const uint8_t*) {}
 void Present(const uint8_t*, const uint8_t* trueColor)
 {

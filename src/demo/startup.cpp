@@ -1,6 +1,6 @@
-// RunDemo: memory probe, working buffers, loading list, timer and music start, then
-// the scene table against the music order.
-#include "demo/timeline.h"
+// Start-up: memory probe, working buffers, loading list, timer and music start; the
+// restart of a skip; RunDemo.
+#include "demo/startup.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,94 +12,11 @@
 #include "archive/entries.h"
 #include "audio/audio.h"
 #include "core/fail.h"
+#include "clock/tick_source.h"
 #include "demo/buffers.h"
-#include "demo/demo.h"
+#include "demo/scene_table.h"
 #include "effects/effects.h"
 #include "video/video.h"
-
-uint8_t* MusicBuffer = nullptr;
-uint8_t* FrameBlock = nullptr;
-uint8_t* TextureEuf0010 = nullptr;
-uint8_t* TextureEuf0011 = nullptr;
-uint8_t* TextureEmp8g = nullptr;
-uint8_t* TextureEuf0009 = nullptr;
-uint8_t* Texture18soh = nullptr;
-uint8_t* Texture7venus = nullptr;
-uint8_t* BackgroundMap = nullptr;
-uint8_t* GroupsImage = nullptr;
-uint8_t* AngleRadiusMap[7] = {};
-uint8_t* ObjectTexturePalette = nullptr;
-
-int DemoStartScene = 1;
-
-constexpr size_t MemoryProbeBytes = 7200000;
-
-static uint8_t* ScratchPacked = nullptr;
-static uint8_t* ScratchUnpacked = nullptr;
-
-// ------------------------------------------------------------------ start-up
-
-static void ProbeMemory()
-{
-    // Written through a volatile pointer so the allocation really happens.
-    uint8_t* volatile probe = static_cast<uint8_t*>(std::malloc(MemoryProbeBytes));
-    if (probe == nullptr) {
-        std::fputs("ZDS_Error: Not enough memory!\n", stdout);
-        FailExit("ZDS_DeInit: Zerith Demo System deinitializing.\n");
-    }
-    probe[0] = 0;
-    std::free(probe);
-}
-
-// Allocates one zero-filled working buffer.
-static void AllocateZeroed(uint8_t** slot, size_t bytes)
-{
-    *slot = static_cast<uint8_t*>(std::calloc(bytes, 1));
-    if (*slot == nullptr)
-        FailExit("\n not enough memory!\n");
-}
-
-static void AllocateWorkingBuffers()
-{
-    struct Buffer {
-        uint8_t** slot;
-        size_t bytes;
-    };
-    const Buffer buffers[] = {
-        {&MusicBuffer, MusicBufferBytes},
-        {&FrameBlock, ScreenBytes},
-        {&BackgroundImage, ScreenBytes},
-        {&CurrentPalette, PaletteBytes},
-        {&CurrentTexture, TextureBytes},
-        {&TextureEuf0010, TexturePictureBytes},
-        {&ObjectTexturePalette, PaletteBytes},
-        {&TextureEuf0011, TexturePictureBytes},
-        {&TextureEmp8g, TexturePictureBytes},
-        {&TextureEuf0009, TexturePictureBytes},
-        {&Texture18soh, TexturePictureBytes},
-        {&Texture7venus, TexturePictureBytes},
-        {&BackgroundMap, MapBytes},
-        {&GroupsImage, GroupsImageBytes},
-        {&CurrentMap, MapBytes},
-        {&AngleRadiusMap[0], MapBytes},
-        {&AngleRadiusMap[1], MapBytes},
-        {&AngleRadiusMap[2], MapBytes},
-        {&AngleRadiusMap[3], MapBytes},
-        {&AngleRadiusMap[4], MapBytes},
-        {&AngleRadiusMap[5], MapBytes},
-        {&AngleRadiusMap[6], MapBytes},
-        {&TitlePicture, ScreenBytes},
-        {&BigMap, BigMapBytes},
-        {&NamePicture[0], ScreenBytes},
-        {&NamePicture[1], ScreenBytes},
-        {&NamePicture[2], ScreenBytes},
-        {&MovementTable, MovementTableBytes},
-        {&LyricsPicture, ScreenBytes},
-    };
-    for (const Buffer& b : buffers)
-        AllocateZeroed(b.slot, b.bytes);
-    FrameBuffer = FrameBlock;
-}
 
 // Opens a loading-list entry; a missing entry ends the run with its name.
 static int32_t OpenEntry(const char* name)
@@ -174,26 +91,6 @@ static void LoadDataEntries()
         LoadEntry(DataEntries[1 + i], *LoadingDestinations[i]);
 }
 
-static void InstallScratchAreas()
-{
-    std::free(MusicBuffer);
-    MusicBuffer = nullptr;
-    AllocateZeroed(&ScratchPacked, ScratchAreaBytes);
-    AllocateZeroed(&ScratchUnpacked, ScratchAreaBytes);
-    ZOH_SetScratch(ScratchPacked, ScratchUnpacked);
-}
-
-void ReleaseTunnelMaps()
-{
-    for (int i = 0; i < 7; ++i) {
-        if (i == 5)
-            continue;
-        std::free(AngleRadiusMap[i]);
-        AngleRadiusMap[i] = nullptr;
-    }
-    std::memcpy(CurrentMap, AngleRadiusMap[5], MapBytes);
-}
-
 // ------------------------------------------------------------------ RunDemo
 
 void StartDemo(int firstScene)
@@ -210,7 +107,7 @@ void StartDemo(int firstScene)
         FailExitf("%s", ZOH_Error());
     LoadEntry(DataEntries[0], MusicBuffer);
     StartFrameTimer();
-    if (LoadMusic(MusicBuffer, MusicBufferBytes) != 0)
+    if (!LoadMusic(MusicBuffer, MusicBufferBytes))
         FailExit(MusicRefusedLine);
     std::fputs("ZVS_Init: Zerith Video System initializing.\n", stdout);
     std::fputs("ZVS_Init: Set 320x200 256 color mode.\n", stdout);
@@ -226,7 +123,7 @@ void StartDemo(int firstScene)
 
     if (firstScene > 1)
         SetMusicStartOrder(SceneLimit(SceneTable, SceneTableRows, firstScene - 1));
-    StartMusic(StartupOptions.soundOn != 0 ? 1 : 0);
+    StartMusic(StartupOptions.soundOn != 0);
 }
 
 void RestartDemoAt(int scene)
@@ -238,22 +135,11 @@ void RestartDemoAt(int scene)
     // back), then the loading list again through a loading area of its own.
     uint8_t* loadingArea = nullptr;
     AllocateZeroed(&loadingArea, MusicBufferBytes);
-    for (uint8_t** slot : {&FrameBlock, &BackgroundImage, &CurrentPalette, &CurrentTexture, &ObjectTexturePalette,
-                           &CurrentMap, &ScratchPacked, &ScratchUnpacked})
-        std::memset(*slot, 0,
-                    *slot == CurrentMap                                        ? MapBytes
-                    : *slot == CurrentPalette || *slot == ObjectTexturePalette ? PaletteBytes
-                    : *slot == CurrentTexture                                  ? TextureBytes
-                    : *slot == ScratchPacked || *slot == ScratchUnpacked       ? ScratchAreaBytes
-                                                                               : ScreenBytes);
-    for (uint8_t*& map : AngleRadiusMap)
-        if (map == nullptr)
-            AllocateZeroed(&map, MapBytes);
+    ClearWorkingBuffers();
     ZOH_SetLoadingAreas(loadingArea, MusicBufferBytes, GroupsImage, GroupsImageBytes);
     LoadDataEntries();
-    ZOH_SetScratch(ScratchPacked, ScratchUnpacked);
+    InstallScratchAreas();
     std::free(loadingArea);
-    FrameBuffer = FrameBlock;
     std::memset(WorkingWave, 0, sizeof WorkingWave);
     std::memset(TargetWave, 0, sizeof TargetWave);
     static const uint8_t black[PaletteBytes] = {};
@@ -263,10 +149,26 @@ void RestartDemoAt(int scene)
     RestartMusicAt(scene > 1 ? SceneLimit(SceneTable, SceneTableRows, scene - 1) : 0);
 }
 
-DemoEnd RunDemo()
+namespace {
+
+void RestartHook(int scene, void*) { RestartDemoAt(scene); }
+
+int FirstSceneOf(int scene) { return scene < 1 ? 1 : scene > SceneCount(SceneTable, SceneTableRows) ? SceneCount(SceneTable, SceneTableRows) : scene; }
+
+}   // namespace
+
+void BeginDemo(FrameLoop* loop, int firstScene, DemoHooks hooks)
 {
-    const int first = DemoStartScene < 1 ? 1 : DemoStartScene;
+    const int first = FirstSceneOf(firstScene);
     StartDemo(first);
-    SceneRestart = RestartDemoAt;
-    return RunScenes(SceneTable, SceneTableRows, first);
+    hooks.restart = RestartHook;
+    BeginFrameLoop(loop, SceneTable, SceneTableRows, first, hooks);
+}
+
+DemoEnd RunDemo(int firstScene, DemoHooks hooks)
+{
+    const int first = FirstSceneOf(firstScene);
+    StartDemo(first);
+    hooks.restart = RestartHook;
+    return RunScenes(SceneTable, SceneTableRows, first, hooks);
 }

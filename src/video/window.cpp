@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "video/display.h"
+#include "core/png_write.h"
+#include "core/safe_write.h"
+#include "video/window.h"
 #include "video/window_icon.h"
 
 int32_t AppActive = 0;
-int PresentAspect = AspectStretch;
-int PresentScale = ScaleStretch;
-bool PresentVsync = true;
-int WindowWidth = 0, WindowHeight = 0;
-bool FullScreenDesktop = false;
+
+// The settings the window was opened with; the client size follows the user's resizing.
+static PresentSettings Settings;
 
 static SDL_Window* MainWindow = nullptr;
 static SDL_Renderer* MainRenderer = nullptr;
@@ -44,12 +44,12 @@ void ShowMessage(const char* caption, const char* text)
 }
 
 // The message box of a failed set-up step, with the platform's reason on stderr.
-static int SetUpFailed(const char* text)
+static bool SetUpFailed(const char* text)
 {
     std::fprintf(stderr, "DDRAW ERROR: %s (%s)\n", text, SDL_GetError());
     if (SDL_WasInit(SDL_INIT_VIDEO))
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "DDRAW ERROR", text, nullptr);
-    return 0;
+    return false;
 }
 
 // Bits per pixel of the packed format and its green mask; 8 for palette formats,
@@ -71,12 +71,12 @@ static ModeCandidate CandidateFromSdl(const SDL_DisplayMode& mode)
     return candidate;
 }
 
-int DiscoverModes()
+bool DiscoverModes()
 {
     DisplayModeCount = 0;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "DDRAW ERROR: DirectDrawCreate error (no video: %s)\n", SDL_GetError());
-        return 0;
+        return false;
     }
     // Without a display SDL falls back to drivers that show nothing; only accept
     // them when asked for by name (SDL_VIDEODRIVER), as tests do.
@@ -86,7 +86,7 @@ int DiscoverModes()
         (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
         std::fprintf(stderr, "DDRAW ERROR: DirectDrawCreate error (no display)\n");
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return 0;
+        return false;
     }
     SDL_DisplayMode desktopMode;
     ModeCandidate desktop{};
@@ -105,15 +105,15 @@ int DiscoverModes()
             listed[listedCount++] = CandidateFromSdl(mode);
     }
     DisplayModeCount = BuildDisplayModeTable(haveDesktop ? &desktop : nullptr, listed, listedCount, DisplayModeTable);
-    return 1;
+    return true;
 }
 
 // A failure after the window exists: report, undo everything, show the cursor again.
-static int AbandonSetUp(const char* text)
+static bool AbandonSetUp(const char* text)
 {
     SetUpFailed(text);
     ReleaseDisplay();
-    return 0;
+    return false;
 }
 
 static Uint32 TextureFormat(const DisplayMode& mode)
@@ -180,24 +180,31 @@ static void SetWindowIcon()
     SDL_FreeSurface(icon);
 }
 
-// The windowed form's client size: WindowWidth x WindowHeight, else the largest whole
+// The windowed form's client size: the settings' size, else the largest whole
 // multiple of the picture that fits the desktop's usable area.
 static void WindowedSize(int* width, int* height)
 {
-    if (WindowWidth > 0 && WindowHeight > 0) {
-        *width = WindowWidth;
-        *height = WindowHeight;
+    if (Settings.windowWidth > 0 && Settings.windowHeight > 0) {
+        *width = Settings.windowWidth;
+        *height = Settings.windowHeight;
         return;
     }
     SDL_Rect usable{0, 0, 640, 480};
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
         SDL_GetDisplayBounds(0, &usable);
     // Room for the window manager's frame and title bar.
-    DefaultWindowSize(usable.w - 16, usable.h - 48, PresentAspect, width, height);
+    DefaultWindowSize(usable.w - 16, usable.h - 48, Settings.aspect, width, height);
 }
 
-int SetUpDisplay()
+void WindowClientSize(int* width, int* height)
 {
+    *width = Settings.windowWidth;
+    *height = Settings.windowHeight;
+}
+
+bool SetUpDisplay(const PresentSettings& settings)
+{
+    Settings = settings;
     if (!SDL_WasInit(SDL_INIT_VIDEO) || DisplayModeCount <= 0)
         return SetUpFailed("DirectDrawCreate error");
     if (StartupOptions.selectedMode < 0 || StartupOptions.selectedMode >= DisplayModeCount)
@@ -215,9 +222,9 @@ int SetUpDisplay()
         if (MainWindow == nullptr)
             return AbandonSetUp("SetCooperativeLevel error");
         SDL_SetWindowMinimumSize(MainWindow, ScreenWidth / 2, ScreenHeight / 2);
-        WindowWidth = width;
-        WindowHeight = height;
-    } else if (FullScreenDesktop) {
+        Settings.windowWidth = width;
+        Settings.windowHeight = height;
+    } else if (Settings.fullScreenDesktop) {
         PresentMode = DisplayModeTable[0];
         MainWindow = SDL_CreateWindow("Test", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, PresentMode.width,
                                       PresentMode.height, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
@@ -239,7 +246,7 @@ int SetUpDisplay()
             return AbandonSetUp("SetDisplayMode error");
     }
     SetWindowIcon();
-    MainRenderer = SDL_CreateRenderer(MainWindow, -1, PresentVsync ? SDL_RENDERER_PRESENTVSYNC : 0);
+    MainRenderer = SDL_CreateRenderer(MainWindow, -1, Settings.vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
     if (MainRenderer == nullptr || !CreateDrawTexture())
         return AbandonSetUp("CreateSurface error");
     SDL_RendererInfo info;
@@ -249,7 +256,7 @@ int SetUpDisplay()
     SDL_SetRenderDrawColor(MainRenderer, 0, 0, 0, 255);
     SDL_RenderClear(MainRenderer);
     SDL_RenderPresent(MainRenderer);
-    return 1;
+    return true;
 }
 
 void ShowMainWindow()
@@ -304,7 +311,7 @@ void ToggleFullScreen()
 // (nearest), then smoothed down onto it. False when the renderer has no targets.
 static bool DrawSharp(const SDL_Rect& destination)
 {
-    const int pictureHeight = PresentAspect == Aspect4x3 ? 240 : ScreenHeight;
+    const int pictureHeight = Settings.aspect == Aspect4x3 ? 240 : ScreenHeight;
     const int factor = std::max(1, std::min(4, (destination.h + pictureHeight - 1) / pictureHeight));
     if (SharpTexture == nullptr || SharpFactor != factor) {
         DropSharpTexture();
@@ -369,12 +376,12 @@ static void SdlPresent(const uint8_t* frame, const uint8_t*)
     SDL_UnlockTexture(DrawTexture);
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(MainRenderer, &w, &h);
-    const PictureRect picture = PictureDestination(w, h, PresentScale, PresentAspect);
+    const PictureRect picture = PictureDestination(w, h, Settings.scale, Settings.aspect);
     const SDL_Rect destination{picture.x, picture.y, picture.w, picture.h};
     SDL_RenderClear(MainRenderer);
-    if (PresentScale != ScaleSharp || !DrawSharp(destination))
+    if (Settings.scale != ScaleSharp || !DrawSharp(destination))
         SDL_RenderCopy(MainRenderer, DrawTexture, nullptr, &destination);
-    if (InfoLineShown)
+    if (InfoLineShown())
         DrawInfoLine(w);
     SDL_RenderPresent(MainRenderer);
 }
@@ -448,7 +455,7 @@ static bool SdlPollEvents()
                     SaveScreenshot();
             } else if (key == SDLK_i) {
                 if (event.key.repeat == 0)
-                    InfoLineShown = !InfoLineShown;
+                    ShowInfoLine(!InfoLineShown());
             } else if (!alt) {
                 const KeyAction action = ActionForKey(key);
                 // Held keys repeat only for the volume.
@@ -468,8 +475,8 @@ static bool SdlPollEvents()
             case SDL_WINDOWEVENT_SIZE_CHANGED:
                 if (MainWindow != nullptr &&
                     (SDL_GetWindowFlags(MainWindow) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP)) == 0) {
-                    WindowWidth = event.window.data1;
-                    WindowHeight = event.window.data2;
+                    Settings.windowWidth = event.window.data1;
+                    Settings.windowHeight = event.window.data2;
                 }
                 break;
             case SDL_WINDOWEVENT_CLOSE: quit = true; break;
@@ -485,9 +492,9 @@ static bool SdlPollEvents()
     return quit;
 }
 
-static bool SdlOpen()
+static bool SdlOpen(const PresentSettings& settings)
 {
-    if (!SetUpDisplay())
+    if (!SetUpDisplay(settings))
         return false;
     ShowMainWindow();
     return true;
@@ -504,5 +511,11 @@ static bool SdlClose()
 // The window packs straight from the indexed frame (ExpandPackFrame).
 static bool SdlReadsTrueColor() { return false; }
 
-const PresentBackend SdlBackend = {"sdl",         SdlOpen,  SdlSetPalette,    SdlPresent,
-                                   SdlPollEvents, SdlClose, SdlReadsTrueColor};
+static void SdlWaitForInput(int milliseconds)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO))
+        SDL_WaitEventTimeout(nullptr, milliseconds);
+}
+
+const PresentBackend SdlBackend = {"sdl",         SdlOpen,  SdlSetPalette,     SdlPresent,
+                                   SdlPollEvents, SdlClose, SdlReadsTrueColor, SdlWaitForInput};

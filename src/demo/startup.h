@@ -1,0 +1,35 @@
+// Start-up of the demo: the memory probe, the working buffers, the loading list, the
+// music started; the restart that skip keys ask for; and RunDemo, the whole show.
+#pragma once
+#include <cstdint>
+
+#include "demo/frame_loop.h"
+
+// Memory probe, working buffers in table order (zero-filled), ZOH_Init, the music
+// read and load, the frame timer, the loading list, the scratch areas, the euf0010
+// palette and texture made current, the music started (at the order after the limit
+// of scene firstScene - 1; muted but advancing when StartupOptions.soundOn is 0).
+// Failures print their line and exit with status 1.
+void StartDemo(int firstScene);
+
+// The state of a fresh start at `scene` (see StartDemo), with the music held while it
+// is rebuilt and then started at that scene's first order. The restart hook of
+// RunDemo and BeginDemo.
+void RestartDemoAt(int scene);
+
+// StartDemo, then the frame loop over the scene table from `firstScene` (clamped to
+// 1..17), with RestartDemoAt as its restart hook: for callers that step it
+// themselves (a page's animation frames).
+void BeginDemo(FrameLoop* loop, int firstScene, DemoHooks hooks = {});
+// BeginDemo, then RunScenes' stepping until the end. Returns after the closing
+// picture, or when the user (or the frameEnd hook) ended the run.
+DemoEnd RunDemo(int firstScene = 1, DemoHooks hooks = {});
+
+// Every read the demo makes is checked first: archive entry `entry`, the data file's
+// `name`, must hold at least what the entry table says the demo reads from it, else
+// one line "ZOH_Read: NAME holds N bytes, the demo reads M" and status 1. (The
+// archive makes sure an entry decodes to the size its directory gives, so the check
+// is against what the entry really holds.)
+void RequireEntryBytes(int32_t entry, const char* name);
+// Ends the run with the archive's reason for its last failure (one line, status 1).
+[[noreturn]] void FailWithArchiveReason();

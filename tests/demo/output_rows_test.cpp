@@ -1,0 +1,155 @@
+// The demo's frame loop over a sound output and a tick source made up here, as a
+// fourth output (beside the SDL device, the silent sink and the virtual clock) and a
+// second tick source would be added: rows of the tables, nothing else. The made-up
+// output hears exactly what it rendered and the ticks come when the test says, so
+// the frames must be those of a capture, and pause must go through both rows.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "audio/audio.h"
+#include "audio/sound_output.h"
+#include "clock/tick_source.h"
+#include "demo/startup.h"
+#include "demo_child.h"
+
+namespace {
+
+constexpr size_t StepFrames = 882;   // 20 ms
+
+struct MadeUpOutput {
+    bool open = false, pulling = false;
+    uint64_t heard = 0, startedFrom = 0;
+    int starts = 0, halts = 0, volume = -1;
+};
+MadeUpOutput Made;
+
+const SoundOutput MadeUpSoundOutput = {
+    "made up",
+    [](std::string*) { return Made.open = true; },
+    [](uint64_t heardFrame) {
+        Made.pulling = true;
+        Made.startedFrom = heardFrame;
+        Made.starts++;
+    },
+    [] {
+        Made.pulling = false;
+        Made.halts++;
+    },
+    [] { return Made.heard; },
+    [] { return 0; },
+    [](int percent) { Made.volume = percent; },
+    [] { Made.open = false; },
+};
+
+int TickStarts = 0, TickStops = 0;
+bool Ticking = false;
+const TickSource TestTicks = {"test",
+                              [] {
+                                  TickStarts++;
+                                  Ticking = true;
+                              },
+                              [] {
+                                  TickStops++;
+                                  Ticking = false;
+                              }};
+
+// 20 ms of the made-up rows: the output renders and hears its frames, the source
+// ticks, each only while started.
+void Step20Milliseconds()
+{
+    static int16_t sound[StepFrames * 2];
+    if (Made.pulling)
+        Made.heard = MusicRenderFrames(sound, StepFrames);
+    if (Ticking)
+        TickHandler();
+}
+
+FILE* Out = nullptr;
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+class OutputRows : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (access(DataPath.c_str(), R_OK) != 0)
+            GTEST_SKIP() << "needs the default data at " << DataPath;
+    }
+};
+
+TEST_F(OutputRows, AMadeUpOutputAndTickSourceDriveTheDemoAsACaptureDoes)
+{
+    // Ten frames of a capture: the reference.
+    const std::string captured = InChild([](FILE* out) {
+        Out = out;
+        UseVirtualClock(nullptr);
+        DemoHooks hooks;
+        hooks.frameEnd = [](int scene, void*) {
+            std::fprintf(Out, "%d %llx\n", scene, static_cast<unsigned long long>(FrameState()));
+            AdvanceVirtualClock();
+            static int frames = 0;
+            return ++frames == 10;
+        };
+        RunDemo(1, hooks);
+    });
+    // The same frames stepped by hand over the made-up rows, with a pause after the
+    // sixth that holds both rows.
+    const std::string stepped = InChild([](FILE* out) {
+        UseTickSource(&TestTicks);
+        MusicInit(&MadeUpSoundOutput);
+        SetMusicVolume(40);
+        FrameLoop loop;
+        BeginDemo(&loop, 1);
+        std::fprintf(out, "opened %d starts %d ticks %d volume %d\n", Made.open, Made.starts, TickStarts, Made.volume);
+        auto state = [&] {
+            std::fprintf(out, "%d %llx\n", loop.rows[loop.row].number, static_cast<unsigned long long>(FrameState()));
+        };
+        for (int frame = 0; frame < 5; frame++) {
+            if (StepFrameLoop(&loop) == FrameLoopRunning)
+                state();
+            Step20Milliseconds();
+        }
+        PushKeyAction(KeyActionPause);
+        const FrameLoopState paused = StepFrameLoop(&loop);   // frame 5, then the pause
+        state();
+        const uint64_t held = Made.heard;
+        const uint32_t ticks = TickCounters[1].load();
+        for (int i = 0; i < 3; i++) {
+            Step20Milliseconds();
+            StepFrameLoop(&loop);
+        }
+        std::fprintf(out, "paused %d halts %d stops %d held %d\n", paused == FrameLoopPaused, Made.halts, TickStops,
+                     Made.heard == held && TickCounters[1].load() == ticks);
+        PushKeyAction(KeyActionPause);
+        const FrameLoopState resumed = StepFrameLoop(&loop);
+        std::fprintf(out, "resumed %d from the held frame %d starts %d ticks %d\n", resumed == FrameLoopRunning,
+                     Made.startedFrom == held, Made.starts, TickStarts);
+        Step20Milliseconds();
+        if (StepFrameLoop(&loop) == FrameLoopRunning)
+            state();
+    });
+    const std::vector<std::string> reference = Lines(captured);
+    const std::vector<std::string> lines = Lines(stepped);
+    ASSERT_EQ(reference.size(), 10u) << captured;
+    ASSERT_EQ(lines.size(), 10u) << stepped;
+    EXPECT_EQ(lines[0], "opened 1 starts 1 ticks 1 volume 40");
+    for (size_t k = 0; k < 6; k++)
+        EXPECT_EQ(lines[1 + k], reference[k]) << "frame " << k;
+    EXPECT_EQ(lines[7], "paused 1 halts 1 stops 1 held 1");
+    EXPECT_EQ(lines[8], "resumed 1 from the held frame 1 starts 2 ticks 2");
+    // After the pause the frames go on as if it had not been.
+    EXPECT_EQ(lines[9], reference[6]);
+}
+
+}   // namespace
