@@ -15,6 +15,7 @@ declare -A allowed=(
     [video]="core video"
     [demo]="core archive effects engine3d clock audio video demo"
     [shell]="core archive effects engine3d clock audio video demo shell"
+    [web]="core archive effects engine3d clock audio video demo shell web"
 )
 status=0
 for dir in "$root"/src/*/; do
