@@ -14,6 +14,7 @@
 #include "archive/archive.h"
 #include "audio/audio.h"
 #include "clock/tick_source.h"
+#include "core/fail.h"
 #include "core/pixels.h"
 #include "core/png_write.h"
 #include "core/shared.h"
@@ -67,6 +68,8 @@ EMSCRIPTEN_KEEPALIVE int tivrel_page_start(int scene, int untilScene, int soundO
     StartupOptions = {0, 0, soundOn != 0 ? 1 : 0};
     Run = PageRun{};
     Run.untilScene = untilScene;
+    if (!AllocateTrueColorFrame())
+        OutOfMemoryExit();
     UsePresentBackend(&PageBackend);
     if (!PageBackend.open(PresentSettings{}))
         return 1;
