@@ -144,5 +144,5 @@ void DeviceSetVolume(int percent) { Device.volume.store(std::clamp(percent, 0, 1
 
 }   // namespace
 
-const SoundOutput SdlSoundOutput = {"sdl",           DeviceOpen,          DeviceStart,     DeviceHalt,
-                                    DeviceFramesHeard, DeviceLatencyFrames, DeviceSetVolume, DeviceClose};
+const SoundOutput SdlSoundOutput = {
+    "sdl", DeviceOpen, DeviceStart, DeviceHalt, DeviceFramesHeard, DeviceLatencyFrames, DeviceSetVolume, DeviceClose};

@@ -19,9 +19,9 @@ constexpr uint64_t SinkLeadBlocks = 2;    // rendered this far ahead of the cloc
 struct SinkState {
     std::thread thread;
     std::atomic<bool> stop{false};
-    OutputClock clock;           // (rendered, the time song frame 0 plays)
+    OutputClock clock;   // (rendered, the time song frame 0 plays)
     int64_t startNanoseconds = 0;
-    uint64_t floorFrame = 0;     // heard never goes below this
+    uint64_t floorFrame = 0;   // heard never goes below this
     ~SinkState()
     {
         stop.store(true);
@@ -86,5 +86,5 @@ void SinkClose() { SinkHalt(); }
 
 }   // namespace
 
-const SoundOutput SinkSoundOutput = {"silent sink",     SinkOpen,          SinkStart,     SinkHalt,
-                                     SinkFramesHeard,   SinkLatencyFrames, SinkSetVolume, SinkClose};
+const SoundOutput SinkSoundOutput = {"silent sink",   SinkOpen,          SinkStart,     SinkHalt,
+                                     SinkFramesHeard, SinkLatencyFrames, SinkSetVolume, SinkClose};

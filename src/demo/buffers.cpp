@@ -72,8 +72,8 @@ const WorkingBuffer WorkingBuffers[] = {
 // Buffers that the scenes write and a restart clears, besides the ones the
 // loading list fills again.
 const WorkingBuffer ScratchedBuffers[] = {
-    {&FrameBlock, ScreenBytes},          {&BackgroundImage, ScreenBytes},  {&CurrentPalette, PaletteBytes},
-    {&CurrentTexture, TextureBytes},     {&ObjectTexturePalette, PaletteBytes}, {&CurrentMap, MapBytes},
+    {&FrameBlock, ScreenBytes},         {&BackgroundImage, ScreenBytes},       {&CurrentPalette, PaletteBytes},
+    {&CurrentTexture, TextureBytes},    {&ObjectTexturePalette, PaletteBytes}, {&CurrentMap, MapBytes},
     {&ScratchPacked, ScratchAreaBytes}, {&ScratchUnpacked, ScratchAreaBytes},
 };
 

@@ -21,9 +21,9 @@ extern uint8_t* TextureEmp8g;
 extern uint8_t* TextureEuf0009;
 extern uint8_t* Texture18soh;
 extern uint8_t* Texture7venus;
-extern uint8_t* BackgroundMap;   // 320x200 MapEntries (backgr.dat)
-extern uint8_t* GroupsImage;     // loading unpacked area, then groups.dat (320 x 9,200)
-extern uint8_t* AngleRadiusMap[7];   // angrad1..7.dat; all but [5] released after scene 10
+extern uint8_t* BackgroundMap;          // 320x200 MapEntries (backgr.dat)
+extern uint8_t* GroupsImage;            // loading unpacked area, then groups.dat (320 x 9,200)
+extern uint8_t* AngleRadiusMap[7];      // angrad1..7.dat; all but [5] released after scene 10
 extern uint8_t* ObjectTexturePalette;   // 768: palette of the texture LoadObjectTexture read last
 
 // The memory probe: 7,200,000 bytes allocated and released; when that fails, the two

@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int FinalScene = 16;   // fades during its last order (its limit) from row 32
+constexpr int FinalScene = 16;             // fades during its last order (its limit) from row 32
 constexpr uint32_t StripStopTick = 4450;   // 2 x 4450 + 199 rows stay inside GroupsImage
 constexpr uint32_t TurnTicks = 240;        // one turn per 4.8 s
 constexpr int StripRowOffset = 36;         // second-pass texture rows below the map's rows

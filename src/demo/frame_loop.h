@@ -36,13 +36,13 @@ struct FrameLoop {
     int firstScene = 1;   // rows of earlier scenes run their steps without frames
     DemoHooks hooks;
     FrameLoopState state = FrameLoopFinished;
-    int row = 0;                 // the row being played
-    bool rowStarted = false;     // its between and set-up steps have run
-    int skipTo = 0;              // a skip key's target scene (0: none)
-    bool frameDone = false;      // a frame was presented; its keys and order still to take
+    int row = 0;               // the row being played
+    bool rowStarted = false;   // its between and set-up steps have run
+    int skipTo = 0;            // a skip key's target scene (0: none)
+    bool frameDone = false;    // a frame was presented; its keys and order still to take
     bool paused = false;
-    bool resumed = false;        // the pause was ended by the pause key
-    int pausedSteps = 0;         // while paused: the held frame is shown again every 16th
+    bool resumed = false;   // the pause was ended by the pause key
+    int pausedSteps = 0;    // while paused: the held frame is shown again every 16th
 };
 
 // Rows of scenes before `firstScene` run their between, set-up and end steps without

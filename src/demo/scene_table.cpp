@@ -11,7 +11,7 @@
 
 // A row's number, name and limit from the plan: the whole scene n, or part p (0, 1)
 // of a scene in parts.
-#define Plan(n) ScenePlan[(n) - 1]
+#define Plan(n) ScenePlan[(n)-1]
 #define SCENE(n) n, Plan(n).title, Plan(n).limit
 #define SCENE_PART(n, p) n, Plan(n).title, Plan(n).partLimits[p]
 

@@ -153,7 +153,12 @@ namespace {
 
 void RestartHook(int scene, void*) { RestartDemoAt(scene); }
 
-int FirstSceneOf(int scene) { return scene < 1 ? 1 : scene > SceneCount(SceneTable, SceneTableRows) ? SceneCount(SceneTable, SceneTableRows) : scene; }
+int FirstSceneOf(int scene)
+{
+    return scene < 1                                        ? 1
+           : scene > SceneCount(SceneTable, SceneTableRows) ? SceneCount(SceneTable, SceneTableRows)
+                                                            : scene;
+}
 
 }   // namespace
 

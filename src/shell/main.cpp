@@ -78,7 +78,7 @@ std::string OfferedModes()
 struct RememberedSettings {
     bool enabled = false;
     Settings settings;
-    Settings atStart;   // as last saved (or read)
+    Settings atStart;                                      // as last saved (or read)
     int windowWidth = 0, windowHeight = 0, volume = 100;   // as the run started
 };
 RememberedSettings Remembered;
@@ -171,12 +171,13 @@ int PlayLive(const ShellOptions& options, const DialogChoice& choice, const Sett
     // The dialog's choices are kept even if the run does not end in order.
     if (!options.noDialog)
         SaveRememberedSettings();
-    BeforeExit = SaveRememberedSettings;
     UseTickSource(&ThreadTickSource);
     LiveLimits limits;
-    if (RunDemo(options.scene, LiveRunHooks(&limits, options.untilScene, options.stopSeconds)) == DemoQuit)
-        QuitSequence();
+    const DemoEnd end = RunDemo(options.scene, LiveRunHooks(&limits, options.untilScene, options.stopSeconds));
+    // Saved while the display is still up, on either end.
     SaveRememberedSettings();
+    if (end == DemoQuit)
+        QuitSequence();
     if (!FreeMusic())
         ShowMessage("", "FreeSong");
     MusicClose();

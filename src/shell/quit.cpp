@@ -7,12 +7,8 @@
 #include "clock/tick_source.h"
 #include "video/window.h"
 
-void (*BeforeExit)() = nullptr;
-
 void QuitSequence()
 {
-    if (BeforeExit != nullptr)
-        BeforeExit();
     if (!StopMusic())
         ShowMessage("", "StopSong");
     if (!FreeMusic())

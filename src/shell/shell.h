@@ -11,9 +11,7 @@ struct ShellOptions;
 // Stops and frees the music ("StopSong"/"FreeSong" boxes on failure), closes sound,
 // closes the presentation backend (the display comes back to the desktop's mode
 // and the cursor shows again), stops the timer and ends the process with status 0.
-// BeforeExit (if set) runs first, while the display is still up.
 [[noreturn]] void QuitSequence();
-extern void (*BeforeExit)();
 
 // Capture mode: the virtual clock (DIR/music.wav), DIR/timeline.csv, the capture
 // backend (frames, video), the demo, then everything completed. The exit status:

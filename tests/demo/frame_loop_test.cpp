@@ -163,7 +163,6 @@ TEST(SceneTable, CountNamesAndLimitsComeFromTheRows)
     EXPECT_EQ(SceneLimit(Rows, RowCount, 0), 0);
 }
 
-
 // The loop never waits: each step presents one frame (or, paused, looks at the keys
 // once) and returns; waiting belongs to whoever steps it. A backend counts what the
 // loop asks of it and a tick source counts its starts and stops.

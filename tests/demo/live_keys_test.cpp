@@ -98,27 +98,25 @@ TEST_F(LiveKeys, PauseHoldsTheTimerAndTheMusicWhereTheyWere)
         UseTickSource(&ThreadTickSource);
         AllocateTrueColorFrame();
         static int polls = 0, framesAfter = -1;
-        static const PresentBackend probe = {"probe",
-                                             [](const PresentSettings&) { return true; },
-                                             [](const uint8_t*) {},
-                                             [](const uint8_t*, const uint8_t*) {},
-                                             [] {
-                                                 if (MusicPaused() && (++polls == 2 || polls == 15)) {
-                                                     std::fprintf(Out, "%u %.4f %u:%u\n", TickCounters[1].load(),
-                                                                  MusicSeconds(), MusicPosition.order,
-                                                                  MusicPosition.row);
-                                                     if (polls == 15) {
-                                                         PushKeyAction(KeyActionPause);
-                                                         framesAfter = 0;
-                                                     }
-                                                 }
-                                                 return false;
-                                             },
-                                             [] { return true; },
-                                             nullptr,
-                                             [](int milliseconds) {
-                                                 std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-                                             }};
+        static const PresentBackend probe = {
+            "probe",
+            [](const PresentSettings&) { return true; },
+            [](const uint8_t*) {},
+            [](const uint8_t*, const uint8_t*) {},
+            [] {
+                if (MusicPaused() && (++polls == 2 || polls == 15)) {
+                    std::fprintf(Out, "%u %.4f %u:%u\n", TickCounters[1].load(), MusicSeconds(), MusicPosition.order,
+                                 MusicPosition.row);
+                    if (polls == 15) {
+                        PushKeyAction(KeyActionPause);
+                        framesAfter = 0;
+                    }
+                }
+                return false;
+            },
+            [] { return true; },
+            nullptr,
+            [](int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }};
         UsePresentBackend(&probe);
         DemoHooks hooks;
         hooks.frameEnd = [](int, void*) {
