@@ -2,7 +2,7 @@
 // which is never rendered; only its order list and timing are read.
 #include "audio/module_info.h"
 
-#include <libopenmpt/libopenmpt.h>
+#include "audio/module_load.h"
 
 namespace {
 
@@ -14,6 +14,20 @@ void SetError(std::string* error, const std::string& message)
 
 }   // namespace
 
+openmpt_module* CreateModule(const uint8_t* data, size_t size, std::string* error)
+{
+    int errorCode = 0;
+    const char* errorMessage = nullptr;
+    openmpt_module* module =
+        openmpt_module_create_from_memory2(data, size, openmpt_log_func_silent, nullptr, openmpt_error_func_store,
+                                           nullptr, &errorCode, &errorMessage, nullptr);
+    if (module == nullptr && error != nullptr)
+        *error = errorMessage != nullptr ? errorMessage : "unknown error";
+    if (errorMessage != nullptr)
+        openmpt_free_string(errorMessage);
+    return module;
+}
+
 bool InspectModule(const uint8_t* data, size_t size, ModuleInfo* info, std::string* error)
 {
     *info = ModuleInfo{};
@@ -21,20 +35,12 @@ bool InspectModule(const uint8_t* data, size_t size, ModuleInfo* info, std::stri
         SetError(error, "no module data");
         return false;
     }
-    int errorCode = 0;
-    const char* errorMessage = nullptr;
-    openmpt_module* module =
-        openmpt_module_create_from_memory2(data, size, openmpt_log_func_silent, nullptr, openmpt_error_func_store,
-                                           nullptr, &errorCode, &errorMessage, nullptr);
+    std::string reason;
+    openmpt_module* module = CreateModule(data, size, &reason);
     if (module == nullptr) {
-        SetError(error, std::string("not a module the player can load (") +
-                            (errorMessage != nullptr ? errorMessage : "unknown error") + ")");
-        if (errorMessage != nullptr)
-            openmpt_free_string(errorMessage);
+        SetError(error, "not a module the player can load (" + reason + ")");
         return false;
     }
-    if (errorMessage != nullptr)
-        openmpt_free_string(errorMessage);
 
     if (const char* type = openmpt_module_get_metadata(module, "type")) {
         info->format = type;

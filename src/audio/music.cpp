@@ -9,14 +9,13 @@
 // frames: (song frames rendered so far, order byte, row byte) packed in 64 bits and
 // published through atomics. UpdateMusicPosition asks the output how many frames
 // have been heard and takes the latest snapshot at or before that frame.
-#include <libopenmpt/libopenmpt.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 
 #include "audio/audio.h"
+#include "audio/module_load.h"
 #include "audio/sound_output.h"
 
 namespace {
@@ -207,13 +206,7 @@ bool LoadMusic(const uint8_t* data, uint32_t length)
     FreeMusic();
     if (data == nullptr || length == 0)
         return false;
-    int error = 0;
-    const char* errorMessage = nullptr;
-    openmpt_module* module =
-        openmpt_module_create_from_memory2(data, length, openmpt_log_func_silent, nullptr, openmpt_error_func_store,
-                                           nullptr, &error, &errorMessage, nullptr);
-    if (errorMessage)
-        openmpt_free_string(errorMessage);
+    openmpt_module* module = CreateModule(data, length, nullptr);
     if (module == nullptr)
         return false;
     // Any format the player plays; a module without orders cannot drive the scenes.
