@@ -3,12 +3,15 @@
 // start, so a run that ends (or fails at start-up, which ends through exit as
 // natively, the line printed first) leaves nothing behind for the next.
 //
-// The data file is /tivrel.ovl in the instance's memory file system, written by the
-// page before any call.
+// The data file is a file in the working folder of the instance's memory file
+// system, written by the page before any call and named as the page got it
+// (tivrel.ovl, the last part of ?data=URL, a dropped file's name), so that messages
+// name it as the native player names the file given with --data.
 #include <emscripten.h>
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "archive/archive.h"
@@ -30,9 +33,8 @@
 
 namespace {
 
-constexpr const char* PageDataPath = "/tivrel.ovl";
-
 struct PageRun {
+    std::string dataPath;
     FrameLoop loop;
     int untilScene = 0;    // ?until=N; 0: none
     uint32_t frames = 0;   // frames presented
@@ -53,20 +55,21 @@ extern "C" {
 
 // The title picture at 213x133 R,G,B for the start screen, or 0 when the data file
 // has none.
-EMSCRIPTEN_KEEPALIVE const uint8_t* tivrel_page_title_art()
+EMSCRIPTEN_KEEPALIVE const uint8_t* tivrel_page_title_art(const char* dataPath)
 {
     static uint8_t art[TitleArtBytes];
-    return LoadTitleArt(PageDataPath, art) ? art : nullptr;
+    return LoadTitleArt(dataPath, art) ? art : nullptr;
 }
 
-// Starts a run at `scene` (1..; out of range: the nearest scene), ending after scene
+// Starts a run of the data file `dataPath` at `scene` (1..; out of range: the nearest scene), ending after scene
 // untilScene (0: at the end), sound on or off, volume 0..100. 0 when the first frame
 // may be stepped; a start-up failure prints its line and exits (status 1).
-EMSCRIPTEN_KEEPALIVE int tivrel_page_start(int scene, int untilScene, int soundOn, int volume)
+EMSCRIPTEN_KEEPALIVE int tivrel_page_start(const char* dataPath, int scene, int untilScene, int soundOn, int volume)
 {
-    overlayName = PageDataPath;
-    StartupOptions = {0, 0, soundOn != 0 ? 1 : 0};
     Run = PageRun{};
+    Run.dataPath = dataPath;
+    overlayName = Run.dataPath.c_str();
+    StartupOptions = {0, 0, soundOn != 0 ? 1 : 0};
     Run.untilScene = untilScene;
     if (!AllocateTrueColorFrame())
         OutOfMemoryExit();

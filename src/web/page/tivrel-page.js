@@ -235,7 +235,7 @@ async function start()
     try {
         await sound.ready;
         module = await newInstance();
-        module.FS.writeFile('/tivrel.ovl', data);
+        module.FS.writeFile(dataName, data);
         module.tivrelAudio = runAudio(sound.context);
         module.tivrelPresent = (pixels, text) => present(module, pixels, text);
         run = {module, clicked, frame: 0, state: new Int32Array(6)};
@@ -243,7 +243,9 @@ async function start()
         startScreen.style.display = 'none';
         stage.style.display = 'block';
         layout();
-        if (module._tivrel_page_start(firstScene, untilScene, settings.sound ? 1 : 0, settings.volume) !== 0)
+        const started = module.ccall('tivrel_page_start', 'number', ['string', 'number', 'number', 'number', 'number'],
+                                     [dataName, firstScene, untilScene, settings.sound ? 1 : 0, settings.volume]);
+        if (started !== 0)
             throw new Error('the page could not show the picture');
         if (document.hidden)
             module._tivrel_page_hidden(1);
@@ -330,10 +332,18 @@ function savePng()
 
 // ---- data
 
+// The name the player gives the data file (and its messages): the last part of the
+// name the page got, kept to plain characters.
+function plainName(name)
+{
+    const last = String(name).split(/[\/\\?#]/).filter((part) => part !== '').pop() || '';
+    return /^[A-Za-z0-9._ -]{1,100}$/.test(last) && last !== '.' && last !== '..' ? last : 'tivrel.ovl';
+}
+
 async function useData(bytes, name)
 {
     data = bytes;
-    dataName = name;
+    dataName = plainName(name);
     const artCanvas = $('art');
     const art = artCanvas.getContext('2d');
     art.fillStyle = '#111';
@@ -341,8 +351,8 @@ async function useData(bytes, name)
     let module = null;
     try {
         module = await newInstance();
-        module.FS.writeFile('/tivrel.ovl', data);
-        const rgb = module._tivrel_page_title_art();
+        module.FS.writeFile(dataName, data);
+        const rgb = module.ccall('tivrel_page_title_art', 'number', ['string'], [dataName]);
         if (rgb) {
             const image = art.createImageData(213, 133);
             for (let i = 0; i < 213 * 133; i++) {
@@ -461,7 +471,7 @@ async function main()
             fetchData(params.get('data') || 'tivrel.ovl'),
         ]);
         wasm = compiled;
-        await useData(bytes, params.get('data') || 'tivrel.ovl');
+        await useData(bytes, new URL(params.get('data') || 'tivrel.ovl', location.href).pathname);
     } catch (error) {
         showMessage('tivrel: ' + error.message);
     }
