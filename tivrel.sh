@@ -5,6 +5,9 @@
 #   ./tivrel.sh test             install what is missing, build everything, run every test
 #   ./tivrel.sh build            install what is missing, build the program, tools and data
 #   ./tivrel.sh install [PREFIX] build, then cmake --install (default prefix /usr/local)
+#   ./tivrel.sh web [--port N] [--build-only]
+#                                build the page and the node player into build-web/ with
+#                                Debian's emscripten, then serve it on http://localhost:8000/
 # Runs on Debian 12 as root (or with sudo for the package step).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -12,7 +15,8 @@ cd "$(dirname "$0")"
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libopenmpt-dev libimgui-dev
                 libfreetype-dev fonts-dejavu-core libpng-dev zlib1g-dev libassimp-dev libmeshoptimizer-dev
                 libimagequant-dev libtoml11-dev)
-TEST_PACKAGES=(libgtest-dev libbenchmark-dev openmpt123 clang libclang-rt-14-dev ffmpeg)   # clang and its libFuzzer runtime: tools/fuzz.sh; ffmpeg: capture video tests
+WEB_PACKAGES=(emscripten nodejs)   # the WebAssembly player; its page test adds npm and chromium
+TEST_PACKAGES=(npm chromium libgtest-dev libbenchmark-dev openmpt123 clang libclang-rt-14-dev ffmpeg)   # clang and its libFuzzer runtime: tools/fuzz.sh; ffmpeg: capture video tests
 
 install_missing() {
     local missing=()
@@ -27,6 +31,12 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
 }
 
+build_web() {  # the native build's data file is the page's default data
+    install_missing "${BUILD_PACKAGES[@]}" "${WEB_PACKAGES[@]}"
+    build build -DTIVREL_TESTS=OFF
+    bash tools/web/build.sh build-web build/tivrel.ovl
+}
+
 build() {  # build DIR [cmake options...]
     local dir=$1; shift
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
@@ -35,12 +45,17 @@ build() {  # build DIR [cmake options...]
 
 case "${1:-}" in
 test)
-    install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    install_missing "${BUILD_PACKAGES[@]}" "${WEB_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
     bash tools/check_platform_includes.sh
     bash tools/check_layers.sh
     build build -DTIVREL_TESTS=ON
     export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
     ctest --test-dir build --output-on-failure -j2
+    # The WebAssembly player: node captures against the golden run and the native
+    # program, the page in Debian's chromium (playwright-core as locked, no browser download).
+    bash tools/web/build.sh build-web build/tivrel.ovl
+    (cd tests/web && npm ci --no-audit --no-fund --silent)
+    node --test tests/web/node_capture_test.js tests/web/page_test.js
     # The same tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
     build build-asan -DTIVREL_TESTS=ON -DTIVREL_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -j2
@@ -56,6 +71,20 @@ test)
 build)
     install_missing "${BUILD_PACKAGES[@]}"
     build build -DTIVREL_TESTS=OFF
+    ;;
+web)
+    shift
+    port=8000 build_only=0
+    while [ $# -gt 0 ]; do
+        case "$1" in
+        --port) port=${2:?--port takes a number}; shift 2 ;;
+        --build-only) build_only=1; shift ;;
+        *) echo "tivrel.sh web: unknown option $1 (--port N, --build-only)" >&2; exit 2 ;;
+        esac
+    done
+    build_web
+    [ "$build_only" -eq 1 ] && exit 0
+    exec node tools/web/serve.js build-web "$port"
     ;;
 install)
     install_missing "${BUILD_PACKAGES[@]}"
