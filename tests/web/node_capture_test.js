@@ -106,3 +106,20 @@ test('a second capture into the same folder keeps the earlier frames unless --fo
     capture(nodePlayer, defaultData, dir, [0], ['--seconds', '1', '--force']);
     assert.deepStrictEqual(fs.readdirSync(path.join(dir, 'frames')), ['000000.png']);
 });
+
+test('a module the player cannot load ends the run with the native line and status', () => {
+    const folder = path.join(temporary, 'unpacked');
+    const unpacked = run(path.join(build, 'ovltool'), ['unpack', defaultData, folder]);
+    assert.strictEqual(unpacked.status, 0, unpacked.stderr);
+    let x = 12345;
+    const junk = Buffer.alloc(50000).map(() => (x = (x * 1103515245 + 12345) >>> 0) >>> 24);
+    fs.writeFileSync(path.join(folder, 'music.s3m'), junk);
+    const data = path.join(temporary, 'junk-music.ovl');
+    const packed = run(path.join(build, 'ovltool'), ['pack', folder, '-o', data]);
+    assert.strictEqual(packed.status, 0, packed.stderr);
+    const args = ['--data', data, '--capture', path.join(temporary, 'junk'), '--frames', 'none'];
+    const node = run(nodePlayer, args), native = run(nativePlayer, args);
+    assert.strictEqual(native.status, 1);
+    assert.strictEqual(node.status, native.status);
+    assert.strictEqual(node.stdout, native.stdout);
+});

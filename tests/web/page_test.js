@@ -122,6 +122,36 @@ test('PageDown starts scene 2 at its order, as --scene 2 does', async () => {
     await page.keyboard.press('PageDown');
     const next = await waitFor((s) => s.scene === 2 && s.frame > 0, 'scene 2');
     assert.ok(next.order >= 7 && next.order <= 8, 'scene 2 starts at reported order 7, got ' + next.order);
+    await page.evaluate(() => window.tivrel.scene(4));
+    const fourth = await waitFor((s) => s.scene === 4 && s.frame > next.frame, 'scene 4 through the API');
+    assert.ok(fourth.order >= 17 && fourth.order <= 18, 'scene 4 starts at reported order 17, got ' + fourth.order);
+    assert.deepStrictEqual(consoleErrors, []);
+});
+
+test('a hidden page holds picture and music together and goes on when shown', async () => {
+    const setHidden = (hidden) => page.evaluate((hidden) => {
+        Object.defineProperty(document, 'hidden', {value: hidden, configurable: true});
+        document.dispatchEvent(new Event('visibilitychange'));
+    }, hidden);
+    await setHidden(true);
+    const held = await waitFor((s) => s.paused, 'held while hidden');
+    await page.waitForTimeout(400);
+    const still = await state();
+    assert.deepStrictEqual([still.order, still.row, still.frame], [held.order, held.row, held.frame]);
+    await setHidden(false);
+    const going = await waitFor((s) => !s.paused && s.frame > held.frame + 5, 'going on when shown');
+    assert.ok(going.order * 256 + going.row >= held.order * 256 + held.row);
+    assert.ok(going.order * 256 + going.row < held.order * 256 + held.row + 16, 'no jump in the music');
+});
+
+test('?until=N ends the run after scene N, back to the start screen without a message', async () => {
+    await page.goto(url + '?scene=3&until=2');
+    await page.waitForSelector('#go:not([disabled])', {timeout: 10000});
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => window.tivrel.timing.clickToFirstFrame !== null);
+    await waitFor((s) => !s.running, 'the run ended');
+    assert.ok(await page.isVisible('#start'));
+    assert.strictEqual(await page.textContent('#message'), '');
     assert.deepStrictEqual(consoleErrors, []);
 });
 
