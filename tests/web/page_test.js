@@ -118,6 +118,19 @@ test('Space holds picture and position, Space again goes on', async () => {
     await waitFor((s) => !s.paused && s.frame > held.frame + 5, 'running again');
 });
 
+test('I shows the information line, S saves the frame as an indexed 320x200 PNG', async () => {
+    await page.keyboard.press('i');
+    await page.waitForFunction(() => document.getElementById('info').textContent !== '');
+    assert.match(await page.textContent('#info'), /^1 \S+.*fps/);
+    await page.keyboard.press('i');
+    await page.waitForFunction(() => document.getElementById('info').textContent === '');
+    const [download] = await Promise.all([page.waitForEvent('download'), page.keyboard.press('s')]);
+    assert.match(download.suggestedFilename(), /^tivrel-\d{6}\.png$/);
+    const png = fs.readFileSync(await download.path());
+    assert.strictEqual(png.toString('latin1', 12, 16), 'IHDR');
+    assert.deepStrictEqual([png.readUInt32BE(16), png.readUInt32BE(20), png[24], png[25]], [320, 200, 8, 3]);
+});
+
 test('PageDown starts scene 2 at its order, as --scene 2 does', async () => {
     await page.keyboard.press('PageDown');
     const next = await waitFor((s) => s.scene === 2 && s.frame > 0, 'scene 2');
