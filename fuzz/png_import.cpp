@@ -11,7 +11,7 @@
 
 #include "archive/entries.h"
 #include "fuzz_check.h"
-#include "ovltool/import_picture.h"
+#include "ovltool/picture_convert.h"
 
 namespace {
 constexpr int MaxSide = 256;

@@ -1,322 +1,131 @@
-#include "ovltool/import_picture.h"
+// Textures and pictures from a PNG (indexed values that fit are kept, anything else
+// quantised) or a file in the picture layout.
+#include "ovltool/import_entry.h"
 
-#include <png.h>
-
-#include <csetjmp>
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
-#include "core/bytes.h"
-#include "effects/kernels.h"
-#include "libimagequant.h"
+#include "archive/content_format.h"
+#include "gencontent/content.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
-struct MemoryReader {
-    const uint8_t* data;
-    size_t size, at;
-};
-
-void ReadFromMemory(png_structp png, png_bytep out, png_size_t count)
+// "0..255 without 246..254": the pixel values the entry may use.
+std::string AllowedValues(const DataEntry& d)
 {
-    MemoryReader* r = static_cast<MemoryReader*>(png_get_io_ptr(png));
-    if (count > r->size - r->at)
-        png_error(png, "the file ends early");
-    std::memcpy(out, r->data + r->at, count);
-    r->at += count;
+    std::string text = std::to_string(d.pixelFirst) + ".." + std::to_string(d.pixelLast);
+    if (d.reservedFirst <= d.reservedLast)
+        text += " without " + std::to_string(d.reservedFirst) + ".." + std::to_string(d.reservedLast);
+    return text;
 }
 
-void PngErrorToText(png_structp png, png_const_charp message)
+// A source in the picture layout as an indexed image: its pixels and its palette.
+bool RawPictureImage(const Bytes& data, int width, int height, PngImage* image)
 {
-    std::string* text = static_cast<std::string*>(png_get_error_ptr(png));
-    *text = message;
-    png_longjmp(png, 1);
-}
-void PngWarningIgnored(png_structp, png_const_charp) {}
-
-// One libpng read of the whole image. `pairs`: read an 8-bit grey+alpha image raw;
-// otherwise fill image (rgba, and indices for palette files).
-bool ReadPng(const uint8_t* data, size_t size, int maxWidth, int maxHeight, bool pairs, PngImage* image,
-             std::vector<uint8_t>* pairBytes, std::string* error)
-{
-    if (size < 8 || png_sig_cmp(data, 0, 8) != 0) {
-        *error = "not a PNG file";
-        return false;
-    }
-    std::string pngError;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &pngError, PngErrorToText, PngWarningIgnored);
-    if (!png) {
-        *error = "cannot start the PNG reader";
-        return false;
-    }
-    png_infop info = png_create_info_struct(png);
-    MemoryReader reader{data, size, 0};
-    std::vector<png_bytep> rows;
-    // Set before setjmp and only changed by plain assignments afterwards.
-    volatile bool tooLarge = false;
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        *error = tooLarge ? pngError : "damaged PNG: " + pngError;
-        return false;
-    }
-    png_set_read_fn(png, &reader, ReadFromMemory);
-    png_set_user_limits(png, PngMaxSide, PngMaxSide);
-    png_set_chunk_malloc_max(png, 8u << 20);
-    png_read_info(png, info);
-    int width = int(png_get_image_width(png, info)), height = int(png_get_image_height(png, info));
-    int colourType = png_get_color_type(png, info), depth = png_get_bit_depth(png, info);
-    if (width > maxWidth || height > maxHeight) {
-        pngError = "the picture is " + std::to_string(width) + "x" + std::to_string(height) + ", larger than " +
-                   std::to_string(maxWidth) + "x" + std::to_string(maxHeight);
-        tooLarge = true;
-        png_error(png, "too large");
-    }
-    if (pairs) {
-        if (colourType != PNG_COLOR_TYPE_GRAY_ALPHA || depth != 8) {
-            pngError = "a map picture must be an 8-bit grey+alpha PNG (two bytes per pixel)";
-            tooLarge = true;
-            png_error(png, "wrong type");
-        }
-        if (png_set_interlace_handling(png) < 1)
-            png_error(png, "bad interlace");
-        png_read_update_info(png, info);
-        if (png_get_rowbytes(png, info) != size_t(width) * 2)
-            png_error(png, "unexpected row layout");
-        pairBytes->assign(size_t(width) * height * 2, 0);
-        rows.resize(size_t(height));
-        for (int y = 0; y < height; y++)
-            rows[size_t(y)] = pairBytes->data() + size_t(y) * width * 2;
-        png_read_image(png, rows.data());
-        png_destroy_read_struct(&png, &info, nullptr);
-        image->width = width;
-        image->height = height;
-        return true;
-    }
-
     image->width = width;
     image->height = height;
-    image->grey = (colourType & PNG_COLOR_MASK_COLOR) == 0;
-    image->indices.clear();
-    image->paletteCount = 0;
-    bool palette = colourType == PNG_COLOR_TYPE_PALETTE;
-    if (palette) {
-        // First the raw indices (any depth widened to one byte per pixel).
-        png_colorp colours = nullptr;
-        int count = 0;
-        png_get_PLTE(png, info, &colours, &count);
-        image->paletteCount = count;
-        for (int i = 0; i < count && i < 256; i++) {
-            image->palette8[i * 3] = colours[i].red;
-            image->palette8[i * 3 + 1] = colours[i].green;
-            image->palette8[i * 3 + 2] = colours[i].blue;
-        }
-        png_set_packing(png);
-        if (png_set_interlace_handling(png) < 1)
-            png_error(png, "bad interlace");
-        png_read_update_info(png, info);
-        if (png_get_rowbytes(png, info) != size_t(width))
-            png_error(png, "unexpected row layout");
-        image->indices.assign(size_t(width) * height, 0);
-        rows.resize(size_t(height));
-        for (int y = 0; y < height; y++)
-            rows[size_t(y)] = image->indices.data() + size_t(y) * width;
-        png_read_image(png, rows.data());
-        png_read_end(png, nullptr);
-        // Transparency of palette entries, if any, for the RGBA form.
-        png_bytep alpha = nullptr;
-        int alphaCount = 0;
-        png_color_16p ignored = nullptr;
-        if (png_get_valid(png, info, PNG_INFO_tRNS))
-            png_get_tRNS(png, info, &alpha, &alphaCount, &ignored);
-        image->rgba.assign(size_t(width) * height * 4, 0);
-        for (size_t i = 0; i < image->indices.size(); i++) {
-            int v = image->indices[i];
-            if (v >= count)
-                png_error(png, "a pixel uses a colour the palette does not have");
-            std::memcpy(&image->rgba[i * 4], &image->palette8[v * 3], 3);
-            image->rgba[i * 4 + 3] = v < alphaCount ? alpha[v] : 255;
-        }
-        png_destroy_read_struct(&png, &info, nullptr);
-        return true;
+    image->paletteCount = 256;
+    for (uint32_t i = 0; i < PaletteBytes; i++)
+        image->palette8[i] = PaletteTo8Bit(uint8_t(data[PicturePaletteOffset + i] & 63));
+    image->indices.assign(data.begin() + PicturePixelsOffset, data.begin() + PicturePixelsOffset + width * height);
+    image->rgba.resize(image->indices.size() * 4);
+    for (size_t i = 0; i < image->indices.size(); i++) {
+        std::memcpy(&image->rgba[i * 4], &image->palette8[image->indices[i] * 3], 3);
+        image->rgba[i * 4 + 3] = 255;
     }
-    png_set_expand(png);
-    png_set_strip_16(png);
-    png_set_gray_to_rgb(png);
-    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-    if (png_set_interlace_handling(png) < 1)
-        png_error(png, "bad interlace");
-    png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != size_t(width) * 4)
-        png_error(png, "unexpected row layout");
-    image->rgba.assign(size_t(width) * height * 4, 0);
-    rows.resize(size_t(height));
-    for (int y = 0; y < height; y++)
-        rows[size_t(y)] = image->rgba.data() + size_t(y) * width * 4;
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
     return true;
 }
 
-// Squared colour distance, weighted for the eye, in 8-bit components.
-int Distance(const uint8_t* a, const uint8_t* b)
+// A texture's seams: how much more its opposite edges differ than neighbouring texels
+// do on average. Over 3 means a visible seam where the texture repeats.
+double SeamRatio(const std::vector<uint8_t>& rgba)
 {
-    int dr = a[0] - b[0], dg = a[1] - b[1], db = a[2] - b[2];
-    return 3 * dr * dr + 4 * dg * dg + 2 * db * db;
+    auto diff = [&](int x0, int y0, int x1, int y1) {
+        const uint8_t* a = &rgba[size_t(y0 * 256 + x0) * 4];
+        const uint8_t* b = &rgba[size_t(y1 * 256 + x1) * 4];
+        return double(std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]));
+    };
+    double inner = 0, seam = 0;
+    for (int i = 0; i < 256; i++) {
+        inner += diff(127, i, 128, i) + diff(i, 127, i, 128);
+        seam += diff(255, i, 0, i) + diff(i, 255, i, 0);
+    }
+    return seam / std::max(inner, 256.0);
 }
 
 }   // namespace
 
-bool PngSize(const uint8_t* data, size_t size, int* width, int* height, std::string* error)
+bool ImportPicture(const EntryOptions& o, MadeEntry* made)
 {
-    if (size < 24 || png_sig_cmp(data, 0, 8) != 0 || std::memcmp(data + 12, "IHDR", 4) != 0) {
-        *error = "not a PNG file";
+    const DataEntry& d = *o.e.entry;
+    double dither = 0;
+    if (!o.Number("dither", 0, 1, &dither))
         return false;
-    }
-    uint32_t w = ReadBE32(data + 16), h = ReadBE32(data + 20);
-    *width = w > 0x7FFFFFFF ? 0x7FFFFFFF : int(w);
-    *height = h > 0x7FFFFFFF ? 0x7FFFFFFF : int(h);
-    return true;
-}
-
-bool DecodePng(const uint8_t* data, size_t size, int maxWidth, int maxHeight, PngImage* image, std::string* error)
-{
-    return ReadPng(data, size, maxWidth, maxHeight, false, image, nullptr, error);
-}
-
-bool DecodePngPairs(const uint8_t* data, size_t size, int maxWidth, int maxHeight, int* width, int* height,
-                    std::vector<uint8_t>* pairs, std::string* error)
-{
+    fs::path path;
+    Bytes data;
+    if (!o.Source(&path, &data))
+        return false;
+    bool texture = d.kind == EntryTexture;
+    int w = texture ? int(TextureSide) : int(PictureWidth), h = texture ? int(TextureSide) : int(PictureHeight);
     PngImage image;
-    if (!ReadPng(data, size, maxWidth, maxHeight, true, &image, pairs, error))
-        return false;
-    *width = image.width;
-    *height = image.height;
-    return true;
-}
-
-bool EntryAllows(const DataEntry& entry, int value)
-{
-    if (value < entry.pixelFirst || value > entry.pixelLast)
-        return false;
-    return entry.reservedFirst > entry.reservedLast || value < entry.reservedFirst || value > entry.reservedLast;
-}
-
-bool QuantiseToEntry(const PngImage& image, const DataEntry& entry, const QuantiseOptions& options,
-                     std::vector<uint8_t>* pixels, uint8_t* palette, std::string* error)
-{
-    std::vector<int> allowed;
-    for (int v = 0; v < 256; v++)
-        if (EntryAllows(entry, v))
-            allowed.push_back(v);
-    if (allowed.size() < 2) {
-        *error = std::string("entry ") + entry.name + " allows fewer than two colours";
-        return false;
-    }
-    bool zeroForTransparent = entry.pixelFirst == 1;
-    size_t count = size_t(image.width) * image.height;
-    // Opaque copy: transparency over black.
-    std::vector<uint8_t> rgba(image.rgba);
-    for (size_t i = 0; i < count; i++) {
-        uint8_t* p = &rgba[i * 4];
-        for (int k = 0; k < 3; k++)
-            p[k] = uint8_t((p[k] * p[3] + 127) / 255);
-        p[3] = 255;
-    }
-
-    liq_attr* attr = liq_attr_create();
-    liq_image* input = nullptr;
-    liq_result* result = nullptr;
-    bool ok = attr != nullptr;
-    if (ok) {
-        liq_set_min_posterization(attr, 2);   // 6-bit components
-        liq_set_speed(attr, 3);
-        liq_set_max_colors(attr, int(allowed.size()));
-        input = liq_image_create_rgba(attr, rgba.data(), image.width, image.height, 0);
-        ok = input != nullptr;
-    }
-    std::vector<int> fixedValue;   // quantiser palette index -> pixel value, showing palette only
-    if (ok && options.showingPalette) {
-        for (int v : allowed) {
-            const uint8_t* c = options.showingPalette + v * 3;
-            liq_image_add_fixed_color(input,
-                                      liq_color{PaletteTo8Bit(c[0]), PaletteTo8Bit(c[1]), PaletteTo8Bit(c[2]), 255});
-        }
-    }
-    ok = ok && liq_image_quantize(input, attr, &result) == LIQ_OK;
-    std::vector<uint8_t> remapped(count);
-    if (ok) {
-        liq_set_dithering_level(result, options.dither);
-        ok = liq_write_remapped_image(result, input, remapped.data(), remapped.size()) == LIQ_OK;
-    }
-    if (ok) {
-        const liq_palette* pal = liq_get_palette(result);
-        std::vector<int> valueOf(pal->count);
-        for (unsigned i = 0; i < pal->count; i++) {
-            uint8_t c8[3] = {pal->entries[i].r, pal->entries[i].g, pal->entries[i].b};
-            if (options.showingPalette) {
-                // The fixed colours come back in the quantiser's order: find each one.
-                int best = allowed[0], bestD = 1 << 30;
-                for (int v : allowed) {
-                    const uint8_t* c = options.showingPalette + v * 3;
-                    uint8_t s8[3] = {PaletteTo8Bit(c[0]), PaletteTo8Bit(c[1]), PaletteTo8Bit(c[2])};
-                    int d = Distance(c8, s8);
-                    if (d < bestD) {
-                        bestD = d;
-                        best = v;
-                    }
-                }
-                valueOf[i] = best;
-            } else {
-                valueOf[i] = allowed[i];
-                for (int k = 0; k < 3; k++)
-                    palette[allowed[i] * 3 + k] = PaletteTo6Bit(c8[k]);
-            }
-        }
-        pixels->assign(count, 0);
-        for (size_t i = 0; i < count; i++)
-            (*pixels)[i] = uint8_t(valueOf[remapped[i]]);
-        if (zeroForTransparent)
-            for (size_t i = 0; i < count; i++)
-                if (image.rgba[i * 4 + 3] < 128)
-                    (*pixels)[i] = 0;
+    bool raw = !IsPng(path);
+    if (raw) {
+        MadeEntry whole;
+        if (!RawSource(o, path, Bytes(data), PicturePixelsOffset + uint32_t(w * h), 0, &whole) ||
+            !RawPictureImage(data, w, h, &image))
+            return false;
     } else {
-        *error = "the colour quantiser failed";
+        int width, height;
+        if (!CheckPngSize(o, path, data, {{w, h}}, texture ? "a texture" : "a picture", &width, &height) ||
+            !Decode(o, path, data, w, h, &image))
+            return false;
     }
-    if (result)
-        liq_result_destroy(result);
-    if (input)
-        liq_image_destroy(input);
-    if (attr)
-        liq_attr_destroy(attr);
-    return ok;
-}
-
-std::vector<uint8_t> OverlayFromImage(const PngImage& image, int maxValue)
-{
-    size_t count = size_t(image.width) * image.height;
-    std::vector<uint8_t> out(count, 0);
-    uint8_t ramp[17][3];
-    for (int v = 0; v < OverlayColourCount; v++)
-        for (int k = 0; k < 3; k++)
-            ramp[v][k] = PaletteTo8Bit(OverlayColours[v][k]);
-    for (size_t i = 0; i < count; i++) {
-        const uint8_t* p = &image.rgba[i * 4];
-        if (p[3] < 128)
-            continue;
-        if (image.grey) {
-            // Brightness 0..255 along values 1..8.
-            out[i] = uint8_t(1 + (p[0] * 7 + 127) / 255);
-            continue;
+    uint8_t palette[768];
+    EarlierPalette(o.c, d.name, palette);
+    std::vector<uint8_t> pixels;
+    bool fits = !image.indices.empty();
+    for (size_t i = 0; fits && i < image.indices.size(); i++)
+        fits = EntryAllows(d, image.indices[i]);
+    if (fits) {
+        for (int i = 0; i < image.paletteCount * 3; i++)
+            palette[i] = PaletteTo6Bit(image.palette8[i]);
+        pixels = image.indices;
+        made->how = "unchanged";
+        made->detail = path.filename().string() + " (" + (raw ? "picture layout" : "indexed") + ", values fit " +
+                       AllowedValues(d) + ")";
+        if (raw) {
+            made->bytes = std::move(data);
+            return true;
         }
-        int best = 1, bestD = 1 << 30;
-        for (int v = 1; v <= maxValue; v++) {
-            int d = Distance(p, ramp[v]);
-            if (d < bestD) {
-                bestD = d;
-                best = v;
-            }
+    } else {
+        QuantiseOptions q;
+        q.dither = float(dither);
+        uint8_t showing[768];
+        if (d.palette && std::strstr(d.palette, "7venus")) {
+            EarlierPalette(o.c, "7venus.scx", showing);
+            q.showingPalette = showing;
         }
-        out[i] = uint8_t(best);
+        std::string why;
+        if (!QuantiseToEntry(image, d, q, &pixels, palette, &why)) {
+            *o.error = Where(o.c, o.Line("source")) + path.filename().string() + ": " + why;
+            return false;
+        }
+        made->how = "converted";
+        made->detail = path.filename().string() + " quantised into values " + AllowedValues(d);
+        if (q.showingPalette)
+            made->detail += " through the 7venus palette";
+        if (dither > 0)
+            made->detail += ", dithered";
     }
-    return out;
+    if (texture) {
+        double seam = SeamRatio(image.rgba);
+        if (seam > 3)
+            made->detail += "; warning: its edges do not meet (seam " + std::to_string(int(seam)) +
+                            "x the inner contrast), it shows a seam where it repeats";
+    }
+    made->bytes = EncodeScx(w, h, palette, pixels);
+    return true;
 }
