@@ -141,7 +141,7 @@ test('PageDown starts scene 2 at its order, as --scene 2 does', async () => {
     assert.deepStrictEqual(consoleErrors, []);
 });
 
-test('a hidden page holds picture and music together and goes on when shown', async () => {
+test('a hidden page holds picture and music together and goes on when shown; Escape ends', async () => {
     const setHidden = (hidden) => page.evaluate((hidden) => {
         Object.defineProperty(document, 'hidden', {value: hidden, configurable: true});
         document.dispatchEvent(new Event('visibilitychange'));
@@ -155,6 +155,10 @@ test('a hidden page holds picture and music together and goes on when shown', as
     const going = await waitFor((s) => !s.paused && s.frame > held.frame + 5, 'going on when shown');
     assert.ok(going.order * 256 + going.row >= held.order * 256 + held.row);
     assert.ok(going.order * 256 + going.row < held.order * 256 + held.row + 16, 'no jump in the music');
+    await page.keyboard.press('Escape');
+    await waitFor((s) => !s.running, 'Escape ends the run');
+    assert.ok(await page.isVisible('#start'), 'back on the start screen');
+    assert.strictEqual(await page.textContent('#message'), '');
 });
 
 test('?until=N ends the run after scene N, back to the start screen without a message', async () => {
