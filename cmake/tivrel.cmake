@@ -11,11 +11,16 @@ function(tivrel_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# tivrel_test(NAME [DEPS ...]): a GoogleTest executable of every .cpp in tests/NAME,
-# registered with CTest under the test-name prefix NAME and the label NAME.
-function(tivrel_test name)
+# tivrel_test(FOLDER [DEPS ...]): a GoogleTest executable of every .cpp in
+# tests/FOLDER (e.g. demo, tools/ovltool), named test_ and FOLDER with '/' as '_'
+# (test_tools_ovltool), its tests registered with CTest under the prefix FOLDER with
+# '/' as '.' (tools.ovltool.) and labelled FOLDER (ctest -L takes a regular
+# expression: -L ovltool and -L tools both select tools/ovltool).
+function(tivrel_test folder)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
+  string(REPLACE "/" "_" name ${folder})
+  string(REPLACE "/" "." prefix ${folder})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   if(NOT sources)
     return()
   endif()
@@ -25,6 +30,6 @@ function(tivrel_test name)
   target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(test_${name} PRIVATE
     TIVREL_BUILD_DIR="${CMAKE_BINARY_DIR}" TIVREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  gtest_discover_tests(test_${name} TEST_PREFIX ${name}. WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    PROPERTIES LABELS ${name} DISCOVERY_TIMEOUT 60)
+  gtest_discover_tests(test_${name} TEST_PREFIX ${prefix}. WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    PROPERTIES LABELS ${folder} DISCOVERY_TIMEOUT 60)
 endfunction()

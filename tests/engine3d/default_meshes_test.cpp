@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "archive/entries.h"
+#include "core/bytes.h"
 #include "engine3d/mesh.h"
 #include "gencontent/content.h"
 
@@ -126,9 +127,8 @@ TEST(DefaultMeshFiles, CarryChunksAReaderMustSkip)
     std::set<int> ids;
     auto walk = [&](auto&& self, size_t start, size_t end) -> void {
         while (start + 6 <= end) {
-            int id = bytes[start] | bytes[start + 1] << 8;
-            uint32_t length;
-            memcpy(&length, &bytes[start + 2], 4);
+            int id = ReadLE16(&bytes[start]);
+            uint32_t length = ReadLE32(&bytes[start + 2]);
             ids.insert(id);
             size_t data = start + 6;
             if (id == 0x4000)
@@ -137,7 +137,7 @@ TEST(DefaultMeshFiles, CarryChunksAReaderMustSkip)
             if (id == 0x4D4D || id == 0x3D3D || id == 0x4000 || id == 0x4100 || id == 0xAFFF || id == 0xB000)
                 self(self, data, start + length);
             if (id == 0x4120) {
-                uint16_t faces = uint16_t(bytes[data] | bytes[data + 1] << 8);
+                uint16_t faces = ReadLE16(&bytes[data]);
                 self(self, data + 2 + 8 * size_t(faces), start + length);
             }
             start += length;

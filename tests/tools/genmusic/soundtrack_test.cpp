@@ -9,10 +9,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "core/bytes.h"
+#include "core/read_file.h"
 
 namespace {
 
@@ -31,12 +32,13 @@ std::vector<uint8_t> Generate(const std::string& name)
     std::remove(path.c_str());
     if (std::system((std::string(TIVREL_BUILD_DIR) + "/genmusic " + path).c_str()) != 0)
         return {};
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    std::vector<uint8_t> bytes;
+    ReadWholeFile(path, SIZE_MAX, &bytes);
+    return bytes;
 }
 
-unsigned Le16(const std::vector<uint8_t>& b, size_t at) { return b[at] | (b[at + 1] << 8); }
-unsigned Le32(const std::vector<uint8_t>& b, size_t at) { return Le16(b, at) | (Le16(b, at + 2) << 16); }
+unsigned Le16(const std::vector<uint8_t>& b, size_t at) { return ReadLE16(&b[at]); }
+unsigned Le32(const std::vector<uint8_t>& b, size_t at) { return ReadLE32(&b[at]); }
 
 openmpt_module* Load(const std::vector<uint8_t>& bytes)
 {

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "archive/entries.h"
-#include "archive_fixture.h"
+#include "archive/archive_fixture.h"
 #include "test_files.h"
 
 namespace {
