@@ -16,7 +16,7 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libsdl2-dev libopenmpt-dev libi
                 libfreetype-dev fonts-dejavu-core libpng-dev zlib1g-dev libassimp-dev libmeshoptimizer-dev
                 libimagequant-dev libtoml11-dev)
 WEB_PACKAGES=(emscripten nodejs)   # the WebAssembly player; its page test adds npm and chromium
-TEST_PACKAGES=(npm chromium libgtest-dev libbenchmark-dev openmpt123 clang libclang-rt-14-dev ffmpeg)   # clang and its libFuzzer runtime: tools/fuzz.sh; ffmpeg: capture video tests
+TEST_PACKAGES=(npm chromium libgtest-dev openmpt123 clang libclang-rt-14-dev ffmpeg)   # clang and its libFuzzer runtime: tools/fuzz.sh; ffmpeg: capture video tests
 
 install_missing() {
     local missing=()

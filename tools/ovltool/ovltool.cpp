@@ -1,6 +1,7 @@
-// ovltool's commands: list, extract, pack, unpack, verify, info. Every command
-// returns 0 on success; failures print one line on stderr and return 1 (2 for a
-// usage error).
+// ovltool's commands: list, extract, pack, unpack, verify, info, check (check.cpp)
+// and build (build.cpp). Every command returns 0 on success; failures print one line
+// on stderr and return 1 (verify and check: their report on stdout), 2 for a usage
+// error.
 #include "ovltool/ovltool.h"
 
 #include <algorithm>
