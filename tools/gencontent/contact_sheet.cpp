@@ -98,7 +98,8 @@ std::vector<uint8_t> Render(Kernel k, const std::vector<uint8_t>& map, const std
 // `rows` rows of pic from srcRow on, over frame from dstRow on, with colour base `base`.
 void Overlay(std::vector<uint8_t>* frame, const std::vector<uint8_t>& pic, int srcRow, int rows, int dstRow, int base)
 {
-    OverlayKernel(&pic[(size_t)srcRow * PictureWidth], &(*frame)[(size_t)dstRow * PictureWidth], rows, (uint8_t)base);
+    OverlayKernel(&pic[(size_t)srcRow * PictureWidth], &(*frame)[(size_t)dstRow * PictureWidth],
+                  (size_t)rows * PictureWidth, (uint8_t)base);
 }
 
 // A test texture: a coloured grid, so the map's shape reads directly.
