@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/read_file.h"
 #include "core/shared.h"
 #include "effects/effects.h"
 #include "engine3d/mesh.h"
@@ -32,16 +33,10 @@ const SceneCase Cases[] = {
 std::vector<uint8_t> ReadFile(const std::string& path)
 {
     std::vector<uint8_t> bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file) {
+    if (ReadWholeFile(path, SIZE_MAX, &bytes) != ReadFileOk) {
         fprintf(stderr, "bench_render3d: cannot open %s (build the content target first)\n", path.c_str());
         exit(1);
     }
-    uint8_t buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    fclose(file);
     return bytes;
 }
 
