@@ -33,15 +33,23 @@ void MusicUseOutput(const SoundOutput* output);
 // no orders.
 bool LoadMusic(const uint8_t* data, uint32_t length);
 // Starts playback from order 0 (or the order set by SetMusicStartOrder) through the
-// output opened last (the silent sink when none was); stereo separation 0; muted but
+// output opened last (the silent sink when none was); stereo separation as set by
+// SetMusicStereoSeparation (0, mono, unless a data file asks otherwise); muted but
 // still advancing when soundOn is false.
 void StartMusic(bool soundOn);
+// Stereo separation in percent (0..200, clamped) for the next StartMusic and
+// RestartMusicAt; 0, the design's mono, until set.
+void SetMusicStereoSeparation(int percent);
 // Player order (0-based) at which StartMusic begins; for starting at a later scene.
 // An order past the song's end starts a song that has already ended.
 void SetMusicStartOrder(int playerOrder);
 // Sets MusicPosition to the position being heard now (the render position minus the
 // output's buffered latency; exactly the render position with the virtual clock).
-// Leaves it unchanged before StartMusic and after StopMusic or FreeMusic.
+// Leaves it unchanged before StartMusic and after StopMusic or FreeMusic. First it
+// asks the output whether it was lost (sound_output.h: the song then goes on in the
+// silent sink from the frame heard last, one line on stderr) and, after a loss,
+// whether it is back (the song moves back to it, one line); pause, volume and
+// restarts work the same on either.
 void UpdateMusicPosition();
 // PauseMusic halts the output and holds the heard position (and so MusicPosition);
 // ResumeMusic goes on from the held position, the output's clock re-based so nothing

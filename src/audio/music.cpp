@@ -33,10 +33,12 @@ struct MusicState {
     bool paused = false;    // PauseMusic: the output halted, the position held
     const SoundOutput* output = &SinkSoundOutput;
     bool outputOpen = false;
-    bool pulling = false;      // the output's start ran and its halt has not
-    uint64_t heldFrame = 0;    // the heard frame while paused
-    double startSeconds = 0;   // song time at song frame 0
-    int volume = 100;          // 0..100
+    const SoundOutput* lostOutput = nullptr;   // lost while playing; the sink plays meanwhile
+    bool pulling = false;                      // the output's start ran and its halt has not
+    uint64_t heldFrame = 0;                    // the heard frame while paused
+    double startSeconds = 0;                   // song time at song frame 0
+    int volume = 100;                          // 0..100
+    int separation = 0;                        // stereo separation, percent
     bool muted = false;
 
     // Renderer only.
@@ -143,6 +145,37 @@ MusicState::~MusicState()
     HaltOutput();
 }
 
+// The song goes on through `output` from the frame heard last.
+void SwitchOutput(const SoundOutput* output)
+{
+    const bool wasPulling = Music.pulling;
+    const uint64_t heard = HeardFrame();
+    CloseOutput();
+    OpenOutput(output);
+    if (wasPulling)
+        StartOutput(heard);
+}
+
+// A lost output hands the song to the sink; the output it had comes back when it can.
+void WatchOutput()
+{
+    if (!Music.pulling)
+        return;
+    if (Music.output->lost != nullptr && Music.output->lost()) {
+        const SoundOutput* lost = Music.output;
+        std::fprintf(stderr, "tivrel: the sound output (%s) went away; the music goes on silently\n", lost->name);
+        SwitchOutput(&SinkSoundOutput);
+        Music.lostOutput = lost;
+        return;
+    }
+    if (Music.lostOutput != nullptr && Music.lostOutput->back != nullptr && Music.lostOutput->back()) {
+        const SoundOutput* back = Music.lostOutput;
+        Music.lostOutput = nullptr;
+        std::fprintf(stderr, "tivrel: the sound output (%s) is back; the music plays through it\n", back->name);
+        SwitchOutput(back);
+    }
+}
+
 }   // namespace
 
 uint8_t MusicOrderByte(int32_t playerOrder) { return uint8_t(uint32_t(playerOrder) + 1u); }
@@ -188,17 +221,14 @@ const SoundOutput* CurrentSoundOutput() { return Music.output; }
 void MusicInit(const SoundOutput* output)
 {
     CloseOutput();
+    Music.lostOutput = nullptr;
     OpenOutput(output);
 }
 
 void MusicUseOutput(const SoundOutput* output)
 {
-    const bool wasPulling = Music.pulling;
-    const uint64_t heard = HeardFrame();
-    CloseOutput();
-    OpenOutput(output);
-    if (wasPulling)
-        StartOutput(heard);
+    Music.lostOutput = nullptr;
+    SwitchOutput(output);
 }
 
 bool LoadMusic(const uint8_t* data, uint32_t length)
@@ -220,6 +250,8 @@ bool LoadMusic(const uint8_t* data, uint32_t length)
     return true;
 }
 
+void SetMusicStereoSeparation(int percent) { Music.separation = std::clamp(percent, 0, 200); }
+
 void SetMusicStartOrder(int playerOrder) { Music.startOrder = std::max(playerOrder, 0); }
 
 void StartMusic(bool soundOn)
@@ -228,7 +260,7 @@ void StartMusic(bool soundOn)
         return;
     if (!Music.outputOpen)
         OpenOutput(nullptr);
-    openmpt_module_set_render_param(Music.module, OPENMPT_MODULE_RENDER_STEREOSEPARATION_PERCENT, 0);
+    openmpt_module_set_render_param(Music.module, OPENMPT_MODULE_RENDER_STEREOSEPARATION_PERCENT, Music.separation);
     openmpt_module_set_repeat_count(Music.module, 0);
     // No dither: its noise is random per run and per side, and capture runs must be
     // byte-identical.
@@ -307,6 +339,7 @@ void UpdateMusicPosition()
 {
     if (!Music.playing)
         return;
+    WatchOutput();
     uint8_t order = 0;
     uint8_t row = 0;
     if (FindSnapshot(HeardFrame(), &order, &row))
@@ -334,6 +367,10 @@ bool FreeMusic()
     return true;
 }
 
-void MusicClose() { CloseOutput(); }
+void MusicClose()
+{
+    CloseOutput();
+    Music.lostOutput = nullptr;
+}
 
 int MusicLatencyFrames() { return Music.output->latencyFrames(); }

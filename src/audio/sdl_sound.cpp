@@ -1,7 +1,9 @@
 // The SDL sound device. A callback fills the buffer that plays after the one now
 // playing, so right after it the heard frame is the rendered count minus two
 // buffers; it then advances with the clock for at most one buffer until the next
-// callback. It never moves backwards.
+// callback. It never moves backwards. A stall of the process holds it too: after a
+// stop the device resumes from what it had heard. A device that went away (SDL then
+// reports it stopped) is lost; the default device is looked for again once a second.
 #include <SDL2/SDL.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -27,6 +29,7 @@ struct DeviceState {
     uint64_t floorFrame = 0;
     OutputClock clock;              // (rendered, time of the latest callback)
     std::atomic<int> volume{100};   // 0..100, read by the callback
+    int64_t lastLook = 0;           // steady nanoseconds of the last look for a device after a loss
     ~DeviceState()
     {
         if (device != 0)
@@ -142,7 +145,27 @@ int DeviceLatencyFrames() { return 2 * Device.bufferFrames; }
 
 void DeviceSetVolume(int percent) { Device.volume.store(std::clamp(percent, 0, 100)); }
 
+bool DeviceLost()
+{
+    if (!Device.started || SDL_GetAudioDeviceStatus(Device.device) != SDL_AUDIO_STOPPED)
+        return false;
+    Device.lastLook = SteadyNanoseconds();
+    return true;
+}
+
+// Opens the default device again when one is there, at most once a second.
+bool DeviceBack()
+{
+    const int64_t now = SteadyNanoseconds();
+    if (now - Device.lastLook < 1000000000)
+        return false;
+    Device.lastLook = now;
+    std::string reason;
+    return DeviceOpen(&reason);
+}
+
 }   // namespace
 
 const SoundOutput SdlSoundOutput = {
-    "sdl", DeviceOpen, DeviceStart, DeviceHalt, DeviceFramesHeard, DeviceLatencyFrames, DeviceSetVolume, DeviceClose};
+    "sdl",           DeviceOpen,  DeviceStart, DeviceHalt, DeviceFramesHeard, DeviceLatencyFrames,
+    DeviceSetVolume, DeviceClose, DeviceLost,  DeviceBack};

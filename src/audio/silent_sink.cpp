@@ -2,7 +2,8 @@
 // startNanoseconds + f / 44,100 s; each 10 ms block is rendered two blocks before it
 // plays, so a late wake-up does not hold the position back, and a thread held up
 // catches up block by block. Heard: what the clock has reached, up to what has been
-// rendered.
+// rendered. A wake-up later than the stall bound (clock/stall.h) moves the clock's
+// start by the whole gap: the song goes on from the frame heard before the stall.
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "audio/audio.h"
 #include "audio/output_clock.h"
 #include "audio/sound_output.h"
+#include "clock/stall.h"
 
 namespace {
 
@@ -19,9 +21,9 @@ constexpr uint64_t SinkLeadBlocks = 2;    // rendered this far ahead of the cloc
 struct SinkState {
     std::thread thread;
     std::atomic<bool> stop{false};
-    OutputClock clock;   // (rendered, the time song frame 0 plays)
-    int64_t startNanoseconds = 0;
-    uint64_t floorFrame = 0;   // heard never goes below this
+    OutputClock clock;              // (rendered, the time song frame 0 plays)
+    int64_t startNanoseconds = 0;   // the time song frame 0 plays; the thread's while it runs
+    uint64_t floorFrame = 0;        // heard never goes below this
     ~SinkState()
     {
         stop.store(true);
@@ -35,14 +37,14 @@ SinkState Sink;
 void SinkLoop(uint64_t rendered)
 {
     int16_t block[SinkBlockFrames * 2];
-    const std::chrono::steady_clock::time_point start{std::chrono::nanoseconds(Sink.startNanoseconds)};
     constexpr uint64_t lead = SinkLeadBlocks * SinkBlockFrames;
     while (!Sink.stop.load(std::memory_order_relaxed)) {
         if (rendered >= lead) {
-            const uint64_t due = rendered - lead;
-            std::this_thread::sleep_until(start + std::chrono::microseconds(due * 1000000 / MusicSampleRate));
+            const int64_t due = Sink.startNanoseconds + int64_t((rendered - lead) * 1000000000ull / MusicSampleRate);
+            std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(due)));
             if (Sink.stop.load(std::memory_order_relaxed))
                 break;
+            Sink.startNanoseconds += StallGap(due, SteadyNanoseconds());
         }
         rendered = MusicRenderFrames(block, SinkBlockFrames);
         PublishOutputClock(&Sink.clock, rendered, Sink.startNanoseconds);

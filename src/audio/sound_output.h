@@ -38,6 +38,15 @@ struct SoundOutput {
     void (*setVolume)(int percent);
     // After the last halt: gives the device back. Harmless when not open.
     void (*close)();
+    // Optional (nullptr: never). True once the output, started, can no longer play
+    // (its device was unplugged, its sound server went away). The player then moves
+    // the song to the silent sink from the frame heard last, with one line on stderr.
+    bool (*lost)() = nullptr;
+    // Optional (nullptr: never). Asked once per position update while the song plays
+    // in the sink after this output was lost: true once it can be opened again (a
+    // default device has appeared); the player then moves the song back to it. The
+    // row limits how often it looks, and may open itself to find out.
+    bool (*back)() = nullptr;
 };
 
 extern const SoundOutput SdlSoundOutput;

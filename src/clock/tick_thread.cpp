@@ -3,11 +3,13 @@
 // accumulates. When the thread is held up past several deadlines it ticks once for
 // each of them at once: the counters measure elapsed time, which is what keeps
 // motion in step with the music; skipping ticks would leave every later motion
-// behind the soundtrack for good.
+// behind the soundtrack for good. A gap longer than the stall bound (stall.h) is a
+// stall: one tick, and the deadlines start again from the wake-up.
 #include <atomic>
 #include <chrono>
 #include <thread>
 
+#include "clock/stall.h"
 #include "clock/tick_source.h"
 
 namespace {
@@ -28,15 +30,22 @@ struct TickThreadState {
 
 TickThreadState TickThread;
 
+int64_t SteadyNow()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 void TickThreadLoop()
 {
-    auto deadline = std::chrono::steady_clock::now() + TickPeriod;
+    const int64_t period = std::chrono::nanoseconds(TickPeriod).count();
+    PeriodicDeadlines deadlines{SteadyNow() + period, period};
     while (!TickThread.stop.load(std::memory_order_relaxed)) {
-        std::this_thread::sleep_until(deadline);
+        std::this_thread::sleep_until(std::chrono::steady_clock::time_point(std::chrono::nanoseconds(deadlines.next)));
         if (TickThread.stop.load(std::memory_order_relaxed))
             break;
-        TickHandler();
-        deadline += TickPeriod;
+        for (int due = DueDeadlines(&deadlines, SteadyNow()); due > 0; due--)
+            TickHandler();
     }
 }
 

@@ -4,10 +4,17 @@
 // for a loaded machine.
 #include "audio_test_support.h"
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
+
+#include "clock/stall.h"
 
 namespace {
 
@@ -197,4 +204,87 @@ TEST_F(RealTimeTest, PauseHoldsThePositionAndARestartSeeks)
         EXPECT_TRUE(FreeMusic());
         MusicClose();
     }
+}
+
+// The stall bound: late wake-ups up to 200 ms catch up tick by tick, a longer gap
+// re-bases the deadlines at the wake-up.
+TEST(StallBound, ShortDelaysCatchUpAndStallsRebase)
+{
+    constexpr int64_t ms = 1000000;
+    PeriodicDeadlines d{20 * ms, 20 * ms};
+    EXPECT_EQ(DueDeadlines(&d, 19 * ms), 0);
+    EXPECT_EQ(DueDeadlines(&d, 20 * ms), 1);
+    EXPECT_EQ(d.next, 40 * ms);
+    EXPECT_EQ(DueDeadlines(&d, 40 * ms + 200 * ms), 11);   // at the bound: a delay, caught up
+    EXPECT_EQ(d.next, 260 * ms);
+    EXPECT_EQ(DueDeadlines(&d, 260 * ms + 5000 * ms), 1);   // 5 s: one tick, then 20 ms on
+    EXPECT_EQ(d.next, 5280 * ms);
+    EXPECT_EQ(StallGap(0, 200 * ms), 0);
+    EXPECT_EQ(StallGap(0, 201 * ms), 201 * ms);
+}
+
+// The real rows in a process stopped with SIGSTOP for 5 s: afterwards the 50 Hz
+// ticks and the silent sink's heard position have moved on by the same time (within
+// a frame and the machine's noise), the gap left out of both.
+TEST_F(RealTimeTest, TicksAndTheSinkResumeTogetherAfterAFiveSecondStall)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        UseTickSource(&ThreadTickSource);
+        MusicInit(nullptr);
+        LoadMusic(buffer.data(), MusicBufferLength);
+        StartFrameTimer();
+        StartMusic(1);
+        FILE* out = fdopen(fds[1], "w");
+        // Lines "ticks seconds" every 10 ms for 7.5 s of the process's own time.
+        for (int i = 0; i < 750; i++) {
+            UpdateMusicPosition();
+            std::fprintf(out, "%u %.4f\n", TickCounters[2].load(), MusicSeconds());
+            std::fflush(out);
+            std::this_thread::sleep_for(milliseconds(10));
+        }
+        std::_Exit(0);
+    }
+    close(fds[1]);
+    std::this_thread::sleep_for(milliseconds(1000));
+    kill(child, SIGSTOP);
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    kill(child, SIGCONT);
+    std::string text;
+    char chunk[4096];
+    for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;)
+        text.append(chunk, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    std::vector<std::pair<double, double>> samples;   // (ticks / 50, seconds)
+    for (size_t at = 0; at < text.size();) {
+        unsigned ticks = 0;
+        double seconds = 0;
+        if (std::sscanf(text.c_str() + at, "%u %lf", &ticks, &seconds) == 2)
+            samples.emplace_back(ticks / 50.0, seconds);
+        at = text.find('\n', at);
+        at = at == std::string::npos ? text.size() : at + 1;
+    }
+    ASSERT_GE(samples.size(), 500u);
+    // Where the ticks jumped most between two lines: the stall (10 ms apart otherwise).
+    size_t stall = 1;
+    for (size_t i = 1; i < samples.size(); i++)
+        if (samples[i].first - samples[i - 1].first > samples[stall].first - samples[stall - 1].first)
+            stall = i;
+    const double tickJump = samples[stall].first - samples[stall - 1].first;
+    const double musicJump = samples[stall].second - samples[stall - 1].second;
+    EXPECT_LT(tickJump, 0.25) << "ticks caught up the stall";
+    EXPECT_LT(musicJump, 0.25) << "the sink caught up the stall";
+    // From before the stall to the end both moved by the same time.
+    const size_t before = stall >= 50 ? stall - 50 : 0;
+    const double ticksMoved = samples.back().first - samples[before].first;
+    const double musicMoved = samples.back().second - samples[before].second;
+    EXPECT_NEAR(ticksMoved, musicMoved, 0.02 + 0.03) << ticksMoved << " against " << musicMoved;
+    EXPECT_GT(ticksMoved, 1.0);
 }

@@ -5,8 +5,10 @@
 // the frames must be those of a capture, and pause must go through both rows.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <sstream>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -27,12 +29,14 @@ struct MadeUpOutput {
 };
 MadeUpOutput Made;
 
+bool Gone = false, Back = false;   // the made-up device unplugged, plugged in again
+
 const SoundOutput MadeUpSoundOutput = {
     "made up",
     [](std::string*) { return Made.open = true; },
     [](uint64_t heardFrame) {
         Made.pulling = true;
-        Made.startedFrom = heardFrame;
+        Made.startedFrom = Made.heard = heardFrame;
         Made.starts++;
     },
     [] {
@@ -43,6 +47,8 @@ const SoundOutput MadeUpSoundOutput = {
     [] { return 0; },
     [](int percent) { Made.volume = percent; },
     [] { Made.open = false; },
+    [] { return Gone; },
+    [] { return Back; },
 };
 
 int TickStarts = 0, TickStops = 0;
@@ -150,6 +156,91 @@ TEST_F(OutputRows, AMadeUpOutputAndTickSourceDriveTheDemoAsACaptureDoes)
     EXPECT_EQ(lines[8], "resumed 1 from the held frame 1 starts 2 ticks 2");
     // After the pause the frames go on as if it had not been.
     EXPECT_EQ(lines[9], reference[6]);
+}
+
+// The made-up device goes away in the middle of scene 1 and comes back: the frames
+// before are a capture's, the song goes on in the silent sink from the frame heard
+// last (no gap, no jump), pause and volume keep working there, and the device takes
+// the song back from what the sink heard, at the volume set meanwhile.
+TEST_F(OutputRows, AnOutputThatGoesAwayAndComesBackKeepsThePositionGoing)
+{
+    const std::string captured = InChild([](FILE* out) {
+        Out = out;
+        UseVirtualClock(nullptr);
+        DemoHooks hooks;
+        hooks.frameEnd = [](int scene, void*) {
+            std::fprintf(Out, "%d %llx\n", scene, static_cast<unsigned long long>(FrameState()));
+            AdvanceVirtualClock();
+            static int frames = 0;
+            return ++frames == 5;
+        };
+        RunDemo(1, hooks);
+    });
+    const std::string played = InChild([](FILE* out) {
+        UseTickSource(&TestTicks);
+        MusicInit(&MadeUpSoundOutput);
+        FrameLoop loop;
+        BeginDemo(&loop, 1);
+        double last = 0, largestStep = 0;
+        bool backwards = false;
+        auto frame = [&](bool print) {
+            const FrameLoopState state = StepFrameLoop(&loop);
+            if (print)
+                std::fprintf(out, "%d %llx\n", loop.rows[loop.row].number,
+                             static_cast<unsigned long long>(FrameState()));
+            const double now = MusicSeconds();
+            backwards = backwards || now < last;
+            largestStep = std::max(largestStep, now - last);
+            last = now;
+            Step20Milliseconds();
+            return state;
+        };
+        for (int k = 0; k < 5; k++)
+            frame(true);
+        const uint64_t heardAtLoss = Made.heard;
+        Gone = true;
+        frame(false);
+        std::fprintf(out, "sink %d closed %d\n", CurrentSoundOutput() == &SinkSoundOutput, !Made.open);
+        Gone = false;
+        for (int k = 0; k < 10; k++) {
+            frame(false);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));   // the sink's real time
+        }
+        PushKeyAction(KeyActionPause);
+        const bool paused = frame(false) == FrameLoopPaused && MusicPaused();
+        const double held = MusicSeconds();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const bool stillHeld = MusicSeconds() == held;
+        PushKeyAction(KeyActionVolumeDown);
+        PushKeyAction(KeyActionPause);
+        frame(false);
+        std::fprintf(out, "paused %d held %d resumed %d\n", paused, stillHeld, !MusicPaused());
+        for (int k = 0; k < 5; k++) {
+            frame(false);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        const double sinkHeard = MusicSeconds();
+        Back = true;
+        frame(false);
+        Back = false;
+        std::fprintf(
+            out, "back %d open %d from the sink %d volume %d\n", CurrentSoundOutput() == &MadeUpSoundOutput, Made.open,
+            Made.startedFrom >= uint64_t(sinkHeard * 44100 - 44100 * 0.05 - 0.5) && Made.startedFrom > heardAtLoss,
+            Made.volume);
+        for (int k = 0; k < 5; k++)
+            frame(false);
+        std::fprintf(out, "forwards %d largest step under 0.1 s %d\n", !backwards, largestStep < 0.1);
+    });
+    const std::vector<std::string> reference = Lines(captured);
+    const std::vector<std::string> lines = Lines(played);
+    ASSERT_EQ(reference.size(), 5u) << captured;
+    ASSERT_EQ(lines.size(), 9u) << played;
+    for (size_t k = 0; k < 5; k++)
+        EXPECT_EQ(lines[k], reference[k]) << "frame " << k;
+    EXPECT_EQ(lines[5], "sink 1 closed 1");
+    EXPECT_EQ(lines[6], "paused 1 held 1 resumed 1");
+    EXPECT_EQ(lines[7], "back 1 open 1 from the sink 1 volume 90");
+    EXPECT_EQ(lines[8], "forwards 1 largest step under 0.1 s 1");
 }
 
 }   // namespace
