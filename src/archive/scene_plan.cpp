@@ -1,9 +1,12 @@
 #include "archive/scene_plan.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 // clang-format off
-const ScenePlanRow ScenePlan[] = {
+ScenePlanRow ScenePlan[] = {
     { 1, "Opening tunnel and title",               6, {}},
     { 2, "Three name credits over a tunnel",      12, {8, 10}},
     { 3, "Travelling tunnel",                     16, {}},
@@ -24,6 +27,90 @@ const ScenePlanRow ScenePlan[] = {
 };
 // clang-format on
 const int ScenePlanRows = int(sizeof ScenePlan / sizeof ScenePlan[0]);
+
+const PlanLimits DesignPlanLimits = {{6, 12, 16, 18, 20, 22, 24, 26, 28, 30, 34, 38, 42, 46, 51, 63, 64}, {8, 10}};
+
+void UsePlanLimits(const PlanLimits& limits)
+{
+    for (int i = 0; i < PlanScenes; i++)
+        ScenePlan[i].limit = limits.ends[i];
+    ScenePlan[1].partLimits[0] = limits.parts[0];
+    ScenePlan[1].partLimits[1] = limits.parts[1];
+}
+
+PlanLimits PlanLimitsInForce()
+{
+    PlanLimits limits{};
+    for (int i = 0; i < PlanScenes; i++)
+        limits.ends[i] = ScenePlan[i].limit;
+    limits.parts[0] = ScenePlan[1].partLimits[0];
+    limits.parts[1] = ScenePlan[1].partLimits[1];
+    return limits;
+}
+
+bool DesignPlanInForce() { return PlanLimitsInForce() == DesignPlanLimits; }
+
+std::string PlanLimitsProblem(const PlanLimits& limits)
+{
+    char line[160];
+    if (limits.ends[0] < 1)
+        return "scene 1 ends at order 0; every scene needs at least one order";
+    for (int i = 1; i < PlanScenes; i++)
+        if (limits.ends[i] <= limits.ends[i - 1]) {
+            std::snprintf(line, sizeof line, "scene %d ends at order %d, not after scene %d's %d", i + 1,
+                          limits.ends[i], i, limits.ends[i - 1]);
+            return line;
+        }
+    const int first = limits.ends[0], last = limits.ends[1];
+    if (limits.parts[0] < first || limits.parts[1] < limits.parts[0] || limits.parts[1] > last) {
+        std::snprintf(line, sizeof line,
+                      "scene 2's part limits %d and %d are not in order within scene 2 (orders %d to %d)",
+                      limits.parts[0], limits.parts[1], first + 1, last);
+        return line;
+    }
+    return "";
+}
+
+bool FitPlanLimits(int32_t orderCount, PlanLimits* limits, std::string* error)
+{
+    if (orderCount < PlanScenes || orderCount > 255) {
+        *error = "a fitted plan needs a module of 17 to 255 orders; this one has " + std::to_string(orderCount);
+        return false;
+    }
+    const PlanLimits& design = DesignPlanLimits;
+    const int designSpan = design.ends[PlanScenes - 2];   // orders of scenes 1..16 in the design
+    const int span = orderCount - 1;
+    auto scaled = [&](int limit) { return int(std::lround(double(limit) * span / designSpan)); };
+    PlanLimits fitted{};
+    // Each limit at least one past the one before and low enough to leave one order
+    // for every scene after it.
+    int previous = 0;
+    for (int i = 0; i < PlanScenes - 1; i++) {
+        const int highest = span - (PlanScenes - 2 - i);
+        previous = std::clamp(scaled(design.ends[i]), previous + 1, highest);
+        fitted.ends[i] = uint8_t(previous);
+    }
+    fitted.ends[PlanScenes - 1] = uint8_t(orderCount);
+    ScalePartLimits(&fitted);
+    *limits = fitted;
+    return true;
+}
+
+void ScalePartLimits(PlanLimits* limits)
+{
+    const PlanLimits& design = DesignPlanLimits;
+    const int first = limits->ends[0], last = limits->ends[1];
+    const int designFirst = design.ends[0], designSpan = design.ends[1] - design.ends[0];
+    auto scaled = [&](int part) {
+        return first + int(std::lround(double(part - designFirst) * (last - first) / designSpan));
+    };
+    // Each part at least one order when scene 2 has room for three.
+    const bool room = last - first >= 3;
+    const int p0 = std::clamp(scaled(design.parts[0]), first + (room ? 1 : 0), std::max(first, last - (room ? 2 : 0)));
+    const int p1 = std::clamp(scaled(design.parts[1]), p0 + (room ? 1 : 0), std::max(p0, last - (room ? 1 : 0)));
+    limits->parts[0] = uint8_t(p0);
+    limits->parts[1] = uint8_t(p1);
+}
 
 uint8_t ScenePlanLimit(int scene) { return scene >= 1 && scene <= ScenePlanRows ? ScenePlan[scene - 1].limit : 0; }
 

@@ -4,22 +4,57 @@
 // imported meshes to the cameras). SDL-free and player-free.
 #pragma once
 #include <cstdint>
+#include <string>
 
 // A scene's row. Orders are reported orders: the player's 0-based order + 1, in 8
 // bits. `limit` is the largest reported order at which the scene keeps running; a
 // scene starts when the player's 0-based order reaches the limit of the scene before
 // it (0 for scene 1). A scene in parts (scene 2's three name credits) runs each part
 // up to its `partLimits` entry, then the last part up to `limit`; 0 ends the list.
+//
+// ScenePlan is the plan in force: the design's limits (DesignPlanLimits) unless a
+// data file's plan entry replaced them (UsePlanLimits). Everything that needs a
+// limit reads it here: the scene table points at these rows.
 struct ScenePlanRow {
     int scene;           // 1..17
     const char* title;   // as --list-scenes and `ovltool check` show it
     uint8_t limit;
     uint8_t partLimits[2];
 };
-extern const ScenePlanRow ScenePlan[];
+extern ScenePlanRow ScenePlan[];
 extern const int ScenePlanRows;   // 17
+constexpr int PlanScenes = 17;
 
-// The limit of scene `scene` (1..ScenePlanRows); 0 outside the plan.
+// The limits of a plan: each scene's limit and scene 2's two part limits.
+struct PlanLimits {
+    uint8_t ends[PlanScenes];
+    uint8_t parts[2];
+    bool operator==(const PlanLimits&) const = default;
+};
+extern const PlanLimits DesignPlanLimits;   // 6, 12, ..., 64; parts 8, 10
+// Makes `limits` the plan in force (the caller has checked them: PlanLimitsProblem).
+void UsePlanLimits(const PlanLimits& limits);
+PlanLimits PlanLimitsInForce();
+bool DesignPlanInForce();
+// "" when `limits` is a plan the player can run: every scene at least one order
+// (limits rising from at least 1), scene 2's part limits within scene 2 and in
+// order; else the first rule broken, one line ("scene 5 ends at order 18, not after
+// scene 4's 18").
+std::string PlanLimitsProblem(const PlanLimits& limits);
+// The design's proportions over a module of `orderCount` orders: scenes 1..16 over
+// the first orderCount - 1 orders, each limit the design's scaled and rounded to a
+// whole order, raised where needed so every scene keeps at least one order, and
+// scene 17 the last order, so the fades of scenes 15 and 16 stay on their scene's
+// last order (and scene 16's from row 32) as in the design. Scene 2's part limits are
+// scaled the same way and kept inside scene 2. False (with *error) below 17 orders or
+// above 255.
+bool FitPlanLimits(int32_t orderCount, PlanLimits* limits, std::string* error);
+
+// Scene 2's part limits in the design's proportions within scene 2 of *limits
+// (ends[0] + 1 .. ends[1]), each part at least one order when scene 2 has three.
+void ScalePartLimits(PlanLimits* limits);
+
+// The limit of scene `scene` (1..ScenePlanRows) in force; 0 outside the plan.
 uint8_t ScenePlanLimit(int scene);
 // The player order at which scene `scene` (1..17) starts.
 int SceneStartOrder(int scene);

@@ -71,6 +71,16 @@ int SkipTarget(const FrameLoop& loop, KeyAction action, int scene)
 
 bool StopAsked(const FrameLoop& loop) { return QuitRequested() || loop.state == FrameLoopQuit; }
 
+// The replay hook's scene as the skip target, when no skip is waiting.
+void TakeReplay(FrameLoop* loop, int scene)
+{
+    if (loop->hooks.replay == nullptr || loop->hooks.restart == nullptr || loop->skipTo != 0)
+        return;
+    const int target = loop->hooks.replay(scene, loop->hooks.context);
+    if (target > 0)
+        loop->skipTo = target < loop->sceneCount ? target : loop->sceneCount;
+}
+
 void EndPause(FrameLoop* loop)
 {
     ResumeMusic();
@@ -101,6 +111,7 @@ void PausedStep(FrameLoop* loop)
             ChangeVolume(action);
     }
     loop->pausedSteps = (loop->pausedSteps + 1) % PausedStepsPerShow;
+    TakeReplay(loop, row.number);
     if (loop->resumed || loop->skipTo != 0 || StopAsked(*loop))
         EndPause(loop);
 }
@@ -143,7 +154,7 @@ void FinishFrame(FrameLoop* loop)
     const SceneRow& row = loop->rows[loop->row];
     loop->frameDone = false;
     const bool quit = StopAsked(*loop);
-    if (!quit && loop->skipTo == 0 && MusicPosition.order <= row.limit) {
+    if (!quit && loop->skipTo == 0 && MusicPosition.order <= *row.limit) {
         loop->state = FrameLoopRunning;
         return;
     }
@@ -206,6 +217,8 @@ void DrawFrame(FrameLoop* loop)
     loop->frameDone = true;
     if (loop->hooks.frameEnd != nullptr && loop->hooks.frameEnd(row.number, loop->hooks.context))
         loop->state = FrameLoopQuit;
+    else
+        TakeReplay(loop, row.number);
 }
 
 }   // namespace

@@ -16,6 +16,11 @@ struct DemoHooks {
     // Brings every piece of demo state to a fresh start at `scene` before its first
     // set-up (the skip keys); nullptr: skips are ignored.
     void (*restart)(int scene, void* context) = nullptr;
+    // After frameEnd, and on every paused step, with the scene shown: a scene (1..) to
+    // restart at exactly as a skip key to it does (the row's end step, then restart),
+    // or 0. Between two frames, so it may switch the demo's data (SwitchDemoData)
+    // before it answers. nullptr: none.
+    int (*replay)(int scene, void* context) = nullptr;
     void* context = nullptr;
 };
 

@@ -12,8 +12,8 @@
 // A row's number, name and limit from the plan: the whole scene n, or part p (0, 1)
 // of a scene in parts.
 #define Plan(n) ScenePlan[(n)-1]
-#define SCENE(n) n, Plan(n).title, Plan(n).limit
-#define SCENE_PART(n, p) n, Plan(n).title, Plan(n).partLimits[p]
+#define SCENE(n) n, Plan(n).title, &Plan(n).limit
+#define SCENE_PART(n, p) n, Plan(n).title, &Plan(n).partLimits[p]
 
 // clang-format off
 const SceneRow SceneTable[] = {
@@ -60,6 +60,6 @@ int SceneLimit(const SceneRow* rows, int count, int number)
     int limit = 0;
     for (int i = 0; i < count; i++)
         if (rows[i].number == number)
-            limit = rows[i].limit;
+            limit = *rows[i].limit;
     return limit;
 }

@@ -8,12 +8,13 @@
 // same number (parts that share one set-up, like scene 2's three name credits).
 // The frame loop runs, per row: `between` (a step between scenes: releasing or
 // loading what the next scenes need), `setUp`, then frames while the reported music
-// order is at most `limit` (at least one), then `end`. Any step but `frame` may be
-// null.
+// order is at most *limit (at least one), then `end`. Any step but `frame` may be
+// null. `limit` points into the plan in force (the scene table's rows point into
+// ScenePlan), so a data file's plan changes the rows without a copy.
 struct SceneRow {
-    int number;         // 1.., rising; rows of one scene share it
-    const char* name;   // for --list-scenes (the first row's name counts)
-    uint8_t limit;      // largest reported order at which the row keeps running
+    int number;             // 1.., rising; rows of one scene share it
+    const char* name;       // for --list-scenes (the first row's name counts)
+    const uint8_t* limit;   // largest reported order at which the row keeps running
     void (*between)();
     void (*setUp)();
     void (*frame)();   // draws one frame into FrameBuffer

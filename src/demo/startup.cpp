@@ -2,15 +2,19 @@
 // restart of a skip; RunDemo.
 #include "demo/startup.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "archive/archive.h"
 #include "archive/content_rules.h"
 #include "archive/entries.h"
+#include "archive/plan_entry.h"
 #include "audio/audio.h"
+#include "audio/module_info.h"
 #include "core/fail.h"
 #include "clock/tick_source.h"
 #include "demo/buffers.h"
@@ -91,6 +95,90 @@ static void LoadDataEntries()
         LoadEntry(DataEntries[1 + i], *LoadingDestinations[i]);
 }
 
+bool UseDataFilePlan(const char* path, std::string* error)
+{
+    Archive archive;
+    PlanEntry plan;
+    bool present = false;
+    if (ArchiveOpenFile(&archive, path) == 0 && !ReadPlanEntry(&archive, &plan, &present, error)) {
+        *error = std::string(path) + ": " + *error;
+        return false;
+    }
+    UsePlanLimits(plan.limits);
+    SetMusicStereoSeparation(plan.stereoSeparation);
+    return true;
+}
+
+namespace {
+
+// The music entry of an open archive as the demo reads it: MusicReadBytes, zeros
+// after the module. False with the archive's reason.
+bool DecodeMusicEntry(Archive* archive, std::vector<uint8_t>* music, std::string* error)
+{
+    const int32_t entry = ArchiveFind(archive, DataEntries[0].name);
+    if (entry < 0 || ArchiveDecodeEntry(archive, entry, music) != 0) {
+        *error = entry < 0 ? std::string(DataEntries[0].name) + " not found" : ArchiveError(archive);
+        return false;
+    }
+    music->resize(std::max<size_t>(music->size(), MusicReadBytes), 0);
+    return true;
+}
+
+// Every entry of the entry table in `archive`, each holding what the demo reads.
+bool EntriesComplete(Archive* archive, std::string* error)
+{
+    for (int i = 0; i < DataEntryCount; i++) {
+        const DataEntry& row = DataEntries[i];
+        const int32_t entry = ArchiveFind(archive, row.name);
+        if (entry < 0) {
+            *error = std::string(row.name) + " not found";
+            return false;
+        }
+        const OverlayEntry* record = ArchiveEntry(archive, entry);
+        const std::string problem = EntrySizeProblem(row, record->packedSize, record->unpackedSize);
+        if (!problem.empty()) {
+            *error = std::string(row.name) + " " + problem;
+            return false;
+        }
+    }
+    return true;
+}
+
+}   // namespace
+
+bool SwitchDemoData(const char* path, std::string* error)
+{
+    Archive next, current;
+    PlanEntry plan;
+    bool present = false;
+    std::vector<uint8_t> music, playing;
+    if (ArchiveOpenFile(&next, path) != 0) {
+        *error = ArchiveError(&next);
+        return false;
+    }
+    if (!EntriesComplete(&next, error) || !ReadPlanEntry(&next, &plan, &present, error) ||
+        !DecodeMusicEntry(&next, &music, error))
+        return false;
+    const bool sameMusic =
+        ArchiveOpenFile(&current, overlayName) == 0 && DecodeMusicEntry(&current, &playing, error) && playing == music;
+    ModuleInfo module;
+    if (!sameMusic && (!InspectModule(music.data(), music.size(), &module, nullptr) || module.orderCount <= 0)) {
+        *error = MusicRefusedLine;
+        return false;
+    }
+    if (ZOH_OpenFile(path) != 0) {
+        *error = ZOH_Error();
+        ZOH_OpenFile(overlayName);
+        return false;
+    }
+    if (!sameMusic)
+        LoadMusic(music.data(), uint32_t(music.size()));
+    overlayName = path;
+    UsePlanLimits(plan.limits);
+    SetMusicStereoSeparation(plan.stereoSeparation);
+    return true;
+}
+
 // ------------------------------------------------------------------ RunDemo
 
 void StartDemo(int firstScene)
@@ -102,6 +190,9 @@ void StartDemo(int firstScene)
     ProbeMemory();
     AllocateWorkingBuffers();
 
+    std::string planError;
+    if (!UseDataFilePlan(overlayName, &planError))
+        FailExitf("%s", planError.c_str());
     ZOH_SetLoadingAreas(MusicBuffer, MusicBufferBytes, GroupsImage, GroupsImageBytes);
     if (ZOH_Init() != 0)
         FailExitf("%s", ZOH_Error());

@@ -2,6 +2,7 @@
 // music started; the restart that skip keys ask for; and RunDemo, the whole show.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "demo/frame_loop.h"
 
@@ -16,6 +17,22 @@ void StartDemo(int firstScene);
 // is rebuilt and then started at that scene's first order. The restart hook of
 // RunDemo and BeginDemo.
 void RestartDemoAt(int scene);
+
+// The plan entry of the data file at `path` (archive/plan_entry.h) made the plan in
+// force, or the design's plan when the file has none, and its stereo separation the
+// music's. True also when the file cannot be opened (the reader says so later);
+// false with one line ("PATH: plan.dat: REASON") when the entry is malformed.
+// StartDemo calls it; the shell calls it before a capture's estimate.
+bool UseDataFilePlan(const char* path, std::string* error);
+
+// Replay between two frames: the demo goes on with the data file at `path` instead
+// of overlayName. The new file is checked first (every entry of the entry table
+// there and big enough, its plan entry, its module loads); on success it becomes the
+// demo's archive and overlayName (the caller keeps `path` alive), its plan the plan
+// in force and its module the music (reloaded only when its bytes differ), and the
+// caller then restarts a scene (RestartDemoAt, as a skip does). On failure nothing
+// changes and *error is one line.
+bool SwitchDemoData(const char* path, std::string* error);
 
 // StartDemo, then the frame loop over the scene table from `firstScene` (clamped to
 // 1..17), with RestartDemoAt as its restart hook: for callers that step it

@@ -249,6 +249,11 @@ int main(int argc, char** argv)
     if (!FindData(options, &dataPath))
         return 1;
     overlayName = dataPath.c_str();
+    // The data file's plan before anything reads a limit (a capture's estimate).
+    if (!UseDataFilePlan(overlayName, &error)) {
+        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+        return 1;
+    }
     // Capture and bench never read the settings file: they depend on their options alone.
     if (options.capture)
         return RunCapture(options);

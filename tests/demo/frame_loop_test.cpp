@@ -46,12 +46,13 @@ void End() { Log += "end "; }
 
 // Scene 2 has two parts; scene 3 starts after its limit has passed; scene 4 is the
 // added row.
+const uint8_t Limits[] = {1, 3, 4, 2, 6};
 const SceneRow Rows[] = {
-    {1, "one", 1, nullptr, SetUpA, Draw, End},
-    {2, "two", 3, Between, SetUpB, Draw, nullptr},
-    {2, "two, second part", 4, nullptr, nullptr, Draw, End},
-    {3, "three", 2, nullptr, SetUpC, Draw, nullptr},
-    {4, "added", 6, Between, SetUpD, Draw, End},
+    {1, "one", &Limits[0], nullptr, SetUpA, Draw, End},
+    {2, "two", &Limits[1], Between, SetUpB, Draw, nullptr},
+    {2, "two, second part", &Limits[2], nullptr, nullptr, Draw, End},
+    {3, "three", &Limits[3], nullptr, SetUpC, Draw, nullptr},
+    {4, "added", &Limits[4], Between, SetUpD, Draw, End},
 };
 constexpr int RowCount = 5;
 

@@ -330,10 +330,13 @@ TEST_F(CaptureRun, RefusalsComeBeforeTheDemoStarts)
 void NoDraw() {}
 
 // Scene 2 in two parts; scene 3's limit has passed when it starts.
+const uint8_t Limits[] = {2, 4, 5, 3, 7};
 const SceneRow Rows[] = {
-    {1, "one", 2, nullptr, nullptr, NoDraw, nullptr},    {2, "two", 4, nullptr, nullptr, NoDraw, nullptr},
-    {2, "two, b", 5, nullptr, nullptr, NoDraw, nullptr}, {3, "three", 3, nullptr, nullptr, NoDraw, nullptr},
-    {4, "four", 7, nullptr, nullptr, NoDraw, nullptr},
+    {1, "one", &Limits[0], nullptr, nullptr, NoDraw, nullptr},
+    {2, "two", &Limits[1], nullptr, nullptr, NoDraw, nullptr},
+    {2, "two, b", &Limits[2], nullptr, nullptr, NoDraw, nullptr},
+    {3, "three", &Limits[3], nullptr, nullptr, NoDraw, nullptr},
+    {4, "four", &Limits[4], nullptr, nullptr, NoDraw, nullptr},
 };
 constexpr int RowCount = 5;
 
