@@ -7,9 +7,17 @@
 
 #include "archive/archive_format.h"
 #include "archive/pack.h"
+#include "core/printable.h"
 
 bool BuildOverlay(const std::vector<OverlayInput>& entries, std::vector<uint8_t>* file, std::string* error,
                   unsigned threads)
+{
+    std::vector<std::vector<uint8_t>> streams(entries.size());
+    return BuildOverlayWithStreams(entries, &streams, file, error, threads);
+}
+
+bool BuildOverlayWithStreams(const std::vector<OverlayInput>& entries, std::vector<std::vector<uint8_t>>* packed,
+                             std::vector<uint8_t>* file, std::string* error, unsigned threads)
 {
     if (entries.size() > OverlayMaxEntries) {
         *error = "too many entries: " + std::to_string(entries.size()) + " (at most 255)";
@@ -17,7 +25,7 @@ bool BuildOverlay(const std::vector<OverlayInput>& entries, std::vector<uint8_t>
     }
     for (const OverlayInput& e : entries) {
         if (e.name.empty() || e.name.size() > OverlayNameBytes || e.name.find('\0') != std::string::npos) {
-            *error = "bad entry name \"" + e.name + "\" (1 to 12 bytes, no zero byte)";
+            *error = "bad entry name \"" + Printable(e.name) + "\" (1 to 12 bytes, no zero byte)";
             return false;
         }
         if (e.data.size() > (size_t(256) << 20)) {
@@ -26,11 +34,13 @@ bool BuildOverlay(const std::vector<OverlayInput>& entries, std::vector<uint8_t>
         }
     }
 
-    std::vector<std::vector<uint8_t>> streams(entries.size());
+    packed->resize(entries.size());
+    std::vector<std::vector<uint8_t>>& streams = *packed;
     std::atomic<size_t> next{0};
     auto worker = [&] {
         for (size_t i; (i = next++) < entries.size();)
-            streams[i] = PackStream(entries[i].data.data(), entries[i].data.size());
+            if (streams[i].empty())
+                streams[i] = PackStream(entries[i].data.data(), entries[i].data.size());
     };
     unsigned count = std::max(1u, std::min<unsigned>(threads, unsigned(entries.size())));
     std::vector<std::thread> pool;

@@ -16,3 +16,9 @@ struct OverlayInput {
 // would not fit 32-bit offsets, or an entry is over 256 MiB.
 bool BuildOverlay(const std::vector<OverlayInput>& entries, std::vector<uint8_t>* file, std::string* error,
                   unsigned threads = 2);
+
+// As BuildOverlay, with streams[i] the packed stream of entries[i] where the caller
+// has it already (a cache); only the empty ones are packed. streams has one slot per
+// entry and ends up holding every entry's stream.
+bool BuildOverlayWithStreams(const std::vector<OverlayInput>& entries, std::vector<std::vector<uint8_t>>* streams,
+                             std::vector<uint8_t>* file, std::string* error, unsigned threads = 2);

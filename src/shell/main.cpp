@@ -17,6 +17,7 @@
 #include "core/process.h"
 #include "demo/startup.h"
 #include "shell/content_folder.h"
+#include "shell/content_watch.h"
 #include "shell/dialog.h"
 #include "shell/options.h"
 #include "shell/settings.h"
@@ -173,7 +174,17 @@ int PlayLive(const ShellOptions& options, const DialogChoice& choice, const Sett
         SaveRememberedSettings();
     UseTickSource(&ThreadTickSource);
     LiveLimits limits;
-    const DemoEnd end = RunDemo(options.scene, LiveRunHooks(&limits, options.untilScene, options.stopSeconds));
+    DemoHooks hooks = LiveRunHooks(&limits, options.untilScene, options.stopSeconds);
+    // A content folder is rebuilt and replayed as its sources are saved.
+    static ContentWatch watch;
+    std::string watchError;
+    const bool watching = !options.noWatch && IsContentFolder(options.dataPath);
+    if (watching && StartContentWatch(&watch, options.dataPath, overlayName, &watchError))
+        hooks = WatchedHooks(&watch, hooks);
+    else if (watching)
+        std::fprintf(stderr, "tivrel: %s\n", watchError.c_str());
+    const DemoEnd end = RunDemo(options.scene, hooks);
+    StopContentWatch(&watch);
     // Saved while the display is still up, on either end.
     SaveRememberedSettings();
     if (end == DemoQuit)

@@ -58,7 +58,10 @@ std::string UsageText()
                        "  --no-config           neither read nor write the settings file\n"
                        "  --data FILE|DIR       data file, or a content folder built in memory (default:\n"
                        "                        tivrel.ovl in the working directory, then beside the\n"
-                       "                        program, then in ../share/tivrel from the program)\n"
+                       "                        program, then in ../share/tivrel from the program); a\n"
+                       "                        content folder is watched while it plays: a save rebuilds\n"
+                       "                        it and restarts the scene with the new data\n"
+                       "  --no-watch            play a content folder as built at the start\n"
                        "  --aspect 4:3|stretch  the picture's shape: 4:3 (320x240), or 320x200 stretched\n"
                        "                        as --scale says (the default)\n"
                        "  --scale stretch|sharp|integer\n"
@@ -179,6 +182,7 @@ const FlagOption FlagOptions[] = {
     {"--nosound", [](ShellOptions* o, Given*) { o->nosound = true; }},
     {"--no-dialog", [](ShellOptions* o, Given*) { o->noDialog = true; }},
     {"--no-config", [](ShellOptions* o, Given*) { o->noConfig = true; }},
+    {"--no-watch", [](ShellOptions* o, Given*) { o->noWatch = true; }},
     {"--vsync", [](ShellOptions* o, Given*) { o->vsync = 1; }},
     {"--no-vsync", [](ShellOptions* o, Given*) { o->vsync = 0; }},
     {"--bench", [](ShellOptions* o, Given*) { o->bench = true; }},

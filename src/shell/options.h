@@ -25,6 +25,7 @@ struct ShellOptions {
     int volume = -1;                         // 0..100
     int windowWidth = 0, windowHeight = 0;   // --window WxH (0: not given)
     bool noConfig = false;                   // --no-config: the settings file is neither read nor written
+    bool noWatch = false;                    // --no-watch: a content folder is not watched while it plays
     bool version = false;
     bool listModes = false;
     int scene = 0;   // 0: not given; else 1..scene count

@@ -7,6 +7,7 @@
 static bool QuitAsked = false;
 static bool InfoShown = false;
 static char InfoText[160];
+static char MessageText[240];
 static KeyAction KeyQueue[16];
 static int KeyQueueCount = 0;
 
@@ -34,6 +35,14 @@ void SetInfoLine(const char* text)
 }
 
 const char* InfoLine() { return InfoText; }
+
+void SetMessageLine(const char* text)
+{
+    std::strncpy(MessageText, text, sizeof MessageText - 1);
+    MessageText[sizeof MessageText - 1] = '\0';
+}
+
+const char* MessageLine() { return MessageText; }
 
 bool InfoLineShown() { return InfoShown; }
 

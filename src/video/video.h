@@ -111,3 +111,8 @@ bool InfoLineShown();
 void ShowInfoLine(bool shown);
 void SetInfoLine(const char* text);
 const char* InfoLine();
+// A message of the shell's own (a content folder's failed rebuild), drawn like the
+// information line along the bottom of the picture while it is not empty, whether
+// or not the information line is shown; "" clears it. Capture never shows it.
+void SetMessageLine(const char* text);
+const char* MessageLine();

@@ -331,20 +331,19 @@ static bool DrawSharp(const SDL_Rect& destination)
     return true;
 }
 
-// The information line: white 8x8 text, twice its size when the output is large,
-// on a dark band along the top.
-static void DrawInfoLine(int outputWidth)
+// A line of white 8x8 text, twice its size when the output is large, on a dark band
+// along the top (the information line) or the bottom (the message line).
+static void DrawTextBand(const char* text, int outputWidth, int outputHeight, bool bottom)
 {
-    char text[240];
-    std::snprintf(text, sizeof text, "%s  %s", InfoLine(), RendererText);
     const float scale = outputWidth >= 1280 ? 2.0f : 1.0f;
+    const int top = bottom ? int(outputHeight / scale) - 12 : 0;
     SDL_RenderSetScale(MainRenderer, scale, scale);
     SDL_SetRenderDrawBlendMode(MainRenderer, SDL_BLENDMODE_BLEND);
     SDL_SetRenderDrawColor(MainRenderer, 0, 0, 0, 160);
-    SDL_Rect band{0, 0, int(outputWidth / scale), 12};
+    SDL_Rect band{0, top, int(outputWidth / scale), 12};
     SDL_RenderFillRect(MainRenderer, &band);
     SDL_SetRenderDrawColor(MainRenderer, 255, 255, 255, 255);
-    SDLTest_DrawString(MainRenderer, 4, 2, text);
+    SDLTest_DrawString(MainRenderer, 4, top + 2, text);
     SDL_RenderSetScale(MainRenderer, 1.0f, 1.0f);
     SDL_SetRenderDrawBlendMode(MainRenderer, SDL_BLENDMODE_NONE);
     SDL_SetRenderDrawColor(MainRenderer, 0, 0, 0, 255);
@@ -381,8 +380,13 @@ static void SdlPresent(const uint8_t* frame, const uint8_t*)
     SDL_RenderClear(MainRenderer);
     if (Settings.scale != ScaleSharp || !DrawSharp(destination))
         SDL_RenderCopy(MainRenderer, DrawTexture, nullptr, &destination);
-    if (InfoLineShown())
-        DrawInfoLine(w);
+    if (InfoLineShown()) {
+        char text[240];
+        std::snprintf(text, sizeof text, "%s  %s", InfoLine(), RendererText);
+        DrawTextBand(text, w, h, false);
+    }
+    if (MessageLine()[0] != '\0')
+        DrawTextBand(MessageLine(), w, h, true);
     SDL_RenderPresent(MainRenderer);
 }
 

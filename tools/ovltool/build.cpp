@@ -15,9 +15,12 @@
 #include "archive/content_format.h"
 #include "archive/entries.h"
 #include "archive/overlay_writer.h"
+#include "archive/plan_entry.h"
+#include "audio/module_info.h"
 #include "core/process.h"
 #include "core/safe_write.h"
 #include "gencontent/text.h"
+#include "ovltool/build_cache.h"
 #include "ovltool/import_entry.h"
 #include "ovltool/manifest.h"
 
@@ -66,6 +69,71 @@ void RemapThroughNewPalette(const BuildContext& c, const DataEntry& d, MadeEntry
     }
     made->how = "converted";
     made->detail += ", remapped to the new 7venus palette it is shown through";
+}
+
+// Entry `d` made from the manifest's table for it, else copied from the base.
+bool MakeEntry(const BuildContext& c, const std::string& base, const DataEntry& d, MadeEntry* made, std::string* error)
+{
+    const ManifestEntry* listed = nullptr;
+    for (const ManifestEntry& e : c.manifest->entries)
+        if (e.entry == &d)
+            listed = &e;
+    if (listed)
+        return ImportEntry(c, *listed, made, error);
+    int32_t i = c.base ? ArchiveFind(c.base, d.name) : -1;
+    if (i < 0) {
+        *error = std::string(d.name) + " is not in " + c.manifest->path +
+                 (c.base ? " nor in the base " + base : " and there is no base data file (--base FILE)");
+        return false;
+    }
+    if (ArchiveDecodeEntry(c.base, i, &made->bytes) != 0) {
+        *error = base + ": " + d.name + ": " + ArchiveError(c.base);
+        return false;
+    }
+    made->how = "base";
+    made->detail = base;
+    RemapThroughNewPalette(c, d, made);
+    return true;
+}
+
+// The plan entry the manifest's [plan] and [sound] ask for, over the module `music`,
+// and its report line.
+bool MakePlanEntry(const Manifest& manifest, const Bytes& music, PlanEntry* plan, std::string* detail,
+                   std::string* error)
+{
+    const ManifestPlan& asked = manifest.plan;
+    const std::string where = manifest.path + ":" + std::to_string(asked.line) + ": ";
+    ModuleInfo info;
+    InspectModule(music.data(), music.size(), &info, nullptr);
+    *plan = PlanEntry{};
+    plan->stereoSeparation = asked.stereoSeparation;
+    if (asked.fit) {
+        if (!FitPlanLimits(info.orderCount, &plan->limits, error)) {
+            *error = where + "[plan] fit = true: " + *error;
+            return false;
+        }
+        plan->origin = PlanFitted;
+    } else if (!asked.ends.empty()) {
+        for (int i = 0; i < PlanScenes; i++)
+            plan->limits.ends[i] = uint8_t(asked.ends[size_t(i)]);
+        ScalePartLimits(&plan->limits);
+        if (!asked.parts.empty())
+            plan->limits.parts[0] = uint8_t(asked.parts[0]), plan->limits.parts[1] = uint8_t(asked.parts[1]);
+        plan->origin = PlanGiven;
+    }
+    if (const std::string problem = PlanLimitsProblem(plan->limits); !problem.empty()) {
+        *error = where + "[plan]: " + problem;
+        return false;
+    }
+    *detail = plan->origin == PlanFitted  ? "fitted to " + std::to_string(info.orderCount) + " orders: ends"
+              : plan->origin == PlanGiven ? std::string("as given: ends")
+                                          : std::string("the design's plan: ends");
+    for (int i = 0; i < PlanScenes; i++)
+        *detail += " " + std::to_string(plan->limits.ends[i]);
+    *detail += ", scene 2's parts " + std::to_string(plan->limits.parts[0]) + " " +
+               std::to_string(plan->limits.parts[1]) + "; stereo separation " + std::to_string(plan->stereoSeparation) +
+               "%";
+    return true;
 }
 
 int Fail(const std::string& message)
@@ -130,47 +198,62 @@ int CmdBuild(const char* dir, const char* outPath, const char* basePath, bool fo
     PrintTextFailures(false);   // a missing font is reported with its manifest line
     std::vector<OverlayInput> built;
     BuildContext context{&manifest, fs::path(dir), archive.get(), &built};
+    // The plan first: the music's report says which scenes its orders reach under it.
+    PlanEntry plan;
+    std::string planDetail;
+    if (manifest.plan.present) {
+        MadeEntry music;
+        if (!MakeEntry(context, base, DataEntries[0], &music, &why) ||
+            !MakePlanEntry(manifest, music.bytes, &plan, &planDetail, &why))
+            return Fail(why);
+        UsePlanLimits(plan.limits);
+    }
     for (int k = 0; k < DataEntryCount; k++) {
         const DataEntry& d = DataEntries[k];
-        const ManifestEntry* listed = nullptr;
-        for (const ManifestEntry& e : manifest.entries)
-            if (e.entry == &d)
-                listed = &e;
         MadeEntry made;
-        if (listed) {
-            if (!ImportEntry(context, *listed, &made, &why))
-                return Fail(why);
-        } else {
-            int32_t i = archive ? ArchiveFind(archive.get(), d.name) : -1;
-            if (i < 0)
-                return Fail(std::string(d.name) + " is not in " + manifestPath.string() +
-                            (archive ? " nor in the base " + base : " and there is no base data file (--base FILE)"));
-            if (ArchiveDecodeEntry(archive.get(), i, &made.bytes) != 0)
-                return Fail(base + ": " + d.name + ": " + ArchiveError(archive.get()));
-            made.how = "base";
-            made.detail = base;
-            RemapThroughNewPalette(context, d, &made);
-        }
+        if (!MakeEntry(context, base, d, &made, &why))
+            return Fail(why);
         if (made.bytes.size() < DataEntryNeeds(d))
             return Fail(std::string(d.name) + " would hold " + std::to_string(made.bytes.size()) +
                         " bytes; the demo reads " + std::to_string(DataEntryNeeds(d)));
         fprintf(report, "%-12s %-9s %s\n", d.name, made.how, made.detail.c_str());
         built.push_back({d.name, std::move(made.bytes)});
     }
-    // Further entries of the base (not read by the demo) are kept.
+    if (manifest.plan.present) {
+        fprintf(report, "%-12s %-9s %s\n", PlanEntryName, "generated", planDetail.c_str());
+        built.push_back({PlanEntryName, EncodePlanEntry(plan)});
+    }
+    // Further entries of the base (not read by the demo) are kept; its plan only when
+    // the manifest has none.
     for (uint32_t i = 0; archive && i < ArchiveEntryCount(archive.get()); i++) {
         const OverlayEntry* e = ArchiveEntry(archive.get(), int32_t(i));
         std::string name(e->name, strnlen(e->name, OverlayNameBytes));
-        if (FindDataEntry(name.c_str()))
+        if (FindDataEntry(name.c_str()) || (manifest.plan.present && name == PlanEntryName))
             continue;
         OverlayInput extra{name, {}};
         if (ArchiveDecodeEntry(archive.get(), int32_t(i), &extra.data) != 0)
             return Fail(base + ": " + name + ": " + ArchiveError(archive.get()));
         built.push_back(std::move(extra));
     }
+    // Streams of unchanged entries from the cache; the others packed and kept there.
+    BuildCache cache;
+    OpenBuildCache(&cache, dir);
+    std::vector<Bytes> streams(built.size());
+    for (size_t i = 0; i < built.size(); i++)
+        FindPackedStream(&cache, built[i].name, built[i].data, &streams[i]);
+    std::vector<bool> cached(built.size());
+    for (size_t i = 0; i < built.size(); i++)
+        cached[i] = !streams[i].empty();
     Bytes file;
-    if (!BuildOverlay(built, &file, &why, 2))
+    if (!BuildOverlayWithStreams(built, &streams, &file, &why, 2))
         return Fail(why);
+    for (size_t i = 0; i < built.size(); i++)
+        if (!cached[i])
+            StorePackedStream(&cache, built[i].name, built[i].data, streams[i]);
+    if (!cache.folder.empty())
+        fprintf(
+            report, "cache: %s: %d of %zu entries packed before%s\n", cache.folder.c_str(), cache.hits, built.size(),
+            cache.damaged > 0 ? (", " + std::to_string(cache.damaged) + " damaged files packed again").c_str() : "");
     if (strcmp(outPath, "-") == 0) {
         if (fwrite(file.data(), 1, file.size(), stdout) != file.size() || fflush(stdout) != 0)
             return Fail("cannot write to standard output");

@@ -10,8 +10,10 @@
 #include "archive/content_format.h"
 #include "archive/content_rules.h"
 #include "archive/entries.h"
+#include "archive/plan_entry.h"
 #include "audio/module_info.h"
 #include "core/bytes.h"
+#include "core/printable.h"
 #include "engine3d/mesh.h"
 
 namespace {
@@ -161,7 +163,29 @@ void CheckMesh(const DataEntry& entry, const Bytes& data, Findings* f, std::stri
                    Printf("Scale it to about %.0f units from its centre.", camera.fitRadius));
 }
 
-void CheckMusic(const Bytes& data, Findings* f)
+// The cause and the remedy of a module that cancels itself in mono, in a musician's
+// words.
+void CheckMono(const Bytes& data, const PlanEntry& plan, Findings* f)
+{
+    MonoCheck mono;
+    if (!MeasureMonoLoss(data.data(), data.size(), plan.stereoSeparation, &mono) || !MonoCancels(mono))
+        return;
+    const std::string channels = mono.surroundChannels > 0
+                                     ? Printf("%d of its %d channels are", mono.surroundChannels, mono.channels)
+                                     : std::string("some of its channels (or notes, by effect S91) are");
+    f->Problem("music.s3m",
+               Printf("as the demo plays it (stereo separation %d%%%s) the module is %.0f dB quieter than in stereo "
+                      "(%.0f dB against %.0f dB RMS): %s set to surround, which plays phase-inverted on one side, "
+                      "so mono cancels it to near silence",
+                      plan.stereoSeparation, plan.stereoSeparation == 0 ? ", mono" : "",
+                      mono.rmsStereo - mono.rmsAtSeparation, mono.rmsAtSeparation, mono.rmsStereo, channels.c_str()),
+               "Set those channels to a pan position instead of surround (Impulse Tracker and Schism Tracker: the "
+               "channel's pan on the panning screen, F11, shows S for surround; OpenMPT: the channel's Surround "
+               "setting; in patterns, remove the effect S91), or play this data file in stereo: add [sound] "
+               "stereo_separation = 100 to the manifest and build again.");
+}
+
+void CheckMusic(const Bytes& data, const PlanEntry& plan, Findings* f)
 {
     ModuleInfo info;
     std::string error;
@@ -173,7 +197,11 @@ void CheckMusic(const Bytes& data, Findings* f)
     }
     f->music += Printf("\nmusic: %s module, %d orders, %s\n", info.format.c_str(), info.orderCount,
                        Clock(info.lengthSeconds).c_str());
-    f->music += "  scene name                                    limit    start   length\n";
+    f->music +=
+        std::string("plan in force: ") + PlanOriginText(plan.origin) +
+        Printf("; scene 2's parts end at orders %d and %d; stereo separation %d%%%s\n", ScenePlan[1].partLimits[0],
+               ScenePlan[1].partLimits[1], plan.stereoSeparation, plan.stereoSeparation == 0 ? " (mono)" : "");
+    f->music += "  scene name                                    limit    start   length  orders\n";
     auto startOf = [&](int order) {
         return order < info.orderCount ? info.orderStartSeconds[size_t(order)] : info.lengthSeconds;
     };
@@ -186,8 +214,8 @@ void CheckMusic(const Bytes& data, Findings* f)
             continue;
         }
         const double begins = startOf(start), ends = startOf(row.limit);
-        f->music += Printf("  %5d %-40s %5d  %7s  %7s\n", row.scene, row.title, row.limit, Clock(begins).c_str(),
-                           Clock(ends - begins).c_str());
+        f->music += Printf("  %5d %-40s %5d  %7s  %7s  %6d\n", row.scene, row.title, row.limit, Clock(begins).c_str(),
+                           Clock(ends - begins).c_str(), row.limit - start);
     }
     const double demoLength = startOf(ScenePlan[ScenePlanRows - 1].limit);
     f->music += "demo length: " + Clock(demoLength) + "\n";
@@ -199,8 +227,10 @@ void CheckMusic(const Bytes& data, Findings* f)
                           missing == ScenePlanRows
                               ? "scene 17 shows one frame"
                               : ("scenes " + std::to_string(missing) + "-17 show one frame each").c_str()),
-                   Printf("Write at least %d orders to play every scene (the scene plan is in the README).",
+                   Printf("Write at least %d orders to play every scene, or let the demo fit its plan to the "
+                          "module: [plan] fit = true in the manifest (the scene plan is in the README).",
                           SceneStartOrder(ScenePlanRows) + 1));
+    CheckMono(data, plan, f);
 }
 
 }   // namespace
@@ -251,6 +281,14 @@ int CheckDataFile(const std::string& path, std::string* report)
         *report = "check: " + path + ": " + ArchiveError(&archive) + "\n";
         return 1;
     }
+    // The data file's plan is the plan in force for everything below.
+    PlanEntry plan;
+    bool planPresent = false;
+    std::string planError;
+    if (!ReadPlanEntry(&archive, &plan, &planPresent, &planError))
+        f.Problem(PlanEntryName, planError.substr(std::strlen(PlanEntryName) + 2) + "; the demo stops at start-up",
+                  "Rebuild the data file (ovltool build writes the plan from the manifest's [plan]).");
+    UsePlanLimits(plan.limits);
     f.body += "check: " + path + "\n";
     f.body += "  entry          packed unpacked area     scenes       pixel values\n";
     std::string meshTable;
@@ -284,7 +322,7 @@ int CheckDataFile(const std::string& path, std::string* report)
             continue;
         }
         if (entry.kind == EntryMusic)
-            CheckMusic(data, &f);
+            CheckMusic(data, plan, &f);
         else if (entry.kind == EntryMesh)
             CheckMesh(entry, data, &f, &meshTable);
         else if (entry.kind == EntryMovement)
@@ -295,8 +333,11 @@ int CheckDataFile(const std::string& path, std::string* report)
     for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
         const OverlayEntry* e = ArchiveEntry(&archive, int32_t(i));
         const std::string name(e->name, strnlen(e->name, OverlayNameBytes));
-        if (FindDataEntry(name.c_str()) == nullptr)
-            f.Warning(name, "the demo never reads this entry", "Leave it out or check its name.");
+        if (name == PlanEntryName)
+            f.body += Printf("  %-12s %8u %8u %-8s %-12s %s\n", PlanEntryName, e->packedSize, e->unpackedSize,
+                             "start-up", "1-17", "the scene plan and stereo separation");
+        else if (FindDataEntry(name.c_str()) == nullptr)
+            f.Warning(Printable(name), "the demo never reads this entry", "Leave it out or check its name.");
     }
     if (!meshTable.empty())
         f.body += "\nmeshes (radius: model units from the turning point; pixels across at the centre's depth and "

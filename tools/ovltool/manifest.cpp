@@ -1,5 +1,8 @@
 #include "ovltool/manifest.h"
 
+#include "archive/plan_entry.h"
+#include "core/printable.h"
+
 #include <cstring>
 #include <sstream>
 #include <toml.hpp>
@@ -108,6 +111,69 @@ int DeepNestingLine(const std::string& text, int limit)
     return 0;
 }
 
+// A list of whole numbers 0..255 of exactly `count` items into *out.
+bool ReadOrders(const toml::value& value, size_t count, const std::string& what, const std::string& where,
+                std::vector<int>* out, std::string* error)
+{
+    if (!value.is_array() || value.as_array().size() != count) {
+        *error = where + what + " must be a list of " + std::to_string(count) + " order numbers";
+        return false;
+    }
+    for (const toml::value& item : value.as_array()) {
+        if (!item.is_integer() || item.as_integer() < 0 || item.as_integer() > 255) {
+            *error = where + what + " must be a list of " + std::to_string(count) + " order numbers 0..255";
+            return false;
+        }
+        out->push_back(int(item.as_integer()));
+    }
+    return true;
+}
+
+// [plan] (ends, fit, parts) or [sound] (stereo_separation) into *plan.
+bool ParsePlanTable(const std::string& name, const toml::value& table, const std::string& path, ManifestPlan* plan,
+                    std::string* error)
+{
+    const bool isPlan = name == "plan";
+    if (!plan->present || isPlan)
+        plan->line = int(table.location().line());
+    plan->present = true;
+    for (const auto& [key, value] : table.as_table()) {
+        const std::string where = At(path, int(value.location().line()));
+        if (isPlan && key == "ends") {
+            if (!ReadOrders(value, PlanScenes, "\"ends\"", where, &plan->ends, error))
+                return false;
+        } else if (isPlan && key == "parts") {
+            if (!ReadOrders(value, 2, "\"parts\"", where, &plan->parts, error))
+                return false;
+        } else if (isPlan && key == "fit") {
+            if (!value.is_boolean()) {
+                *error = where + "\"fit\" must be true or false";
+                return false;
+            }
+            plan->fit = value.as_boolean();
+        } else if (!isPlan && key == "stereo_separation") {
+            if (!value.is_integer() || value.as_integer() < 0 || value.as_integer() > MaxStereoSeparation) {
+                *error = where + "\"stereo_separation\" must be a whole percentage 0..200";
+                return false;
+            }
+            plan->stereoSeparation = int(value.as_integer());
+        } else {
+            *error = where + "[" + name + "] takes no key \"" + Printable(key) + "\" (it takes " +
+                     (isPlan ? "ends, fit, parts" : "stereo_separation") + ")";
+            return false;
+        }
+    }
+    if (isPlan && plan->fit && !plan->ends.empty()) {
+        *error = At(path, plan->line) + "[plan] takes either \"ends\" or \"fit = true\", not both";
+        return false;
+    }
+    if (isPlan && !plan->parts.empty() && plan->ends.empty()) {
+        *error = At(path, plan->line) + "[plan] \"parts\" goes with \"ends\"";
+        return false;
+    }
+    return true;
+}
+
 }   // namespace
 
 const char* ManifestKeys(EntryKind kind)
@@ -166,15 +232,22 @@ bool ParseManifest(const std::string& text, const std::string& path, Manifest* m
         *error = path + ": not a table of entries";
         return false;
     }
+    manifest->plan = ManifestPlan{};
     for (const auto& [name, table] : root.as_table()) {
         int line = int(table.location().line());
+        if ((name == "plan" || name == "sound") && table.is_table()) {
+            if (!ParsePlanTable(name, table, path, &manifest->plan, error))
+                return false;
+            continue;
+        }
         const DataEntry* entry = FindDataEntry(name.c_str());
+        const std::string shown = Printable(name);
         if (!entry) {
-            *error = At(path, line) + "unknown entry \"" + name + "\" (ovltool build --help lists them)";
+            *error = At(path, line) + "unknown entry \"" + shown + "\" (ovltool build --help lists them)";
             return false;
         }
         if (!table.is_table()) {
-            *error = At(path, line) + "\"" + name + "\" must be a table: [\"" + name + "\"]";
+            *error = At(path, line) + "\"" + shown + "\" must be a table: [\"" + shown + "\"]";
             return false;
         }
         ManifestEntry out;
@@ -185,7 +258,7 @@ bool ParseManifest(const std::string& text, const std::string& path, Manifest* m
             v.key = key;
             v.line = int(value.location().line());
             if (!KeyAllowed(entry->kind, key)) {
-                *error = At(path, v.line) + "\"" + name + "\" takes no key \"" + key + "\" (it takes " +
+                *error = At(path, v.line) + "\"" + shown + "\" takes no key \"" + Printable(key) + "\" (it takes " +
                          ManifestKeys(entry->kind) + ")";
                 return false;
             }
@@ -205,13 +278,13 @@ bool ParseManifest(const std::string& text, const std::string& path, Manifest* m
                 v.type = ManifestValue::StringList;
                 for (const toml::value& item : value.as_array()) {
                     if (!item.is_string()) {
-                        *error = At(path, v.line) + "\"" + key + "\" must be a list of strings";
+                        *error = At(path, v.line) + "\"" + Printable(key) + "\" must be a list of strings";
                         return false;
                     }
                     v.list.push_back(item.as_string().str);
                 }
             } else {
-                *error = At(path, v.line) + "\"" + key + "\" has a value of a type no key takes";
+                *error = At(path, v.line) + "\"" + Printable(key) + "\" has a value of a type no key takes";
                 return false;
             }
             out.values.push_back(std::move(v));

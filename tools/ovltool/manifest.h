@@ -34,14 +34,32 @@ struct ManifestEntry {
     std::vector<ManifestValue> values;
 };
 
+// The [plan] and [sound] tables, which make the optional plan entry (plan.dat):
+//   [plan]
+//   ends = [6, 12, ..., 64]   # seventeen scene limits (reported orders), or
+//   fit = true                # the design's proportions over the module's orders
+//   parts = [8, 10]           # with ends: scene 2's part limits (default: scaled)
+//   [sound]
+//   stereo_separation = 100   # percent, 0..200; 0 is the design's mono
+struct ManifestPlan {
+    bool present = false;   // either table is there
+    int line = 0;           // of [plan], else of [sound]
+    bool fit = false;
+    std::vector<int> ends;    // empty, or seventeen
+    std::vector<int> parts;   // empty, or two
+    int stereoSeparation = 0;
+};
+
 struct Manifest {
     std::string path;   // as given, for messages
     std::vector<ManifestEntry> entries;
+    ManifestPlan plan;
 };
 
 // Parses manifest text. Refuses TOML errors, a table that names no entry of the data
-// file, a key the entry's kind does not take, a value of the wrong type, and an entry
-// named twice. False with "PATH:LINE: reason" in *error.
+// file (besides [plan] and [sound]), a key the entry's kind does not take, a value of
+// the wrong type, and an entry named twice; names read from the text are echoed with
+// control characters escaped. False with "PATH:LINE: reason" in *error.
 bool ParseManifest(const std::string& text, const std::string& path, Manifest* manifest, std::string* error);
 
 // The keys an entry of this kind takes, for messages and the help text.

@@ -1,0 +1,140 @@
+#include "ovltool/build_cache.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include <unistd.h>
+
+#include "archive/archive.h"
+#include "core/bytes.h"
+#include "core/read_file.h"
+#include "core/safe_write.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Changes whenever the stream format, the packer or this file's layout does.
+constexpr char CacheVersion[] = "tivrel ovltool build cache 1, packer 1";
+constexpr uint32_t FileFormat = 1;
+constexpr size_t KeyBytes = 16, HeaderBytes = 4 + 4 + KeyBytes + 4 + 4;
+
+void Mix(uint64_t* h, const void* data, size_t size)
+{
+    const auto* p = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < size; i++)
+        *h = (*h ^ p[i]) * 1099511628211ull;
+}
+
+// Two 64-bit FNV-1a hashes from different starts over the version, the name (with
+// its length) and the bytes.
+void MakeKey(const std::string& name, const std::vector<uint8_t>& unpacked, uint8_t key[KeyBytes])
+{
+    uint64_t h[2] = {1469598103934665603ull, 0x9e3779b97f4a7c15ull};
+    for (uint64_t& x : h) {
+        Mix(&x, CacheVersion, sizeof CacheVersion);
+        const uint64_t length = name.size();
+        Mix(&x, &length, sizeof length);
+        Mix(&x, name.data(), name.size());
+    }
+    Mix(&h[0], unpacked.data(), unpacked.size());
+    // The second hash over the bytes in reverse order: one flipped byte moves both.
+    for (size_t i = unpacked.size(); i-- > 0;)
+        h[1] = (h[1] ^ unpacked[i]) * 1099511628211ull;
+    WriteLE32(key, uint32_t(h[0]));
+    WriteLE32(key + 4, uint32_t(h[0] >> 32));
+    WriteLE32(key + 8, uint32_t(h[1]));
+    WriteLE32(key + 12, uint32_t(h[1] >> 32));
+}
+
+std::string FileName(const uint8_t key[KeyBytes])
+{
+    std::string name;
+    char hex[3];
+    for (size_t i = 0; i < KeyBytes; i++) {
+        std::snprintf(hex, sizeof hex, "%02x", key[i]);
+        name += hex;
+    }
+    return name + ".pack";
+}
+
+bool UsableFolder(const fs::path& folder)
+{
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    return fs::is_directory(folder, ec) && access(folder.c_str(), W_OK) == 0;
+}
+
+}   // namespace
+
+void OpenBuildCache(BuildCache* cache, const std::string& contentFolder)
+{
+    *cache = BuildCache{};
+    const fs::path own = fs::path(contentFolder) / ".tivrel-cache";
+    if (UsableFolder(own)) {
+        cache->folder = own.string();
+        return;
+    }
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    const char* home = std::getenv("HOME");
+    fs::path shared;
+    if (xdg != nullptr && xdg[0] == '/')
+        shared = fs::path(xdg) / "tivrel";
+    else if (home != nullptr && home[0] == '/')
+        shared = fs::path(home) / ".cache" / "tivrel";
+    if (!shared.empty() && UsableFolder(shared))
+        cache->folder = shared.string();
+}
+
+bool FindPackedStream(BuildCache* cache, const std::string& name, const std::vector<uint8_t>& unpacked,
+                      std::vector<uint8_t>* stream)
+{
+    if (cache->folder.empty())
+        return false;
+    uint8_t key[KeyBytes];
+    MakeKey(name, unpacked, key);
+    std::vector<uint8_t> file;
+    const std::string path = cache->folder + "/" + FileName(key);
+    if (ReadWholeFile(path, HeaderBytes + (size_t(1) << 28), &file) != ReadFileOk) {
+        cache->misses++;
+        return false;
+    }
+    bool good = file.size() >= HeaderBytes && std::memcmp(file.data(), "TVPK", 4) == 0 &&
+                ReadLE32(file.data() + 4) == FileFormat && std::memcmp(file.data() + 8, key, KeyBytes) == 0 &&
+                ReadLE32(file.data() + 8 + KeyBytes) == unpacked.size() &&
+                ReadLE32(file.data() + 12 + KeyBytes) == file.size() - HeaderBytes;
+    if (good) {
+        // The stream must give back exactly the entry's bytes.
+        std::vector<uint8_t> decoded(unpacked.size() + 1);
+        const long got =
+            ZOH_Unpack(file.data() + HeaderBytes, file.size() - HeaderBytes, decoded.data(), decoded.size());
+        good = got == long(unpacked.size()) && std::memcmp(decoded.data(), unpacked.data(), unpacked.size()) == 0;
+    }
+    if (!good) {
+        cache->damaged++;
+        return false;
+    }
+    stream->assign(file.begin() + HeaderBytes, file.end());
+    cache->hits++;
+    return true;
+}
+
+void StorePackedStream(BuildCache* cache, const std::string& name, const std::vector<uint8_t>& unpacked,
+                       const std::vector<uint8_t>& stream)
+{
+    if (cache->folder.empty())
+        return;
+    uint8_t key[KeyBytes];
+    MakeKey(name, unpacked, key);
+    std::vector<uint8_t> file(HeaderBytes);
+    std::memcpy(file.data(), "TVPK", 4);
+    WriteLE32(file.data() + 4, FileFormat);
+    std::memcpy(file.data() + 8, key, KeyBytes);
+    WriteLE32(file.data() + 8 + KeyBytes, uint32_t(unpacked.size()));
+    WriteLE32(file.data() + 12 + KeyBytes, uint32_t(stream.size()));
+    file.insert(file.end(), stream.begin(), stream.end());
+    std::string error;
+    SafeWritePath(cache->folder + "/" + FileName(key), file.data(), file.size(), true, &error);
+}
