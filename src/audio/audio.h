@@ -101,7 +101,11 @@ void AdvanceVirtualClock();
 // True once a step did not fit under the WAV's limit: from that step on the clock
 // still runs but appends nothing, having said so once on stderr. The WAV stays valid.
 bool VirtualClockWavFull();
+// True once a write of the WAV failed (a full disk, a file-size limit; the line is
+// core/fail.h's ReportWriteFailure): the clock runs on, appending nothing.
+bool VirtualClockWavFailed();
 // Completes the WAV header, moves the WAV into place and ends capture mode: the
 // tick source in use before comes back, the virtual output is closed. False when any
-// write failed (after its one-line message; the WAV is then not written at all).
+// write failed (after its one-line message); the WAV then holds the steps written
+// before the failure, with a header that says so.
 bool FinishVirtualClock();

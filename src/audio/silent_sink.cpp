@@ -12,6 +12,7 @@
 #include "audio/output_clock.h"
 #include "audio/sound_output.h"
 #include "clock/stall.h"
+#include "core/fail.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ void SinkStart(uint64_t heardFrame)
     Sink.stop.store(false);
     // The frames rendered before (ahead of the heard one) stay ahead: the thread
     // renders on from the player's count, which its first call returns.
-    Sink.thread = std::thread(SinkLoop, heardFrame);
+    Sink.thread = StartThreadOrExit(SinkLoop, heardFrame);
 }
 
 uint64_t SinkFramesHeard()

@@ -9,6 +9,7 @@
 #include "audio/virtual_clock.h"
 #include "clock/tick_source.h"
 #include "core/bytes.h"
+#include "core/fail.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -131,6 +132,8 @@ bool VirtualClockActive() { return VirtualClock.active; }
 
 bool VirtualClockWavFull() { return VirtualClock.wavFull; }
 
+bool VirtualClockWavFailed() { return VirtualClock.wavFailed; }
+
 void AdvanceVirtualClock()
 {
     if (!VirtualClock.active)
@@ -156,7 +159,7 @@ void AdvanceVirtualClock()
     std::string error;
     if (!SafeFileWrite(&VirtualClock.wav, bytes, sizeof bytes, &error)) {
         VirtualClock.wavFailed = true;
-        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+        ReportWriteFailure(error);
         return;
     }
     VirtualClock.framesWritten += VirtualStepFrames;
@@ -172,12 +175,16 @@ bool FinishVirtualClock()
         return true;
     bool ok = !VirtualClock.wavFailed;
     if (VirtualClock.wavOpen) {
+        // After a failed write, the steps written before it: a partly written step
+        // is cut off, and the header written in place needs no more room.
         std::string error;
         uint8_t header[WavHeaderBytes];
-        MakeWavHeader(header, uint32_t(VirtualClock.framesWritten * BytesPerFrame));
-        if (ok && !(SafeFileWriteAt(&VirtualClock.wav, 0, header, WavHeaderBytes, &error) &&
-                    SafeFileCommit(&VirtualClock.wav, &error) == SafeWriteOk)) {
-            std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+        const uint64_t dataBytes = VirtualClock.framesWritten * BytesPerFrame;
+        MakeWavHeader(header, uint32_t(dataBytes));
+        if (!((ok || SafeFileCutBack(&VirtualClock.wav, WavHeaderBytes + dataBytes, &error)) &&
+              SafeFileWriteAt(&VirtualClock.wav, 0, header, WavHeaderBytes, &error) &&
+              SafeFileCommit(&VirtualClock.wav, &error) == SafeWriteOk)) {
+            ReportWriteFailure(error);
             ok = false;
         }
         SafeFileAbandon(&VirtualClock.wav);   // after a failure: the temporary goes

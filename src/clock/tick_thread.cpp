@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "clock/stall.h"
+#include "core/fail.h"
 #include "clock/tick_source.h"
 
 namespace {
@@ -54,7 +55,7 @@ void StartTickThread()
     if (TickThread.thread.joinable())
         return;
     TickThread.stop.store(false);
-    TickThread.thread = std::thread(TickThreadLoop);
+    TickThread.thread = StartThreadOrExit(TickThreadLoop);
 }
 
 void StopTickThread()

@@ -1,8 +1,10 @@
 #include "core/fail.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 void FailExit(const char* line)
 {
@@ -24,3 +26,15 @@ void FailExitf(const char* format, ...)
 }
 
 void OutOfMemoryExit() { FailExit("\376 Not enough memory!\n"); }
+
+void ExitWhenMemoryRunsOut()
+{
+    std::set_new_handler([] { OutOfMemoryExit(); });
+}
+
+void ReportWriteFailure(const std::string& message)
+{
+    static std::atomic<bool> reported{false};
+    if (!reported.exchange(true))
+        std::fprintf(stderr, "tivrel: %s\n", message.c_str());
+}

@@ -14,7 +14,11 @@
 //
 // Every failure gives one line without a line feed that names the path.
 #pragma once
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <string>
 
@@ -83,3 +87,16 @@ bool SafeFileWriteAt(SafeFile* file, uint64_t offset, const void* data, size_t s
 SafeWriteResult SafeFileCommit(SafeFile* file, std::string* error);
 // Removes the temporary and closes the file; nothing happens to an empty SafeFile.
 void SafeFileAbandon(SafeFile* file);
+// After a failed write to a file of whole records: cuts it back to its first `size`
+// bytes (the end of the last whole record) and makes Commit possible again, so the
+// target keeps what was written before the failure. False with the reason.
+inline bool SafeFileCutBack(SafeFile* file, uint64_t size, std::string* error)
+{
+    if (file->fd < 0 || ftruncate(file->fd, off_t(size)) != 0 || lseek(file->fd, off_t(size), SEEK_SET) < 0) {
+        if (error != nullptr)
+            *error = "cannot write " + file->path + ": " + std::strerror(errno);
+        return false;
+    }
+    file->failed = false;
+    return true;
+}

@@ -9,8 +9,12 @@
 //
 // Every file is a safe write into DIR that replaces the file of an earlier run;
 // timeline.csv and music.wav appear complete when the run ends, however it ends:
-// normally, stopped early (--until-scene, --seconds, the bound, a failed write) or
-// by SIGINT, SIGTERM or SIGHUP. They then hold exactly the frames presented.
+// normally, stopped early (--until-scene, --seconds, the bound), by SIGINT, SIGTERM
+// or SIGHUP, or by a fatal line from inside the demo (an exit handler of the run
+// completes them). They then hold exactly the frames presented. A write that fails
+// (a full disk; a file-size limit: SIGXFSZ is ignored during the run, so the write
+// fails instead of the process being killed) stops the run with one line naming the
+// file and status 1; each file then holds its whole frames up to the failure.
 //
 // The bound: before anything is written, the module's timing gives the frames the
 // run will present, and a run longer than captureMaxSeconds of demo time (50 frames
@@ -23,6 +27,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <thread>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -50,6 +56,9 @@ using Clock = std::chrono::steady_clock;
 
 SafeFile Timeline;
 bool TimelineFailed = false;
+uint64_t TimelineBytes = 0;   // the header and the whole lines written
+bool RunInProgress = false;   // from the first frame's start-up to the files' completion
+std::thread::id RunThread;
 uint32_t FrameNumber = 0;
 uint64_t MaxFrames = 0;
 int MaxSeconds = 0;
@@ -143,15 +152,17 @@ bool CaptureFrameEnd(int scene, void*)
                       PositionSeen.row, TickCounters[0].load(), TickCounters[1].load(), TickCounters[2].load());
     std::string error;
     if (!TimelineFailed && !SafeFileWrite(&Timeline, line, size_t(length), &error)) {
-        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+        ReportWriteFailure(error);
         TimelineFailed = true;
     }
+    if (!TimelineFailed)
+        TimelineBytes += uint64_t(length);
     PositionSeen = MusicPosition;
     AdvanceVirtualClock();
     CaptureSound(VirtualClockStepSound(), VirtualClockStepFrames());
     FrameNumber++;
-    bool stop = Interrupted != 0 || TimelineFailed || VirtualClockWavFull() || CaptureWriteFailed() ||
-                (UntilScene != 0 && UntilSceneReached(scene, UntilScene)) ||
+    bool stop = Interrupted != 0 || TimelineFailed || VirtualClockWavFull() || VirtualClockWavFailed() ||
+                CaptureWriteFailed() || (UntilScene != 0 && UntilSceneReached(scene, UntilScene)) ||
                 (StopFrames != 0 && FrameNumber >= StopFrames);
     if (!stop && FrameNumber >= MaxFrames && !DemoEndsAfter(scene)) {
         std::fprintf(stderr, "%stivrel: the capture stopped at its bound of %llu frames (--max-seconds %d)\n",
@@ -232,6 +243,38 @@ void WarnAboutFramesPastTheEnd(const FrameList& list)
                  first, last, int(FrameNumber) - 1);
 }
 
+// The end of every run that started: the music freed, the WAV, the timeline (cut
+// back to its whole lines after a failed write) and the backend's frames and video
+// completed. False when one of them could not be.
+bool FinishCaptureFiles()
+{
+    RunInProgress = false;
+    MusicClose();
+    bool ok = FinishVirtualClock();
+    std::string error;
+    if (TimelineFailed && !SafeFileCutBack(&Timeline, TimelineBytes, &error)) {
+        ReportWriteFailure(error);
+        SafeFileAbandon(&Timeline);
+        ok = false;
+    } else if (SafeFileCommit(&Timeline, &error) != SafeWriteOk) {
+        ReportWriteFailure(error);
+        ok = false;
+    }
+    if (!CaptureBackend.close())
+        ok = false;
+    CatchStopSignals(false);
+    return ok;
+}
+
+// An exit during the run (a fatal line from deep inside the demo, status 1) still
+// leaves the files whole: exit handlers run on the thread that called exit, and
+// only the run's own thread may complete them.
+void FinishCaptureAtExit()
+{
+    if (RunInProgress && std::this_thread::get_id() == RunThread)
+        FinishCaptureFiles();
+}
+
 }   // namespace
 
 int64_t EstimateCaptureFrames(const ModuleInfo& module, const SceneRow* rows, int count, int firstScene)
@@ -275,6 +318,7 @@ int RunCapture(const ShellOptions& options)
     settings.force = options.force;
     if (!CheckCaptureVideo(settings) || !CaptureFitsTheBound())
         return 1;
+    signal(SIGXFSZ, SIG_IGN);   // past a file-size limit a write fails and says so
     if (!AllocateTrueColorFrame())
         OutOfMemoryExit();
     PresentSettings present;
@@ -285,6 +329,7 @@ int RunCapture(const ShellOptions& options)
 
     std::string error;
     static const char Header[] = "frame,scene,order,row,tick0,tick1,tick2\n";
+    TimelineBytes = sizeof Header - 1;
     if (SafeFileOpen(&Timeline, CaptureFolder(), "timeline.csv", true, &error) != SafeWriteOk ||
         !SafeFileWrite(&Timeline, Header, sizeof Header - 1, &error)) {
         std::fprintf(stderr, "tivrel: %s\n", error.c_str());
@@ -300,6 +345,10 @@ int RunCapture(const ShellOptions& options)
     Shown.shown = isatty(STDERR_FILENO) == 1;
     Shown.start = Shown.printed = Clock::now();
     CatchStopSignals(true);
+    RunThread = std::this_thread::get_id();
+    RunInProgress = true;
+    static const bool atExit = std::atexit(FinishCaptureAtExit) == 0;
+    (void)atExit;
 
     DemoHooks hooks;
     hooks.frameEnd = CaptureFrameEnd;
@@ -307,22 +356,13 @@ int RunCapture(const ShellOptions& options)
 
     if (!FreeMusic())
         ShowMessage("", "FreeSong");
-    MusicClose();
-    bool ok = !StoppedAtBound && !TimelineFailed && !VirtualClockWavFull();
-    if (!FinishVirtualClock())
+    bool ok = !StoppedAtBound && !TimelineFailed && !VirtualClockWavFull() && !VirtualClockWavFailed();
+    if (!FinishCaptureFiles())
         ok = false;
-    if (TimelineFailed) {
-        SafeFileAbandon(&Timeline);
-    } else if (SafeFileCommit(&Timeline, &error) != SafeWriteOk) {
-        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
-        ok = false;
-    }
-    if (!CaptureBackend.close())
-        ok = false;
-    CatchStopSignals(false);
     if (Interrupted == 0) {
         ShowProgress(0, true);
-        WarnAboutFramesPastTheEnd(settings.frames);
+        if (ok)
+            WarnAboutFramesPastTheEnd(settings.frames);
         return ok ? 0 : 1;
     }
     std::fprintf(stderr, "%stivrel: stopped by %s; the files hold frames 0 to %d\n", Shown.shown ? "\r\033[K" : "",

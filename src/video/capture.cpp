@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/fail.h"
 #include "core/pixels.h"
 #include "core/png_write.h"
 #include "core/safe_write.h"
@@ -127,7 +128,7 @@ void WriteEncodedFront(std::unique_lock<std::mutex>& held)
             written = SafeWriteFile(FramesFolder, name, slot.png.data(), slot.png.size(), false, &error) == SafeWriteOk;
         }
         if (!written)
-            std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+            ReportWriteFailure(error);
         held.lock();
         if (!written)
             w.work.failed = true;
@@ -166,7 +167,7 @@ void StartWriters()
     Writers = new PngWriters;
     const unsigned cores = std::max(2u, std::min(8u, std::thread::hardware_concurrency()));
     for (unsigned i = 0; i < cores; i++)
-        Writers->work.threads.emplace_back(EncoderThread);
+        Writers->work.threads.push_back(StartThreadOrExit(EncoderThread));
 }
 
 // Hands the frame to the writers, waiting for a free slot.
@@ -301,7 +302,7 @@ void SoundThread(int fd)
 void StartSound(int fd)
 {
     Sound = new SoundWriter;
-    Sound->work.threads.emplace_back(SoundThread, fd);
+    Sound->work.threads.push_back(StartThreadOrExit(SoundThread, fd));
 }
 
 // Lets the thread send what is queued, then closes the pipe. False when the sound
@@ -356,7 +357,7 @@ std::vector<std::string> FfmpegArguments(const std::string& ffmpeg)
 void VideoWriteFailed()
 {
     if (!VideoFailed)
-        std::fprintf(stderr, "tivrel: ffmpeg stopped taking the video's input\n");
+        ReportWriteFailure("ffmpeg stopped taking the video's input for " + Settings.videoPath);
     VideoFailed = true;
 }
 

@@ -424,4 +424,135 @@ TEST(CaptureWav, StopsGrowingAtItsLimitAndStaysAValidWav)
     std::filesystem::remove_all(dir);
 }
 
+// The frames the capture's files hold after a run that failed: the timeline's whole
+// lines, a WAV whose header agrees with its whole steps, and PNG frames 0..n-1 each
+// ending in its IEND chunk; each no more than the frames presented.
+struct FilesLeft {
+    size_t timelineFrames = 0, wavFrames = 0, pngFrames = 0;
+};
+FilesLeft ExpectWholeFiles(const std::string& dir)
+{
+    FilesLeft left;
+    const std::string timeline = Slurp(dir + "/timeline.csv");
+    EXPECT_FALSE(timeline.empty());
+    if (timeline.empty())
+        return left;
+    EXPECT_EQ(timeline.back(), '\n');
+    left.timelineFrames = Lines(timeline) - 1;
+    const std::string wav = Slurp(dir + "/music.wav");
+    EXPECT_GE(wav.size(), 44u);
+    EXPECT_EQ((wav.size() - 44) % (882 * 4), 0u);
+    left.wavFrames = (wav.size() - 44) / (882 * 4);
+    ExpectWholeWav(dir + "/music.wav", left.wavFrames);
+    if (std::filesystem::exists(dir + "/frames"))
+        for (const std::string& name : Names(dir + "/frames")) {
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "%06zu.png", left.pngFrames++);
+            EXPECT_EQ(name, expected);
+            const std::string png = Slurp(dir + "/frames/" + name);
+            EXPECT_TRUE(png.size() > 12 && png.compare(png.size() - 8, 4, "IEND") == 0) << name;
+        }
+    EXPECT_LE(left.wavFrames, left.timelineFrames);
+    EXPECT_LE(left.pngFrames, left.timelineFrames);
+    EXPECT_GE(left.wavFrames + 1, left.timelineFrames);
+    return left;
+}
+
+// Under a file-size limit (the WAV reaches it first) the run is not killed by
+// SIGXFSZ: one line names the file, status 1, and every file is whole.
+TEST_F(CaptureRun, AFileSizeLimitStopsTheRunWithOneLineAndWholeFiles)
+{
+    const std::string dir = Temp("file_size");
+    std::filesystem::remove_all(dir);
+    const CommandOutcome run = RunCommand("bash -c 'ulimit -f 2000; cd " + BuildDir + " && exec ./tivrel --capture " +
+                                          dir + " --data tivrel.ovl --frames 0:99999'");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.err, "tivrel: cannot write " + dir + "/music.wav: File too large\n");
+    const FilesLeft left = ExpectWholeFiles(dir);
+    // 2,000 KiB (bash's unit) hold 580 steps of 3,528 bytes after the header.
+    EXPECT_EQ(left.wavFrames, 580u);
+    EXPECT_EQ(left.timelineFrames, 581u);
+    EXPECT_EQ(left.pngFrames, 581u);
+}
+
+// A fatal line from inside the demo after the run started (here the mesh of scene 12
+// has a damaged stream) ends with that line and status 1, and the capture's files
+// hold the frames of scene 11 that were presented.
+TEST_F(CaptureRun, AFatalLineFromInsideTheDemoLeavesWholeFiles)
+{
+    std::string data = Slurp(BuildDir + "/tivrel.ovl");
+    ASSERT_GT(data.size(), 16u);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
+    const uint32_t count = bytes[15];
+    bool damaged = false;
+    for (uint32_t k = 0; k < count && !damaged; k++) {
+        const uint8_t* record = bytes + 16 + 32 * k;
+        if (std::string(reinterpret_cast<const char*>(record)) == "jo2.3ds") {
+            const uint32_t offset = ReadLE32(record + 12), packed = ReadLE32(record + 16);
+            for (uint32_t i = packed / 4; i < packed; i++)
+                data[offset + i] = char(0xFF);
+            damaged = true;
+        }
+    }
+    ASSERT_TRUE(damaged);
+    const std::string copy = Temp("damaged.ovl");
+    std::ofstream(copy, std::ios::binary) << data;
+    const std::string dir = Temp("fatal");
+    std::filesystem::remove_all(dir);
+    const CommandOutcome run =
+        RunCommand(BuildDir + "/tivrel --capture " + dir + " --data " + copy + " --scene 11 --frames 0:99999");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.out.find("jo2.3ds"), std::string::npos) << run.out;
+    const FilesLeft left = ExpectWholeFiles(dir);
+    EXPECT_GT(left.timelineFrames, 100u);
+    EXPECT_EQ(left.wavFrames, left.timelineFrames);
+    EXPECT_EQ(left.pngFrames, left.timelineFrames);
+    const std::string timeline = Slurp(dir + "/timeline.csv");
+    const std::string last = timeline.substr(timeline.rfind('\n', timeline.size() - 2) + 1);
+    EXPECT_EQ(last.substr(last.find(','), 4), ",11,") << last;
+}
+
+// Under address-space limits from too little to start to just too little to load,
+// every run ends with one of the design's memory lines and status 1 (or the dynamic
+// loader's refusal, status 127, below what the libraries need), never inside a
+// library; a run that got as far as the capture leaves a whole, empty timeline and
+// WAV. The sizes depend on the libraries, so the test walks through them.
+TEST_F(CaptureRun, UnderAnAddressSpaceLimitTheDesignsLinesAndStatus1)
+{
+    const std::string probeLines = "ZDS_Error: Not enough memory!\nZDS_DeInit: Zerith Demo System deinitializing.\n";
+    const std::string demoLine = "\376 Not enough memory!\n";
+    int probe = 0, demo = 0, loaded = 0;
+    for (int kib = 26000; kib <= 60000; kib += 1000) {
+        SCOPED_TRACE("ulimit -v " + std::to_string(kib));
+        const std::string dir = Temp("memory");
+        std::filesystem::remove_all(dir);
+        const CommandOutcome run = RunCommand("bash -c 'ulimit -v " + std::to_string(kib) + "; cd " + BuildDir +
+                                              " && exec ./tivrel --capture " + dir + " --data tivrel.ovl --seconds 1'");
+        if (run.status == 127) {
+            EXPECT_NE(run.err.find("error while loading shared libraries"), std::string::npos) << run.err;
+            continue;
+        }
+        if (run.status == 0) {
+            loaded++;
+            continue;
+        }
+        ASSERT_EQ(run.status, 1) << run.out << run.err;
+        const bool probeFailed =
+            run.out.size() >= probeLines.size() &&
+            run.out.compare(run.out.size() - probeLines.size(), probeLines.size(), probeLines) == 0;
+        const bool demoFailed = run.out.size() >= demoLine.size() &&
+                                run.out.compare(run.out.size() - demoLine.size(), demoLine.size(), demoLine) == 0;
+        EXPECT_TRUE(probeFailed || demoFailed) << run.out;
+        probe += probeFailed;
+        demo += demoFailed;
+        if (std::filesystem::exists(dir + "/timeline.csv")) {
+            const FilesLeft left = ExpectWholeFiles(dir);
+            EXPECT_EQ(left.timelineFrames, 0u);
+        }
+    }
+    EXPECT_GT(probe, 0) << "the memory probe's lines";
+    EXPECT_GT(demo, 0) << "the demo's line";
+    EXPECT_GT(loaded, 0) << "a limit the capture runs under";
+}
+
 }   // namespace
