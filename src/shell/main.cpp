@@ -239,6 +239,7 @@ int RunLive(const ShellOptions& options, const std::string& dataPath)
 
 int main(int argc, char** argv)
 {
+    ExitWhenMemoryRunsOut();
     ShellOptions options;
     std::string error;
     if (!ParseOptions(argc, argv, &options, &error)) {
