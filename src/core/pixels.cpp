@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/bytes.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -51,6 +50,14 @@ static inline uint64_t Load64(const uint8_t* p)
 
 static inline void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
 static inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+static inline void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
+
+static inline uint32_t Load32(const uint8_t* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
 
 void ExpandFrame(const uint8_t* frame, const uint8_t* devicePalette, uint8_t* trueColor)
 {
@@ -106,8 +113,10 @@ static void Pack565(const uint8_t* src, uint8_t* dest, int pitch)
     for (int r = 0; r < ScreenHeight; r++) {
         const uint8_t* s = src + r * ScreenWidth * 4;
         uint8_t* d = dest + r * pitch;
-        for (int x = 0; x < ScreenWidth; x++, s += 4, d += 2) {
-            WriteLE16(d, uint16_t((s[2] >> 3) << 11 | (s[1] >> 2) << 5 | (s[0] >> 3)));
+        // Each pixel as one word B | G << 8 | R << 16: (R >> 3) << 11 | (G >> 2) << 5 | B >> 3.
+        for (int x = 0; x < ScreenWidth; x++) {
+            const uint32_t p = Load32(s + 4 * x);
+            Store16(d + 2 * x, uint16_t((p >> 8 & 0xF800) | (p >> 5 & 0x07E0) | (p >> 3 & 0x001F)));
         }
     }
 }
@@ -117,8 +126,10 @@ static void Pack555(const uint8_t* src, uint8_t* dest, int pitch)
     for (int r = 0; r < ScreenHeight; r++) {
         const uint8_t* s = src + r * ScreenWidth * 4;
         uint8_t* d = dest + r * pitch;
-        for (int x = 0; x < ScreenWidth; x++, s += 4, d += 2) {
-            WriteLE16(d, uint16_t((s[2] >> 3) << 10 | (s[1] >> 3) << 5 | (s[0] >> 3)));
+        // (R >> 3) << 10 | (G >> 3) << 5 | B >> 3, from the pixel's word as in Pack565.
+        for (int x = 0; x < ScreenWidth; x++) {
+            const uint32_t p = Load32(s + 4 * x);
+            Store16(d + 2 * x, uint16_t((p >> 9 & 0x7C00) | (p >> 6 & 0x03E0) | (p >> 3 & 0x001F)));
         }
     }
 }

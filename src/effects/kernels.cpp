@@ -236,9 +236,10 @@ void StepWaveKernel(uint8_t* __restrict working, const uint8_t* __restrict targe
 
 void OverlayKernel(const uint8_t* __restrict source, uint8_t* __restrict frame, size_t count, uint8_t colourBase)
 {
+    // Both bytes read unconditionally, so the loop runs many pixels at a time.
     for (size_t i = 0; i < count; ++i) {
-        uint8_t v = source[i];
-        frame[i] = v ? uint8_t(v + colourBase) : frame[i];
+        uint8_t v = source[i], behind = frame[i];
+        frame[i] = v != 0 ? uint8_t(v + colourBase) : behind;
     }
 }
 
