@@ -32,17 +32,20 @@ void CountFrame()
     }
 }
 
-void SetInfoText(const SceneRow& row, bool paused)
+void SetInfoText(const FrameLoop& loop, const SceneRow& row, bool paused)
 {
     if (!InfoLineShown())
         return;
+    char run[32] = "";
+    if (loop.hooks.runs != 1)
+        std::snprintf(run, sizeof run, loop.hooks.runs > 1 ? "  loop %d/%d" : "  loop %d", loop.run, loop.hooks.runs);
     const int seconds = int(MusicSeconds());
     char text[160];
     char volume[16] = "mute";
     if (!MusicMuted())
         std::snprintf(volume, sizeof volume, "vol %d", MusicVolume());
-    std::snprintf(text, sizeof text, "%d %s  %02u:%02u  %d:%02d  %d fps  %s%s", row.number, row.name,
-                  MusicPosition.order, MusicPosition.row, seconds / 60, seconds % 60, Rate.perSecond, volume,
+    std::snprintf(text, sizeof text, "%d %s  %02u:%02u  %d:%02d  %d fps  %s%s%s", row.number, row.name,
+                  MusicPosition.order, MusicPosition.row, seconds / 60, seconds % 60, Rate.perSecond, volume, run,
                   paused ? "  paused" : "");
     SetInfoLine(text);
 }
@@ -93,7 +96,7 @@ void EndPause(FrameLoop* loop)
 void PausedStep(FrameLoop* loop)
 {
     const SceneRow& row = loop->rows[loop->row];
-    SetInfoText(row, true);
+    SetInfoText(*loop, row, true);
     const bool infoShown = InfoLineShown();
     if (loop->pausedSteps == 0)
         PresentFrame();
@@ -148,6 +151,28 @@ void TakeKeys(FrameLoop* loop)
     }
 }
 
+// Whether the table plays again after the run under way.
+bool AnotherRun(const FrameLoop& loop)
+{
+    return loop.hooks.restart != nullptr && (loop.hooks.runs == 0 || loop.run < loop.hooks.runs);
+}
+
+// The end of a run: the next one from a fresh start at scene 1, or the loop's end.
+void EndRun(FrameLoop* loop)
+{
+    if (!AnotherRun(*loop)) {
+        loop->state = FrameLoopFinished;
+        return;
+    }
+    loop->skipTo = 0;
+    loop->hooks.restart(1, loop->hooks.context);
+    loop->firstScene = 1;
+    loop->row = 0;
+    loop->rowStarted = false;
+    loop->run++;
+    loop->state = FrameLoopRunning;
+}
+
 // After a frame and its keys: the same row again, or its end and what follows.
 void FinishFrame(FrameLoop* loop)
 {
@@ -165,7 +190,7 @@ void FinishFrame(FrameLoop* loop)
         return;
     }
     if (loop->skipTo > loop->sceneCount) {
-        loop->state = FrameLoopFinished;
+        EndRun(loop);
         return;
     }
     loop->rowStarted = false;
@@ -178,7 +203,10 @@ void FinishFrame(FrameLoop* loop)
         return;
     }
     loop->row++;
-    loop->state = loop->row < loop->count ? FrameLoopRunning : FrameLoopFinished;
+    if (loop->row < loop->count)
+        loop->state = FrameLoopRunning;
+    else
+        EndRun(loop);
 }
 
 // Runs the steps of rows up to the next one that shows frames; false at the end.
@@ -212,7 +240,7 @@ void DrawFrame(FrameLoop* loop)
     row.frame();
     UpdateMusicPosition();
     CountFrame();
-    SetInfoText(row, false);
+    SetInfoText(*loop, row, false);
     PresentFrame();
     loop->frameDone = true;
     if (loop->hooks.frameEnd != nullptr && loop->hooks.frameEnd(row.number, loop->hooks.context))

@@ -22,6 +22,10 @@ struct DemoHooks {
     // before it answers. nullptr: none.
     int (*replay)(int scene, void* context) = nullptr;
     void* context = nullptr;
+    // Times the table is played (--loop): after the last row the restart hook brings
+    // the demo to a fresh start at scene 1 and the rows play again. 1: once; 0:
+    // until a quit. Without a restart hook: once.
+    int runs = 1;
 };
 
 enum DemoEnd { DemoFinished, DemoQuit };
@@ -48,6 +52,7 @@ struct FrameLoop {
     bool paused = false;
     bool resumed = false;   // the pause was ended by the pause key
     int pausedSteps = 0;    // while paused: the held frame is shown again every 16th
+    int run = 1;            // the play of the table under way, 1..hooks.runs
 };
 
 // Rows of scenes before `firstScene` run their between, set-up and end steps without
@@ -66,7 +71,9 @@ void BeginFrameLoop(FrameLoop* loop, const SceneRow* rows, int count, int firstS
 // run normally; skip keys waiting together add up to one skip) run the row's end
 // step, then the restart hook, then go on as from firstScene = the new scene; volume
 // and mute go to the music. With the information line shown, each frame sets its
-// text.
+// text (with the run's number when the table is played more than once). The end of
+// the last row (or PageDown in the last scene) starts the next run when
+// hooks.runs asks for one.
 FrameLoopState StepFrameLoop(FrameLoop* loop);
 
 // Steps until the run ends; while paused, waits up to 30 ms for input through the

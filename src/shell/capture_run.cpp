@@ -69,6 +69,8 @@ int LastScene = 0;         // the last scene of the run
 uint64_t StopFrames = 0;   // --seconds as frames; 0: none
 int64_t EstimatedFrames = 0;
 int FirstScene = 1;
+int Runs = 1;                            // --loop N: plays of the demo; the later ones from scene 1
+int SceneBefore = 0;                     // the scene of the frame before
 volatile sig_atomic_t Interrupted = 0;   // the signal that stops the run, 0: none
 
 // The progress line, on a terminal only.
@@ -146,6 +148,11 @@ bool DemoEndsAfter(int scene)
 // the bound, on a stop signal, when the WAV is full or a write failed.
 bool CaptureFrameEnd(int scene, void*)
 {
+    // A scene before the last one's: a new run, whose first frame drew with the
+    // position a restart leaves (0:0), as the first run's did.
+    if (scene < SceneBefore)
+        PositionSeen = {0, 0};
+    SceneBefore = scene;
     char line[96];
     int length =
         std::snprintf(line, sizeof line, "%u,%d,%u,%u,%u,%u,%u\n", FrameNumber, scene, PositionSeen.order,
@@ -179,7 +186,7 @@ bool CaptureFrameEnd(int scene, void*)
 bool ReadModule(const char* dataPath, std::vector<uint8_t>* module)
 {
     Archive archive;
-    if (ArchiveOpenFile(&archive, dataPath) != 0)
+    if (!ArchiveOpenFile(&archive, dataPath))
         return false;
     const DataEntry* music = nullptr;
     for (int k = 0; k < DataEntryCount && music == nullptr; k++)
@@ -187,7 +194,7 @@ bool ReadModule(const char* dataPath, std::vector<uint8_t>* module)
             music = &DataEntries[k];
     int32_t entry = music != nullptr ? ArchiveFind(&archive, music->name) : -1;
     // The demo decompresses the entry into its strip-sized area: a larger one fails there.
-    if (entry < 0 || ArchiveEntrySize(&archive, entry) > StripBytes || ArchiveDecodeEntry(&archive, entry, module) != 0)
+    if (entry < 0 || ArchiveEntrySize(&archive, entry) > StripBytes || !ArchiveDecodeEntry(&archive, entry, module))
         return false;
     if (module->size() > MusicReadBytes)
         module->resize(MusicReadBytes);
@@ -214,7 +221,8 @@ bool CaptureFitsTheBound()
     EstimatedFrames = 0;
     if (!ReadModule(dataPath, &module) || !InspectModule(module.data(), module.size(), &info, nullptr))
         return true;
-    int64_t frames = EstimateCaptureFrames(info, SceneTable, RowsUpToTheLastScene(), FirstScene);
+    int64_t frames = EstimateCaptureFrames(info, SceneTable, RowsUpToTheLastScene(), FirstScene) +
+                     int64_t(Runs - 1) * EstimateCaptureFrames(info, SceneTable, RowsUpToTheLastScene(), 1);
     if (StopFrames != 0)
         frames = std::min(frames, int64_t(StopFrames));
     EstimatedFrames = frames;
@@ -309,6 +317,7 @@ int RunCapture(const ShellOptions& options)
 {
     StartupOptions = {0, 1, options.nosound ? 0 : 1};
     FirstScene = std::max(options.scene, 1);
+    Runs = std::max(options.runs, 1);
     MaxSeconds = std::max(options.captureMaxSeconds, 1);
     MaxFrames = uint64_t(MaxSeconds) * CaptureFramesPerSecond;
     UntilScene = options.untilScene;
@@ -352,6 +361,7 @@ int RunCapture(const ShellOptions& options)
 
     DemoHooks hooks;
     hooks.frameEnd = CaptureFrameEnd;
+    hooks.runs = Runs;
     RunDemo(FirstScene, hooks);
 
     if (!FreeMusic())

@@ -183,6 +183,7 @@ int PlayLive(const ShellOptions& options, const DialogChoice& choice, const Sett
         hooks = WatchedHooks(&watch, hooks);
     else if (watching)
         std::fprintf(stderr, "tivrel: %s\n", watchError.c_str());
+    hooks.runs = options.runs;
     const DemoEnd end = RunDemo(options.scene, hooks);
     StopContentWatch(&watch);
     // Saved while the display is still up, on either end.

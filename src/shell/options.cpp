@@ -73,6 +73,11 @@ std::string UsageText()
            "  --list-scenes         list the scenes and exit\n"
            "  --until-scene N       end the run after scene N (N at least the --scene)\n"
            "  --seconds S           end the run after S seconds of demo time (1..99999)\n"
+           "  --loop [N]            after the end start again at scene 1, N plays in all\n"
+           "                        (without N until Escape); a capture needs N\n"
+           "  --kiosk               unattended screens and screensavers: --fullscreen\n"
+           "                        --nosound --no-config --loop (full screen in the desktop's\n"
+           "                        mode, no dialog, no sound, no settings file, forever)\n"
            "  --capture DIR         render without display or sound device, as fast as possible,\n"
            "                        into DIR: timeline.csv, frames/NNNNNN.png, music.wav\n"
            "    --frames LIST       frames to write as PNG, e.g. 0:99,500,1200:1210, or none\n"
@@ -164,6 +169,7 @@ namespace {
 // What the checks after the loop need to know was given.
 struct Given {
     bool frames = false, video = false, videoSize = false, lossless = false, maxSeconds = false;
+    bool loop = false, kiosk = false;
 };
 
 // Options without a value.
@@ -187,6 +193,13 @@ const FlagOption FlagOptions[] = {
     {"--no-vsync", [](ShellOptions* o, Given*) { o->vsync = 0; }},
     {"--bench", [](ShellOptions* o, Given*) { o->bench = true; }},
     {"--force", [](ShellOptions* o, Given*) { o->force = true; }},
+    {"--kiosk",
+     [](ShellOptions* o, Given* g) {
+         o->windowed = 0;
+         o->nosound = true;
+         o->noConfig = true;
+         g->kiosk = true;
+     }},
     {"--video-lossless",
      [](ShellOptions* o, Given* g) {
          o->captureSettings.videoLossless = true;
@@ -328,6 +341,12 @@ bool CheckCombinations(ShellOptions* options, const Given& given, std::string* e
                  std::to_string(options->scene);
         return false;
     }
+    if (given.kiosk && !given.loop)
+        options->runs = 0;
+    if (options->capture && options->runs == 0) {
+        *error = "--loop needs a count with --capture";
+        return false;
+    }
     if (options->windowWidth != 0) {
         if (options->windowed == 0) {
             *error = "--window and --fullscreen cannot be combined";
@@ -359,6 +378,18 @@ bool ParseArguments(int argc, char** argv, ShellOptions* options, std::string* e
             inlineValue = name.substr(eq + 1);
             name = name.substr(0, eq);
             hasInline = true;
+        }
+        if (name == "--loop") {
+            // An optional count: the next argument when it is a number.
+            const bool counted = hasInline || (i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9');
+            given.loop = true;
+            options->runs = 0;
+            if (counted && !WholeNumber(hasInline ? inlineValue : argv[++i], &options->runs)) {
+                *error = "bad --loop \"" + std::string(hasInline ? inlineValue : argv[i]) +
+                         "\": expected a count from 1 to 99999";
+                return false;
+            }
+            continue;
         }
         const FlagOption* flag = nullptr;
         for (const FlagOption& f : FlagOptions)

@@ -37,13 +37,16 @@ struct ShellOptions {
     int untilScene = 0;                                 // 0: not given; else stop after scene N (1..scene count)
     int stopSeconds = 0;                                // 0: not given; else stop after S seconds of demo time
     bool bench = false;                                 // --bench: the timedemo
+    int runs = 1;                                       // --loop [N]: plays of the demo, 0 forever
 };
 
 // Parses argv[1..argc-1]. Options take their value as the next argument or after
 // '=' (--mode=640x480x32). False with a one-line reason for an unknown option, a
 // missing or malformed value, capture options (--frames, --video, --video-size,
 // --video-lossless, --max-seconds, --force) without --capture, --until-scene
-// before --scene, or --window with --fullscreen. --window implies --windowed.
+// before --scene, or --window with --fullscreen, or --loop without a count in a
+// capture. --window implies --windowed. --loop takes an optional count (--loop,
+// --loop 3, --loop=3); --kiosk is --fullscreen --nosound --no-config --loop.
 bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* error);
 
 // The --help text, with the keys and the scene list.

@@ -154,6 +154,53 @@ TEST_F(FrameLoopTest, PageDownInTheLastSceneEndsNormallyAndSkipsNeedARestart)
     ClearKeyActions();
 }
 
+// --loop: after the last row the restart brings scene 1 back and the table plays
+// again, as many times as asked; PageDown in the last scene ends a run as its end
+// does; a quit ends them all; without a restart the table plays once.
+TEST_F(FrameLoopTest, RunsPlayTheTableAgainFromARestartAtSceneOne)
+{
+    DemoHooks hooks = Hooks(MusicStep, Restart);
+    hooks.runs = 2;
+    EXPECT_EQ(RunScenes(Rows, RowCount, 3, hooks), DemoFinished);
+    const std::string once =
+        "setA d0 p1 d1 p1 end between setB d2 p2 d3 p2 d4 p2 end setC d5 p3 between setD d6 p4 end ";
+    EXPECT_EQ(Log, "setA end between setB end setC d0 p3 d1 p3 d2 p3 between setD d3 p4 d4 p4 d5 p4 d6 p4 end "
+                   "restart1 " +
+                       once);
+
+    Log.clear();
+    MusicPosition = {5, 0};
+    auto skipEachFrame = [](int scene, void*) {
+        MusicStep(scene, nullptr);
+        if (scene == 4)
+            PushKeyAction(KeyActionNextScene);
+        return false;
+    };
+    hooks = Hooks(skipEachFrame, Restart);
+    hooks.runs = 3;
+    EXPECT_EQ(RunScenes(Rows, RowCount, 4, hooks), DemoFinished);
+    EXPECT_EQ(Log, "setA end between setB end setC between setD d5 p4 end restart1 " + once + "restart1 " + once);
+
+    Log.clear();
+    MusicPosition = {5, 0};
+    QuitAtOrder = 3;
+    hooks = Hooks(MusicStep, Restart);
+    hooks.runs = 0;   // forever: until the quit
+    EXPECT_EQ(RunScenes(Rows, RowCount, 4, hooks), DemoQuit);
+    EXPECT_EQ(Log, "setA end between setB end setC between setD d5 p4 d6 p4 end restart1 "
+                   "setA d0 p1 d1 p1 end between setB d2 p2 d3 p2 ");
+
+    Log.clear();
+    MusicPosition = {0, 0};
+    QuitAtOrder = -1;
+    QuitAsked = false;
+    hooks = Hooks(MusicStep);
+    hooks.runs = 2;
+    EXPECT_EQ(RunScenes(Rows, RowCount, 4, hooks), DemoFinished);
+    EXPECT_EQ(Log.find("restart"), std::string::npos);
+    ClearKeyActions();
+}
+
 TEST(SceneTable, CountNamesAndLimitsComeFromTheRows)
 {
     EXPECT_EQ(SceneCount(Rows, RowCount), 4);

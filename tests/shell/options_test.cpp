@@ -167,6 +167,39 @@ TEST(Options, BadOptionsAndValuesAreRefusedWithAReason)
     }
 }
 
+// --loop's count is optional (the next argument only when it is a number); --kiosk
+// is full screen in the desktop's mode without dialog, sound or settings file,
+// forever unless --loop counts; a capture needs a count.
+TEST(Options, LoopTakesAnOptionalCountAndKioskCombinesTheUnattendedOptions)
+{
+    const std::pair<std::vector<const char*>, int> counts[] = {
+        {{}, 1}, {{"--loop"}, 0}, {{"--loop", "3"}, 3}, {{"--loop=7", "--nosound"}, 7}, {{"--loop", "--nosound"}, 0}};
+    for (const auto& [args, runs] : counts) {
+        ShellOptions o;
+        std::string error;
+        ASSERT_TRUE(Parse(args, &o, &error)) << error;
+        EXPECT_EQ(o.runs, runs) << (args.empty() ? "none" : args[0]);
+    }
+    ShellOptions kiosk;
+    std::string error;
+    ASSERT_TRUE(Parse({"--kiosk"}, &kiosk, &error)) << error;
+    EXPECT_EQ(kiosk.windowed, 0);
+    EXPECT_TRUE(kiosk.nosound && kiosk.noConfig && kiosk.noDialog && !kiosk.haveMode);
+    EXPECT_EQ(kiosk.runs, 0);
+    ShellOptions counted;
+    ASSERT_TRUE(Parse({"--loop", "2", "--kiosk"}, &counted, &error)) << error;
+    EXPECT_EQ(counted.runs, 2);
+
+    ShellOptions refused;
+    EXPECT_FALSE(Parse({"--loop", "0"}, &refused, &error));
+    EXPECT_EQ(error, "bad --loop \"0\": expected a count from 1 to 99999");
+    EXPECT_FALSE(Parse({"--capture", "out", "--loop"}, &refused, &error));
+    EXPECT_EQ(error, "--loop needs a count with --capture");
+    ShellOptions capture;
+    ASSERT_TRUE(Parse({"--capture", "out", "--loop", "3"}, &capture, &error)) << error;
+    EXPECT_EQ(capture.runs, 3);
+}
+
 TEST(Options, SceneCountAndNamesComeFromTheSceneTable)
 {
     ShellOptions o;
