@@ -1,29 +1,36 @@
-// The page's tick source: deadlines every 20 ms from its start, on the page clock.
+// The page's tick source: deadlines every 20 ms from its start on the page clock
+// (emscripten_get_now, milliseconds), counted as the native tick thread counts them
+// (clock/stall.h): a late animation frame ticks once for every deadline it passed,
+// one later than the stall bound (a frozen main thread, a throttled tab) ticks once
+// and re-bases.
 #include "web/page_clock.h"
 
 #include <emscripten.h>
 
 #include <cstdint>
 
+#include "clock/stall.h"
 #include "clock/tick_source.h"
 
 namespace {
 
-constexpr double TickMilliseconds = 20.0;
+constexpr int64_t TickNanoseconds = 20'000'000;
 
 struct PageClockState {
     bool running = false;
-    double startMilliseconds = 0;
-    uint64_t ticksDone = 0;
+    PeriodicDeadlines deadlines;
 };
 
 PageClockState Clock;
+
+int64_t NowNanoseconds() { return int64_t(emscripten_get_now() * 1e6); }
 
 void PageClockStart()
 {
     if (Clock.running)
         return;
-    Clock = {true, emscripten_get_now(), 0};
+    Clock.running = true;
+    Clock.deadlines = {NowNanoseconds() + TickNanoseconds, TickNanoseconds};
 }
 
 void PageClockStop() { Clock.running = false; }
@@ -34,9 +41,7 @@ void AdvancePageClock()
 {
     if (!Clock.running)
         return;
-    const double elapsed = emscripten_get_now() - Clock.startMilliseconds;
-    const uint64_t due = elapsed > 0 ? uint64_t(elapsed / TickMilliseconds) : 0;
-    for (; Clock.ticksDone < due; Clock.ticksDone++)
+    for (int due = DueDeadlines(&Clock.deadlines, NowNanoseconds()); due > 0; due--)
         TickHandler();
 }
 

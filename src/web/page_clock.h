@@ -8,7 +8,8 @@ struct TickSource;
 // later); stop holds it.
 extern const TickSource PageTickSource;
 
-// Runs TickHandler once for every 20 ms deadline passed since the last call (after a
-// long stall, every missed tick at once, as the native tick thread catches up).
-// Nothing while stopped. Called by the page's frame step before each frame.
+// Runs TickHandler once for every 20 ms deadline passed since the last call, as the
+// native tick thread does (after a stall longer than clock/stall.h's bound: once,
+// and the deadlines start again). Nothing while stopped. Called by the page's frame
+// step before each frame.
 void AdvancePageClock();
