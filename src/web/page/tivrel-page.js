@@ -426,7 +426,14 @@ document.addEventListener('drop', async (event) => {
     if (!file)
         return;
     end('');
-    await useData(new Uint8Array(await file.arrayBuffer()), file.name);
+    let bytes;
+    try {
+        bytes = new Uint8Array(await file.arrayBuffer());
+    } catch (error) {
+        showMessage('tivrel: ' + file.name + ' cannot be read (a content folder plays once built: ovltool build)');
+        return;
+    }
+    await useData(bytes, file.name);
     start();
 });
 
