@@ -434,7 +434,12 @@ document.addEventListener('drop', async (event) => {
         return;
     }
     await useData(bytes, file.name);
-    start();
+    // Sound starts only in a click's or key's turn: without a running context the
+    // dropped file waits for Start.
+    if (audio && audio.context.state === 'running')
+        start();
+    else
+        messageLine.textContent = dataName + ': click Start or press Enter';
 });
 
 window.tivrel = {
