@@ -234,6 +234,11 @@ async function start()
     let module = null;
     try {
         await sound.ready;
+        // Without a click's or key's turn the browser may hold the context: the demo
+        // would stand still, so it does not start.
+        await Promise.race([sound.context.resume(), new Promise((resolve) => setTimeout(resolve, 300))]);
+        if (sound.context.state !== 'running')
+            throw new Error('the browser holds the sound until the page is clicked: click Start');
         module = await newInstance();
         module.FS.writeFile(dataName, data);
         module.tivrelAudio = runAudio(sound.context);
