@@ -1,5 +1,6 @@
 // The content folder's manifest reader (tivrel.toml) on any text. Properties:
-// - a refusal is one line that names the manifest ("tivrel.toml:" and, when the
+// - a refusal is one line, without control characters (names read from the text are
+//   escaped), that names the manifest ("tivrel.toml:" and, when the
 //   TOML reader or an entry gives one, the line);
 // - an accepted manifest names only entries of the entry table, each once, with
 //   only the keys that entry's kind takes, each on a line of the text.
@@ -20,6 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!ParseManifest(text, "tivrel.toml", &manifest, &error)) {
         FUZZ_CHECK(error.rfind("tivrel.toml:", 0) == 0, "refusal does not name the manifest: %s", error.c_str());
         FUZZ_CHECK(error.find('\n') == std::string::npos, "refusal is not one line: %s", error.c_str());
+        for (char c : error)
+            FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F, "refusal holds control character %d: %s",
+                       int(static_cast<unsigned char>(c)), error.c_str());
         return 0;
     }
     int lines = 1;

@@ -21,6 +21,7 @@
 #include "core/safe_write.h"
 #include "gencontent/text.h"
 #include "ovltool/build_cache.h"
+#include "ovltool/check.h"
 #include "ovltool/import_entry.h"
 #include "ovltool/manifest.h"
 
@@ -44,7 +45,7 @@ void RemapThroughNewPalette(const BuildContext& c, const DataEntry& d, MadeEntry
     uint8_t before[768], after[768];
     Bytes old;
     int32_t i = ArchiveFind(c.base, "7venus.scx");
-    if (i < 0 || ArchiveDecodeEntry(c.base, i, &old) != 0 || old.size() < PicturePixelsOffset)
+    if (i < 0 || !ArchiveDecodeEntry(c.base, i, &old) || old.size() < PicturePixelsOffset)
         return;
     std::memcpy(before, old.data() + PicturePaletteOffset, PaletteBytes);
     EarlierPalette(c, "7venus.scx", after);
@@ -86,7 +87,7 @@ bool MakeEntry(const BuildContext& c, const std::string& base, const DataEntry& 
                  (c.base ? " nor in the base " + base : " and there is no base data file (--base FILE)");
         return false;
     }
-    if (ArchiveDecodeEntry(c.base, i, &made->bytes) != 0) {
+    if (!ArchiveDecodeEntry(c.base, i, &made->bytes)) {
         *error = base + ": " + d.name + ": " + ArchiveError(c.base);
         return false;
     }
@@ -190,7 +191,7 @@ int CmdBuild(const char* dir, const char* outPath, const char* basePath, bool fo
     std::unique_ptr<Archive> archive;
     if (base != "none" && !base.empty()) {
         archive = std::make_unique<Archive>();
-        if (ArchiveOpenFile(archive.get(), base.c_str()) != 0)
+        if (!ArchiveOpenFile(archive.get(), base.c_str()))
             return Fail(std::string("base data file: ") + ArchiveError(archive.get()));
     }
 
@@ -231,7 +232,7 @@ int CmdBuild(const char* dir, const char* outPath, const char* basePath, bool fo
         if (FindDataEntry(name.c_str()) || (manifest.plan.present && name == PlanEntryName))
             continue;
         OverlayInput extra{name, {}};
-        if (ArchiveDecodeEntry(archive.get(), int32_t(i), &extra.data) != 0)
+        if (!ArchiveDecodeEntry(archive.get(), int32_t(i), &extra.data))
             return Fail(base + ": " + name + ": " + ArchiveError(archive.get()));
         built.push_back(std::move(extra));
     }
@@ -250,6 +251,17 @@ int CmdBuild(const char* dir, const char* outPath, const char* basePath, bool fo
     for (size_t i = 0; i < built.size(); i++)
         if (!cached[i])
             StorePackedStream(&cache, built[i].name, built[i].data, streams[i]);
+    // A new module or stereo separation is played once as the demo plays it: one that
+    // cancels in mono is reported (check reports it every time).
+    bool soundChanged = false;
+    for (size_t i = 0; i < built.size(); i++)
+        soundChanged =
+            soundChanged || (!cached[i] && (built[i].name == DataEntries[0].name || built[i].name == PlanEntryName));
+    const std::string mono = soundChanged ? MonoProblem(built[0].data.data(), built[0].data.size(),
+                                                        manifest.plan.present ? plan.stereoSeparation : 0)
+                                          : "";
+    if (!mono.empty())
+        fprintf(stderr, "ovltool: problem: music.s3m: %s\n", mono.c_str());
     if (!cache.folder.empty())
         fprintf(
             report, "cache: %s: %d of %zu entries packed before%s\n", cache.folder.c_str(), cache.hits, built.size(),

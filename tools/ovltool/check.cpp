@@ -163,26 +163,11 @@ void CheckMesh(const DataEntry& entry, const Bytes& data, Findings* f, std::stri
                    Printf("Scale it to about %.0f units from its centre.", camera.fitRadius));
 }
 
-// The cause and the remedy of a module that cancels itself in mono, in a musician's
-// words.
 void CheckMono(const Bytes& data, const PlanEntry& plan, Findings* f)
 {
-    MonoCheck mono;
-    if (!MeasureMonoLoss(data.data(), data.size(), plan.stereoSeparation, &mono) || !MonoCancels(mono))
-        return;
-    const std::string channels = mono.surroundChannels > 0
-                                     ? Printf("%d of its %d channels are", mono.surroundChannels, mono.channels)
-                                     : std::string("some of its channels (or notes, by effect S91) are");
-    f->Problem("music.s3m",
-               Printf("as the demo plays it (stereo separation %d%%%s) the module is %.0f dB quieter than in stereo "
-                      "(%.0f dB against %.0f dB RMS): %s set to surround, which plays phase-inverted on one side, "
-                      "so mono cancels it to near silence",
-                      plan.stereoSeparation, plan.stereoSeparation == 0 ? ", mono" : "",
-                      mono.rmsStereo - mono.rmsAtSeparation, mono.rmsAtSeparation, mono.rmsStereo, channels.c_str()),
-               "Set those channels to a pan position instead of surround (Impulse Tracker and Schism Tracker: the "
-               "channel's pan on the panning screen, F11, shows S for surround; OpenMPT: the channel's Surround "
-               "setting; in patterns, remove the effect S91), or play this data file in stereo: add [sound] "
-               "stereo_separation = 100 to the manifest and build again.");
+    const std::string problem = MonoProblem(data.data(), data.size(), plan.stereoSeparation);
+    if (!problem.empty())
+        f->problems.push_back("music.s3m: " + problem);
 }
 
 void CheckMusic(const Bytes& data, const PlanEntry& plan, Findings* f)
@@ -235,6 +220,27 @@ void CheckMusic(const Bytes& data, const PlanEntry& plan, Findings* f)
 
 }   // namespace
 
+std::string MonoProblem(const uint8_t* module, size_t size, int separationPercent)
+{
+    MonoCheck mono;
+    if (!MeasureMonoLoss(module, size, separationPercent, &mono) || !MonoCancels(mono))
+        return "";
+    const std::string channels = mono.surroundChannels > 0
+                                     ? Printf("%d of its %d channels are", mono.surroundChannels, mono.channels)
+                                     : std::string("channels (or notes, by the effect S91) are");
+    const std::string level = mono.rmsAtSeparation <= -199
+                                  ? Printf("silent (%.0f dB RMS in stereo)", mono.rmsStereo)
+                                  : Printf("%.0f dB quieter than in stereo (%.0f dB against %.0f dB RMS)",
+                                           mono.rmsStereo - mono.rmsAtSeparation, mono.rmsAtSeparation, mono.rmsStereo);
+    return Printf("as the demo plays it (stereo separation %d%%%s) the module is %s: %s set to surround, which "
+                  "plays phase-inverted on one side, so mono cancels it. ",
+                  separationPercent, separationPercent == 0 ? ", mono" : "", level.c_str(), channels.c_str()) +
+           "Set those channels to a pan position instead of surround (Impulse Tracker and Schism Tracker: the "
+           "channel's pan on the panning screen, F11, shows S for surround; OpenMPT: the channel's Surround "
+           "setting; in patterns, remove the effect S91), or play this data file in stereo: add [sound] "
+           "stereo_separation = 100 to the manifest and build again.";
+}
+
 bool ReadMeshFacts(const uint8_t* bytes, size_t size, MeshFacts* facts, std::string* error)
 {
     *facts = MeshFacts{};
@@ -277,7 +283,7 @@ int CheckDataFile(const std::string& path, std::string* report)
 {
     Findings f;
     Archive archive;
-    if (ArchiveOpenFile(&archive, path.c_str()) != 0) {
+    if (!ArchiveOpenFile(&archive, path.c_str())) {
         *report = "check: " + path + ": " + ArchiveError(&archive) + "\n";
         return 1;
     }
@@ -316,7 +322,7 @@ int CheckDataFile(const std::string& path, std::string* report)
                 continue;
         }
         Bytes data;
-        if (ArchiveDecodeEntry(&archive, index, &data) != 0) {
+        if (!ArchiveDecodeEntry(&archive, index, &data)) {
             f.Problem(entry.name, std::string("does not decode: ") + ArchiveError(&archive),
                       "Rebuild the data file (ovltool build or pack).");
             continue;

@@ -24,3 +24,8 @@ struct MeshFacts {
 };
 // False with the reader's one-line reason in *error when the player would refuse it.
 bool ReadMeshFacts(const uint8_t* bytes, size_t size, MeshFacts* facts, std::string* error);
+
+// "" when the module plays at `separationPercent` about as loud as in stereo; else the
+// problem in a musician's words, cause and remedy (surround channels cancel in mono),
+// one line without the entry's name. For check and build.
+std::string MonoProblem(const uint8_t* module, size_t size, int separationPercent);

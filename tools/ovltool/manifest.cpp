@@ -3,6 +3,7 @@
 #include "archive/plan_entry.h"
 #include "core/printable.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <toml.hpp>
@@ -20,7 +21,9 @@ std::string FirstLine(const char* what)
         s = s.substr(8);
     if (s.rfind("toml::", 0) == 0 && s.find(": ") != std::string::npos)
         s = s.substr(s.find(": ") + 2);
-    return s;
+    // The reader may quote the text it stopped at.
+    const bool control = std::any_of(s.begin(), s.end(), [](char c) { return uint8_t(c) < 0x20 || c == 0x7F; });
+    return control ? Printable(s) : s;
 }
 
 bool KeyAllowed(EntryKind kind, const std::string& key)
