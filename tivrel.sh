@@ -55,7 +55,7 @@ test)
     # program, the page in Debian's chromium (playwright-core as locked, no browser download).
     bash tools/web/build.sh build-web build/tivrel.ovl
     (cd tests/web && npm ci --no-audit --no-fund --silent)
-    node --test tests/web/node_capture_test.js tests/web/page_test.js
+    node --test tests/web/worklet_test.js tests/web/node_capture_test.js tests/web/page_test.js
     # The same tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
     build build-asan -DTIVREL_TESTS=ON -DTIVREL_SANITIZE=ON
     ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -j2
