@@ -18,8 +18,8 @@ namespace fs = std::filesystem;
 
 // Changes whenever the stream format, the packer or this file's layout does.
 constexpr char CacheVersion[] = "tivrel ovltool build cache 1, packer 1";
-constexpr uint32_t FileFormat = 1;
-constexpr size_t KeyBytes = 16, HeaderBytes = 4 + 4 + KeyBytes + 4 + 4;
+constexpr uint32_t FileFormat = 2;
+constexpr size_t KeyBytes = 16, HeaderBytes = 4 + 4 + KeyBytes + 4 + 4 + 8;
 
 void Mix(uint64_t* h, const void* data, size_t size)
 {
@@ -47,6 +47,13 @@ void MakeKey(const std::string& name, const std::vector<uint8_t>& unpacked, uint
     WriteLE32(key + 4, uint32_t(h[0] >> 32));
     WriteLE32(key + 8, uint32_t(h[1]));
     WriteLE32(key + 12, uint32_t(h[1] >> 32));
+}
+
+uint64_t StreamHash(const uint8_t* data, size_t size)
+{
+    uint64_t h = 1469598103934665603ull;
+    Mix(&h, data, size);
+    return h;
 }
 
 std::string FileName(const uint8_t key[KeyBytes])
@@ -104,7 +111,9 @@ bool FindPackedStream(BuildCache* cache, const std::string& name, const std::vec
     bool good = file.size() >= HeaderBytes && std::memcmp(file.data(), "TVPK", 4) == 0 &&
                 ReadLE32(file.data() + 4) == FileFormat && std::memcmp(file.data() + 8, key, KeyBytes) == 0 &&
                 ReadLE32(file.data() + 8 + KeyBytes) == unpacked.size() &&
-                ReadLE32(file.data() + 12 + KeyBytes) == file.size() - HeaderBytes;
+                ReadLE32(file.data() + 12 + KeyBytes) == file.size() - HeaderBytes &&
+                (ReadLE32(file.data() + 16 + KeyBytes) | uint64_t(ReadLE32(file.data() + 20 + KeyBytes)) << 32) ==
+                    StreamHash(file.data() + HeaderBytes, file.size() - HeaderBytes);
     if (good) {
         // The stream must give back exactly the entry's bytes.
         std::vector<uint8_t> decoded(unpacked.size() + 1);
@@ -134,6 +143,9 @@ void StorePackedStream(BuildCache* cache, const std::string& name, const std::ve
     std::memcpy(file.data() + 8, key, KeyBytes);
     WriteLE32(file.data() + 8 + KeyBytes, uint32_t(unpacked.size()));
     WriteLE32(file.data() + 12 + KeyBytes, uint32_t(stream.size()));
+    const uint64_t hash = StreamHash(stream.data(), stream.size());
+    WriteLE32(file.data() + 16 + KeyBytes, uint32_t(hash));
+    WriteLE32(file.data() + 20 + KeyBytes, uint32_t(hash >> 32));
     file.insert(file.end(), stream.begin(), stream.end());
     std::string error;
     SafeWritePath(cache->folder + "/" + FileName(key), file.data(), file.size(), true, &error);

@@ -6,10 +6,12 @@
 //
 // Where: FOLDER/.tivrel-cache when the content folder can hold it, else
 // $XDG_CACHE_HOME/tivrel (default ~/.cache/tivrel). One file per stream,
-// KEY.pack: "TVPK", format 1 (LE32), the key (16 bytes), unpacked size (LE32),
-// packed size (LE32), the packed stream. Nothing read back is trusted: a file whose
-// layout, key or sizes disagree, or whose stream does not decode to exactly the
-// entry's bytes, is ignored and written again. Writes go through the safe-write
+// KEY.pack: "TVPK", format 2 (LE32), the key (16 bytes), unpacked size (LE32),
+// packed size (LE32), a 64-bit FNV-1a hash of the stream (LE), the packed stream.
+// Nothing read back is trusted: a file whose layout, key, sizes or hash disagree,
+// or whose stream does not decode to exactly the entry's bytes, is ignored and
+// written again (a stream is never used as it was found unless it is the stream
+// that was stored). Writes go through the safe-write
 // helper; a cache that cannot be written only costs time.
 #pragma once
 #include <cstdint>
