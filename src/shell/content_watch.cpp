@@ -189,8 +189,7 @@ int TakeBuild(ContentWatch* watch, int dataFd, bool succeeded, const std::string
     SetMessageLine("");
     watch->replays++;
     watch->replayShown = false;
-    std::fprintf(stderr, "tivrel: %s rebuilt in %.2f s; scene %d restarts with the new data\n", watch->folder.c_str(),
-                 watch->buildSeconds, scene);
+    watch->replayScene = scene;
     return scene;
 }
 
@@ -200,6 +199,9 @@ bool ForwardFrameEnd(int scene, void* context)
     if (!watch->replayShown) {
         watch->replayShown = true;
         watch->saveToFrameSeconds = SecondsSince(watch->firstEvent);
+        std::fprintf(stderr,
+                     "tivrel: %s rebuilt in %.2f s; scene %d restarted with the new data %.2f s after the save\n",
+                     watch->folder.c_str(), watch->buildSeconds, watch->replayScene, watch->saveToFrameSeconds);
     }
     return watch->inner.frameEnd != nullptr && watch->inner.frameEnd(scene, watch->inner.context);
 }

@@ -45,6 +45,7 @@ struct ContentWatch {
     // first frame over the new data (0 until that frame is shown).
     double buildSeconds = 0, saveToFrameSeconds = 0;
     bool replayShown = true;   // the first frame after the last replay was shown
+    int replayScene = 0;
     int replays = 0, failures = 0;
 };
 

@@ -158,8 +158,8 @@ TEST_F(ContentWatchRun, ASavedTextureReplaysItsSceneAndABrokenManifestKeepsTheOl
     for (char c : own)
         count += c == '\n';
     EXPECT_EQ(count, 2) << own;
-    EXPECT_NE(err.find("scene 11 restarts"), std::string::npos) << err;
-    EXPECT_NE(err.find("(the data as it was plays on)"), std::string::npos) << err;
+    EXPECT_NE(own.find("scene 11 restarted with the new data"), std::string::npos) << err;
+    EXPECT_NE(own.find("(the data as it was plays on)"), std::string::npos) << err;
 }
 
 // Saves in quick succession are one build; hidden and editor files are no source.

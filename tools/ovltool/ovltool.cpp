@@ -15,7 +15,10 @@
 #include "archive/archive.h"
 #include "archive/content_format.h"
 #include "archive/entries.h"
+#include "archive/content_rules.h"
 #include "archive/overlay_writer.h"
+#include "archive/plan_entry.h"
+#include "core/printable.h"
 #include "core/read_file.h"
 #include "core/safe_write.h"
 #include "ovltool/build.h"
@@ -85,7 +88,7 @@ static int CmdList(const char* file)
         return 1;
     for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
         const OverlayEntry& e = *ArchiveEntry(&archive, int32_t(i));
-        printf("%-12s %10u %10u %10u\n", EntryName(e).c_str(), e.packedSize, e.unpackedSize, e.offset);
+        printf("%-12s %10u %10u %10u\n", Printable(EntryName(e)).c_str(), e.packedSize, e.unpackedSize, e.offset);
     }
     return 0;
 }
@@ -196,17 +199,6 @@ static int CmdPack(const char* dir, const char* outPath, bool force)
     return 0;
 }
 
-// Limits of the areas the demo reads each entry through: the loading areas are
-// MusicBuffer (packed) and GroupsImage (unpacked), the scratch areas 100,000 bytes each.
-// The module is handed to the player as the fixed read, so it must fit that read.
-static uint32_t MaxPacked(const DataEntry& d) { return d.area == LoadingArea ? MusicReadBytes : ScratchEntryBytes; }
-static uint32_t MaxUnpacked(const DataEntry& d)
-{
-    if (d.area == ScratchArea)
-        return ScratchEntryBytes;
-    return d.kind == EntryMusic ? d.reads[0] : StripBytes;
-}
-
 static int CmdVerify(const char* file)
 {
     Archive archive;
@@ -220,7 +212,7 @@ static int CmdVerify(const char* file)
     };
     std::vector<std::string> seen;
     for (uint32_t i = 0; i < count; i++) {
-        std::string name = EntryName(*ArchiveEntry(&archive, int32_t(i)));
+        std::string name = Printable(EntryName(*ArchiveEntry(&archive, int32_t(i))));
         if (std::find(seen.begin(), seen.end(), name) != seen.end())
             problem(name, "name occurs twice; the reader only finds the first");
         seen.push_back(name);
@@ -236,16 +228,16 @@ static int CmdVerify(const char* file)
             problem(d.name, "missing");
             continue;
         }
-        if (e->unpackedSize < DataEntryNeeds(d))
-            problem(d.name, "holds " + std::to_string(e->unpackedSize) + " bytes, the demo reads " +
-                                std::to_string(DataEntryNeeds(d)));
-        if (e->packedSize > MaxPacked(d))
-            problem(d.name,
-                    "packed size " + std::to_string(e->packedSize) + " exceeds " + std::to_string(MaxPacked(d)));
-        if (e->unpackedSize > MaxUnpacked(d))
-            problem(d.name,
-                    "unpacked size " + std::to_string(e->unpackedSize) + " exceeds " + std::to_string(MaxUnpacked(d)));
+        // The player's own rule for what it reads (as check applies it).
+        const std::string size = EntrySizeProblem(d, e->packedSize, e->unpackedSize);
+        if (!size.empty())
+            problem(d.name, size);
     }
+    PlanEntry plan;
+    bool present = false;
+    std::string planError;
+    if (!ReadPlanEntry(&archive, &plan, &present, &planError))
+        problem(PlanEntryName, planError.substr(std::strlen(PlanEntryName) + 2));
     if (problems) {
         printf("verify: %s: %u entries, %d problem%s\n", file, count, problems, problems == 1 ? "" : "s");
         return 1;
@@ -268,7 +260,7 @@ static int CmdInfo(const char* file)
     };
     for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
         const OverlayEntry& e = *ArchiveEntry(&archive, int32_t(i));
-        row(EntryName(e).c_str(), e.packedSize, e.unpackedSize);
+        row(Printable(EntryName(e)).c_str(), e.packedSize, e.unpackedSize);
         packed += e.packedSize;
         unpacked += e.unpackedSize;
     }

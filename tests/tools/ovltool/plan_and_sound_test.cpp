@@ -163,6 +163,43 @@ TEST_F(PlanAndSound, TheCacheKeepsStreamsAndADamagedOneIsPackedAgain)
     EXPECT_TRUE(Slurp(first) == Slurp(second));
 }
 
+// verify and check apply the player's rules: a plan entry the player refuses, and an
+// entry larger than the area the demo reads it through, are problems to both.
+TEST_F(PlanAndSound, VerifyAndCheckShareThePlayersRules)
+{
+    std::vector<OverlayInput> entries;
+    Archive archive;
+    ASSERT_TRUE(ArchiveOpenFile(&archive, (Build + "/tivrel.ovl").c_str()));
+    for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
+        const OverlayEntry* e = ArchiveEntry(&archive, int32_t(i));
+        OverlayInput input{std::string(e->name, strnlen(e->name, OverlayNameBytes)), {}};
+        ASSERT_TRUE(ArchiveDecodeEntry(&archive, int32_t(i), &input.data));
+        if (input.name == "thx.scx")
+            input.data.resize(100001);
+        entries.push_back(std::move(input));
+    }
+    PlanEntry plan;
+    std::vector<uint8_t> bad = EncodePlanEntry(plan);
+    bad[23] = 250;
+    entries.push_back({PlanEntryName, bad});
+    const std::string data = WriteOverlayFile(testing::TempDir() + "plan_rules.ovl", entries);
+    const CommandOutcome verify = Ovltool("verify " + data), check = Ovltool("check " + data);
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_EQ(check.status, 1);
+    const std::string thx = "thx.scx: 100001 bytes unpacked are more than the 100000-byte scratch area holds";
+    const std::string separation = "plan.dat: stereo separation 250% is more than 200%";
+    EXPECT_NE(verify.out.find(thx + "\n"), std::string::npos) << verify.out;
+    EXPECT_NE(verify.out.find(separation + "\n"), std::string::npos) << verify.out;
+    EXPECT_NE(check.out.find("problem: " + thx + "."), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find("problem: " + separation + "; the demo stops at start-up"), std::string::npos)
+        << check.out;
+    // The player refuses it with the same words.
+    const CommandOutcome play =
+        RunCommand(Build + "/tivrel --capture " + testing::TempDir() + "plan_rules --data " + data + " --frames none");
+    EXPECT_EQ(play.status, 1);
+    EXPECT_EQ(play.err, "tivrel: " + data + ": " + separation + "\n");
+}
+
 // Each reader of names from a file: the manifest's tables, the data file's
 // directory (check), and the TOML reader's own words.
 TEST_F(PlanAndSound, NamesFromFilesAreEscapedInMessages)
