@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -198,7 +199,9 @@ int CmdBuild(const char* dir, const char* outPath, const char* basePath, bool fo
     FILE* report = strcmp(outPath, "-") == 0 ? stderr : stdout;
     PrintTextFailures(false);   // a missing font is reported with its manifest line
     std::vector<OverlayInput> built;
-    BuildContext context{&manifest, fs::path(dir), archive.get(), &built};
+    BuildCache cache;
+    OpenBuildCache(&cache, dir);
+    BuildContext context{&manifest, fs::path(dir), archive.get(), &built, &cache};
     // The plan first: the music's report says which scenes its orders reach under it.
     PlanEntry plan;
     std::string planDetail;
@@ -237,8 +240,6 @@ int CmdBuild(const char* dir, const char* outPath, const char* basePath, bool fo
         built.push_back(std::move(extra));
     }
     // Streams of unchanged entries from the cache; the others packed and kept there.
-    BuildCache cache;
-    OpenBuildCache(&cache, dir);
     std::vector<Bytes> streams(built.size());
     for (size_t i = 0; i < built.size(); i++)
         FindPackedStream(&cache, built[i].name, built[i].data, &streams[i]);
@@ -249,8 +250,10 @@ int CmdBuild(const char* dir, const char* outPath, const char* basePath, bool fo
     if (!BuildOverlayWithStreams(built, &streams, &file, &why, 2))
         return Fail(why);
     for (size_t i = 0; i < built.size(); i++)
-        if (!cached[i])
+        if (!cached[i]) {
+            cache.packed.insert(built[i].name);
             StorePackedStream(&cache, built[i].name, built[i].data, streams[i]);
+        }
     // A new module or stereo separation is played once as the demo plays it: one that
     // cancels in mono is reported (check reports it every time).
     bool soundChanged = false;
@@ -263,9 +266,10 @@ int CmdBuild(const char* dir, const char* outPath, const char* basePath, bool fo
     if (!mono.empty())
         fprintf(stderr, "ovltool: problem: music.s3m: %s\n", mono.c_str());
     if (!cache.folder.empty())
-        fprintf(
-            report, "cache: %s: %d of %zu entries packed before%s\n", cache.folder.c_str(), cache.hits, built.size(),
-            cache.damaged > 0 ? (", " + std::to_string(cache.damaged) + " damaged files packed again").c_str() : "");
+        fprintf(report, "cache: %s: %d of %zu entries packed before%s\n", cache.folder.c_str(),
+                int(built.size() - cache.packed.size()), built.size(),
+                cache.damaged > 0 ? (", " + std::to_string(cache.damaged) + " damaged files packed again").c_str()
+                                  : "");
     if (strcmp(outPath, "-") == 0) {
         if (fwrite(file.data(), 1, file.size(), stdout) != file.size() || fflush(stdout) != 0)
             return Fail("cannot write to standard output");

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "archive/archive.h"
+#include "archive/pack.h"
 #include "core/bytes.h"
 #include "core/read_file.h"
 #include "core/safe_write.h"
@@ -17,8 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Changes whenever the stream format, the packer or this file's layout does.
-constexpr char CacheVersion[] = "tivrel ovltool build cache 1, packer 1";
-constexpr uint32_t FileFormat = 2;
+constexpr char CacheVersion[] = "tivrel ovltool build cache 2, packer 1";
+constexpr uint32_t FileFormat = 3;
 constexpr size_t KeyBytes = 16, HeaderBytes = 4 + 4 + KeyBytes + 4 + 4 + 8;
 
 void Mix(uint64_t* h, const void* data, size_t size)
@@ -28,21 +29,38 @@ void Mix(uint64_t* h, const void* data, size_t size)
         *h = (*h ^ p[i]) * 1099511628211ull;
 }
 
-// Two 64-bit FNV-1a hashes from different starts over the version, the name (with
-// its length) and the bytes.
+// Mixes 64-bit little-endian words (the tail byte by byte) into two hashes, each
+// word multiplied in with a different odd constant and rotated, so that one changed
+// byte moves both.
+void MixWords(uint64_t h[2], const uint8_t* p, size_t size)
+{
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        const uint64_t w = uint64_t(ReadLE32(p + i)) | uint64_t(ReadLE32(p + i + 4)) << 32;
+        h[0] = (h[0] ^ w) * 0x100000001b3ull;
+        h[0] ^= h[0] >> 29;
+        h[1] = ((h[1] ^ w) * 0x9e3779b97f4a7c15ull);
+        h[1] = (h[1] << 31) | (h[1] >> 33);
+    }
+    for (; i < size; i++) {
+        h[0] = (h[0] ^ p[i]) * 1099511628211ull;
+        h[1] = (h[1] ^ p[i]) * 0x9e3779b97f4a7c15ull;
+    }
+}
+
+// Two 64-bit hashes over the version, the name (with its length), the bytes' length
+// and the bytes.
 void MakeKey(const std::string& name, const std::vector<uint8_t>& unpacked, uint8_t key[KeyBytes])
 {
     uint64_t h[2] = {1469598103934665603ull, 0x9e3779b97f4a7c15ull};
     for (uint64_t& x : h) {
         Mix(&x, CacheVersion, sizeof CacheVersion);
-        const uint64_t length = name.size();
+        const uint64_t length = name.size(), size = unpacked.size();
         Mix(&x, &length, sizeof length);
         Mix(&x, name.data(), name.size());
+        Mix(&x, &size, sizeof size);
     }
-    Mix(&h[0], unpacked.data(), unpacked.size());
-    // The second hash over the bytes in reverse order: one flipped byte moves both.
-    for (size_t i = unpacked.size(); i-- > 0;)
-        h[1] = (h[1] ^ unpacked[i]) * 1099511628211ull;
+    MixWords(h, unpacked.data(), unpacked.size());
     WriteLE32(key, uint32_t(h[0]));
     WriteLE32(key + 4, uint32_t(h[0] >> 32));
     WriteLE32(key + 8, uint32_t(h[1]));
@@ -51,9 +69,9 @@ void MakeKey(const std::string& name, const std::vector<uint8_t>& unpacked, uint
 
 uint64_t StreamHash(const uint8_t* data, size_t size)
 {
-    uint64_t h = 1469598103934665603ull;
-    Mix(&h, data, size);
-    return h;
+    uint64_t h[2] = {1469598103934665603ull, 0};
+    MixWords(h, data, size);
+    return h[0] ^ h[1];
 }
 
 std::string FileName(const uint8_t key[KeyBytes])
@@ -149,4 +167,17 @@ void StorePackedStream(BuildCache* cache, const std::string& name, const std::ve
     file.insert(file.end(), stream.begin(), stream.end());
     std::string error;
     SafeWritePath(cache->folder + "/" + FileName(key), file.data(), file.size(), true, &error);
+}
+
+std::vector<uint8_t> PackThroughCache(BuildCache* cache, const std::string& name, const std::vector<uint8_t>& unpacked)
+{
+    std::vector<uint8_t> stream;
+    if (cache != nullptr && FindPackedStream(cache, name, unpacked, &stream))
+        return stream;
+    stream = PackStream(unpacked.data(), unpacked.size());
+    if (cache != nullptr) {
+        cache->packed.insert(name);
+        StorePackedStream(cache, name, unpacked, stream);
+    }
+    return stream;
 }

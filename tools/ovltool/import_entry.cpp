@@ -57,6 +57,7 @@ bool ImportMeshEntry(const EntryOptions& o, MadeEntry* made)
     options.keepScale = scale == "keep";
     options.keepObjects = objects == "keep";
     options.generateUv = uv == "generate";
+    options.packCache = o.c.cache;
     std::string report, why;
     if (!ImportMesh(path.string(), o.e.entry->name, options, &made->bytes, &report, &why)) {
         *o.error = Where(o.c, o.Line("source")) + why;

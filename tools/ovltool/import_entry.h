@@ -5,6 +5,7 @@
 // import_movement.cpp and import_strip.cpp, the mesh and music ones beside
 // ImportEntry (import_entry.cpp).
 #pragma once
+#include "ovltool/build_cache.h"
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -32,6 +33,7 @@ struct BuildContext {
     std::filesystem::path dir;
     Archive* base;   // null without a base
     std::vector<OverlayInput>* built;
+    BuildCache* cache = nullptr;   // packed streams of this and earlier builds
 };
 
 // "MANIFEST:LINE: ", the start of every message about a manifest line.

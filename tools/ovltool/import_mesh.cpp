@@ -253,16 +253,17 @@ bool MakeFinalBox(const Object& source, Object* box, std::string* why)
     return true;
 }
 
-bool EntryFits(const Bytes& bytes)
+bool EntryFits(const Bytes& bytes, const MeshImportOptions& options, const std::string& entryName)
 {
-    return bytes.size() <= ScratchEntryBytes && PackStream(bytes.data(), bytes.size()).size() <= ScratchEntryBytes;
+    return bytes.size() <= ScratchEntryBytes &&
+           PackThroughCache(options.packCache, entryName, bytes).size() <= ScratchEntryBytes;
 }
 
 // A source that the player reads as it is, keeps the entry's rules and has about
 // the size its scene needs.
-bool UsableAsIs(const Bytes& data, const MeshCamera& camera)
+bool UsableAsIs(const Bytes& data, const MeshCamera& camera, const MeshImportOptions& options)
 {
-    if (data.size() < 6 || data[0] != 0x4D || data[1] != 0x4D || !EntryFits(data))
+    if (data.size() < 6 || data[0] != 0x4D || data[1] != 0x4D || !EntryFits(data, options, camera.entry))
         return false;
     MeshFacts facts;
     std::string error;
@@ -290,7 +291,7 @@ bool ImportMesh(const std::string& sourcePath, const std::string& entryName, con
     if (!ReadSourceFile(sourcePath, MaxSourceBytes, "larger than 256 MiB", &data, error))
         return false;
     const bool optionsAskChange = options.keepScale || options.keepObjects || options.generateUv;
-    if (!optionsAskChange && UsableAsIs(data, *camera)) {
+    if (!optionsAskChange && UsableAsIs(data, *camera, options)) {
         *entryBytes = std::move(data);
         *report = "stored unchanged: already a mesh the demo reads\n";
         return true;
@@ -414,7 +415,7 @@ bool ImportMesh(const std::string& sourcePath, const std::string& entryName, con
         Bytes bytes;
         if (countsFit) {
             bytes = encode();
-            if (EntryFits(bytes)) {
+            if (EntryFits(bytes, options, entryName)) {
                 *entryBytes = std::move(bytes);
                 break;
             }

@@ -2,14 +2,16 @@
 // format the assimp library reads, converted in a child process with time and memory
 // limits into the 3D Studio subset the player's mesh reader accepts.
 #pragma once
+#include "ovltool/build_cache.h"
 #include <cstdint>
 #include <string>
 #include <vector>
 
 struct MeshImportOptions {
-    bool keepScale = false;     // keep the source's coordinates instead of fitting the scene's camera
-    bool keepObjects = false;   // one object per source mesh instead of one merged object
-    bool generateUv = false;    // new spherical mapping coordinates even when the source has some
+    bool keepScale = false;            // keep the source's coordinates instead of fitting the scene's camera
+    bool keepObjects = false;          // one object per source mesh instead of one merged object
+    bool generateUv = false;           // new spherical mapping coordinates even when the source has some
+    BuildCache* packCache = nullptr;   // ovltool build's cache: the size checks' streams found and kept there
 };
 
 // Reads sourcePath and writes the entry's bytes to *entryBytes. entryName is the
