@@ -32,16 +32,16 @@ uint32_t Position(Archive* a, int32_t i) { return ArchiveSeek(a, i, 0, 1); }
 
 // Reads count bytes from `position` with `read`; checks the outcome against `decoded`
 // (null when the entry does not decode) and the room of the area.
-void CheckRead(Archive* a, int32_t i, int (*read)(Archive*, int32_t, void*, uint32_t), size_t areaBytes, bool fits,
+void CheckRead(Archive* a, int32_t i, bool (*read)(Archive*, int32_t, void*, uint32_t), size_t areaBytes, bool fits,
                const std::vector<uint8_t>* decoded, uint32_t position, uint32_t count)
 {
     FUZZ_CHECK(ArchiveSeek(a, i, position, 0) == position, "seek to %u", position);
     std::unique_ptr<uint8_t[]> dest(new uint8_t[count ? count : 1]);
-    int result = read(a, i, dest.get(), count);
+    const bool readOk = read(a, i, dest.get(), count);
     bool expectOk = decoded && fits && uint64_t(position) + count <= areaBytes;
-    FUZZ_CHECK((result == 0) == expectOk, "entry %d: read of %u at %u gave %d (%s)", i, count, position, result,
+    FUZZ_CHECK(readOk == expectOk, "entry %d: read of %u at %u gave %d (%s)", i, count, position, int(readOk),
                ArchiveError(a));
-    if (result != 0) {
+    if (!readOk) {
         CheckReason(a);
         FUZZ_CHECK(Position(a, i) == position, "failed read moved the position");
         return;
@@ -59,7 +59,7 @@ void CheckRead(Archive* a, int32_t i, int (*read)(Archive*, int32_t, void*, uint
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Archive a;
-    if (ArchiveOpenBytes(&a, data, size) != 0) {
+    if (!ArchiveOpenBytes(&a, data, size)) {
         CheckReason(&a);
         return 0;
     }
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<bool> decodes(static_cast<size_t>(n), false);
     for (int32_t i = 0; i < n; i++) {
         const OverlayEntry e = *ArchiveEntry(&a, i);
-        decodes[size_t(i)] = ArchiveDecodeEntry(&a, i, &decoded[size_t(i)]) == 0;
+        decodes[size_t(i)] = ArchiveDecodeEntry(&a, i, &decoded[size_t(i)]);
         if (decodes[size_t(i)])
             FUZZ_CHECK(decoded[size_t(i)].size() == e.unpackedSize, "decoded size");
         else
@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // in the order A, A, B, A: every change of entry decompresses once.
     ArchiveSetScratch(&a, scratchPacked.get(), scratchUnpacked.get());
     uint8_t probe[1];
-    FUZZ_CHECK(ArchiveRead(&a, 0, probe, 1) != 0, "plain read after the scratch areas took over");
+    FUZZ_CHECK(!ArchiveRead(&a, 0, probe, 1), "plain read after the scratch areas took over");
     for (int32_t i = 0; i < n && i < 8; i++) {
         const int32_t order[4] = {i, i, (i + 1) % n, i};
         for (int32_t entry : order) {

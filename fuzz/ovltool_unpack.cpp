@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Archive archive;
     std::vector<std::string> names;
     std::vector<std::vector<uint8_t>> decoded;
-    if (ArchiveOpenBytes(&archive, data, size) == 0) {
+    if (ArchiveOpenBytes(&archive, data, size)) {
         for (int32_t i = 0; i < int32_t(ArchiveEntryCount(&archive)); i++) {
             names.push_back(FileName(*ArchiveEntry(&archive, i)));
             decoded.emplace_back();

@@ -14,14 +14,14 @@
 // A stream cannot expand by more than 256 bytes per 26 bits (an extended match).
 constexpr uint64_t MaxExpansion = 79;
 
-static int Fail(Archive* a, const char* format, ...) __attribute__((format(printf, 2, 3)));
-static int Fail(Archive* a, const char* format, ...)
+static bool Fail(Archive* a, const char* format, ...) __attribute__((format(printf, 2, 3)));
+static bool Fail(Archive* a, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
     vsnprintf(a->error, sizeof a->error, format, args);
     va_end(args);
-    return 1;
+    return false;
 }
 
 const char* ArchiveError(const Archive* a) { return a->error; }
@@ -76,7 +76,7 @@ static bool ReadAt(Archive* a, uint64_t at, void* dest, size_t count)
 
 // Reads the trailer, header and directory of the open source of `size` bytes;
 // `label` names it in messages. Closes the archive on failure.
-static int ReadDirectory(Archive* a, uint64_t size, const char* label)
+static bool ReadDirectory(Archive* a, uint64_t size, const char* label)
 {
     uint8_t trailer[OverlayTrailerBytes];
     if (size < OverlayHeaderBytes + OverlayTrailerBytes ||
@@ -125,10 +125,10 @@ static int ReadDirectory(Archive* a, uint64_t size, const char* label)
     a->archiveStart = start;
     a->archiveLength = length;
     a->directory = std::move(directory);
-    return 0;
+    return true;
 }
 
-int ArchiveOpenFile(Archive* a, const char* path)
+bool ArchiveOpenFile(Archive* a, const char* path)
 {
     ArchiveClose(a);
     // Opened without blocking and checked before reading: a folder, a FIFO or a
@@ -153,7 +153,7 @@ int ArchiveOpenFile(Archive* a, const char* path)
     return ReadDirectory(a, uint64_t(ftello(a->file.get())), path);
 }
 
-int ArchiveOpenBytes(Archive* a, const uint8_t* data, size_t size)
+bool ArchiveOpenBytes(Archive* a, const uint8_t* data, size_t size)
 {
     ArchiveClose(a);
     if (size)
@@ -212,7 +212,7 @@ uint32_t ArchiveSeek(Archive* a, int32_t entry, uint32_t offset, int whence)
     return e.position;
 }
 
-int ArchiveReadPacked(Archive* a, int32_t entry, uint8_t* dest, size_t cap)
+bool ArchiveReadPacked(Archive* a, int32_t entry, uint8_t* dest, size_t cap)
 {
     if (!IsOpen(a))
         return Fail(a, "ZOH_Read: no overlay file is open");
@@ -224,10 +224,10 @@ int ArchiveReadPacked(Archive* a, int32_t entry, uint8_t* dest, size_t cap)
                     e->packedSize, dest ? cap : 0);
     if (!ReadAt(a, a->archiveStart + e->offset, dest, e->packedSize))
         return Fail(a, "ZOH_Read: cannot read entry \"%s\" from the overlay file", NameText(*e).text);
-    return 0;
+    return true;
 }
 
-int ArchiveDecodeEntry(Archive* a, int32_t entry, std::vector<uint8_t>* out)
+bool ArchiveDecodeEntry(Archive* a, int32_t entry, std::vector<uint8_t>* out)
 {
     const OverlayEntry* e = ArchiveEntry(a, entry);
     if (!e)
@@ -235,25 +235,25 @@ int ArchiveDecodeEntry(Archive* a, int32_t entry, std::vector<uint8_t>* out)
     if (e->unpackedSize > uint64_t(e->packedSize) * MaxExpansion + 256)
         return Fail(a, "unpacked size %u cannot come from %u packed bytes", e->unpackedSize, e->packedSize);
     std::vector<uint8_t> packed(e->packedSize);
-    if (ArchiveReadPacked(a, entry, packed.data(), packed.size()) != 0)
-        return 1;
+    if (!ArchiveReadPacked(a, entry, packed.data(), packed.size()))
+        return false;
     out->assign(e->unpackedSize, 0);
     long n = ZOH_Unpack(packed.data(), packed.size(), out->data(), out->size());
     if (n < 0)
         return Fail(a, "bad stream, or it decodes to more than %u bytes", e->unpackedSize);
     if (uint64_t(n) != e->unpackedSize)
         return Fail(a, "decodes to %ld bytes, directory says %u", n, e->unpackedSize);
-    return 0;
+    return true;
 }
 
 // Reads and decompresses `entry` into `unpacked` (unpackedCap bytes). The stream
 // must decode to exactly the directory's unpackedSize, so every later check against
 // that size is a check against what the entry really holds.
-static int UnpackEntry(Archive* a, int32_t entry, uint8_t* packed, size_t packedCap, uint8_t* unpacked,
+static bool UnpackEntry(Archive* a, int32_t entry, uint8_t* packed, size_t packedCap, uint8_t* unpacked,
                        size_t unpackedCap)
 {
-    if (ArchiveReadPacked(a, entry, packed, packedCap) != 0)
-        return 1;
+    if (!ArchiveReadPacked(a, entry, packed, packedCap))
+        return false;
     a->unpackCount++;
     const OverlayEntry& e = a->directory[size_t(entry)];
     long produced = ZOH_Unpack(packed, e.packedSize, unpacked, unpackedCap);
@@ -263,13 +263,13 @@ static int UnpackEntry(Archive* a, int32_t entry, uint8_t* packed, size_t packed
     if (uint64_t(produced) != e.unpackedSize)
         return Fail(a, "ZOH_Read: entry \"%s\" decodes to %ld bytes, the directory says %u", NameText(e).text, produced,
                     e.unpackedSize);
-    return 0;
+    return true;
 }
 
 // Copies count bytes from the entry's position in `area` and advances the position.
 // Bytes past the entry's end (inside the area) read as zeros, never as what an
 // earlier entry left there.
-static int CopySpan(Archive* a, int32_t entry, const uint8_t* area, size_t areaSize, void* dest, uint32_t count)
+static bool CopySpan(Archive* a, int32_t entry, const uint8_t* area, size_t areaSize, void* dest, uint32_t count)
 {
     OverlayEntry& e = a->directory[size_t(entry)];
     if (uint64_t(e.position) + count > areaSize)
@@ -288,7 +288,7 @@ static int CopySpan(Archive* a, int32_t entry, const uint8_t* area, size_t areaS
             to[k] = from[k];
     }
     e.position += count;
-    return 0;
+    return true;
 }
 
 void ArchiveSetLoadingAreas(Archive* a, uint8_t* packed, size_t packedSize, uint8_t* unpacked, size_t unpackedSize)
@@ -308,18 +308,18 @@ void ArchiveSetScratch(Archive* a, uint8_t* packed, uint8_t* unpacked)
     a->cachedEntry = -1;
 }
 
-int ArchiveRead(Archive* a, int32_t entry, void* dest, uint32_t count)
+bool ArchiveRead(Archive* a, int32_t entry, void* dest, uint32_t count)
 {
     if (!ArchiveEntry(a, entry))
         return Fail(a, "ZOH_Read: bad entry index %d", entry);
     if (!a->loadingPacked || !a->loadingUnpacked)
         return Fail(a, "ZOH_Read: no loading areas");
-    if (UnpackEntry(a, entry, a->loadingPacked, a->loadingPackedSize, a->loadingUnpacked, a->loadingUnpackedSize))
-        return 1;
+    if (!UnpackEntry(a, entry, a->loadingPacked, a->loadingPackedSize, a->loadingUnpacked, a->loadingUnpackedSize))
+        return false;
     return CopySpan(a, entry, a->loadingUnpacked, a->loadingUnpackedSize, dest, count);
 }
 
-int ArchiveReadCached(Archive* a, int32_t entry, void* dest, uint32_t count)
+bool ArchiveReadCached(Archive* a, int32_t entry, void* dest, uint32_t count)
 {
     if (!ArchiveEntry(a, entry))
         return Fail(a, "ZOH_ReadCached: bad entry index %d", entry);
@@ -327,8 +327,8 @@ int ArchiveReadCached(Archive* a, int32_t entry, void* dest, uint32_t count)
         return Fail(a, "ZOH_ReadCached: no scratch areas");
     if (entry != a->cachedEntry) {
         a->cachedEntry = -1;
-        if (UnpackEntry(a, entry, a->scratchPacked, ScratchAreaBytes, a->scratchUnpacked, ScratchAreaBytes))
-            return 1;
+        if (!UnpackEntry(a, entry, a->scratchPacked, ScratchAreaBytes, a->scratchUnpacked, ScratchAreaBytes))
+            return false;
         a->cachedEntry = entry;
     }
     return CopySpan(a, entry, a->scratchUnpacked, ScratchAreaBytes, dest, count);
@@ -340,7 +340,7 @@ const char* overlayName = "tivrel.ovl";
 
 static Archive DemoArchive;
 
-int ZOH_Init()
+bool ZOH_Init()
 {
     fputs("ZOH_Init: Zerith Ovarlay Handler initializing.\n", stdout);
     fputs("ZOH_Init: Opening overlay file.\n", stdout);
@@ -349,10 +349,10 @@ int ZOH_Init()
     return ArchiveOpenFile(&DemoArchive, overlayName);
 }
 
-int ZOH_OpenFile(const char* path) { return ArchiveOpenFile(&DemoArchive, path); }
+bool ZOH_OpenFile(const char* path) { return ArchiveOpenFile(&DemoArchive, path); }
 int32_t ZOH_Open(const char* name, int /*mode*/) { return ArchiveFind(&DemoArchive, name); }
-int ZOH_Read(int32_t entry, void* dest, uint32_t count) { return ArchiveRead(&DemoArchive, entry, dest, count); }
-int ZOH_ReadCached(int32_t entry, void* dest, uint32_t count)
+bool ZOH_Read(int32_t entry, void* dest, uint32_t count) { return ArchiveRead(&DemoArchive, entry, dest, count); }
+bool ZOH_ReadCached(int32_t entry, void* dest, uint32_t count)
 {
     return ArchiveReadCached(&DemoArchive, entry, dest, count);
 }

@@ -16,7 +16,7 @@
 //
 // Every operation checks its input: a file that lies about sizes or offsets, a stream
 // that would overrun an area or reach before the start of its output, or a read past
-// the end of an area fails with a non-zero result and a one-line reason (no line feed)
+// the end of an area fails (false) with a one-line reason (no line feed)
 // in ArchiveError(); nothing is ever read or written outside the areas. A stream must decode to
 // exactly its directory's unpackedSize. Reads past an entry's unpackedSize but inside
 // the area are allowed and give zeros (the music's fixed 1 MiB read relies on it).
@@ -57,11 +57,11 @@ struct Archive {
 };
 
 // Opens `path` and reads its directory; closes whatever the archive had open. The
-// areas stay installed. 0 on success; non-zero when the file is missing, unreadable
+// areas stay installed. False when the file is missing, unreadable
 // or malformed (the archive is then closed).
-int ArchiveOpenFile(Archive* archive, const char* path);
+bool ArchiveOpenFile(Archive* archive, const char* path);
 // As ArchiveOpenFile over a copy of `size` bytes laid out like the file.
-int ArchiveOpenBytes(Archive* archive, const uint8_t* data, size_t size);
+bool ArchiveOpenBytes(Archive* archive, const uint8_t* data, size_t size);
 // Releases the file or image and the directory; the areas stay installed.
 void ArchiveClose(Archive* archive);
 
@@ -70,13 +70,13 @@ void ArchiveClose(Archive* archive);
 int32_t ArchiveFind(Archive* archive, const char* name);
 
 // Decompresses `entry` into the loading unpacked area and copies `count` bytes from
-// its position to `dest`; the position advances by `count`. 0 on success; non-zero
+// its position to `dest`; the position advances by `count`. False
 // on a bad index, a bad stream or a span outside the area (the position is kept).
-int ArchiveRead(Archive* archive, int32_t entry, void* dest, uint32_t count);
+bool ArchiveRead(Archive* archive, int32_t entry, void* dest, uint32_t count);
 
 // As ArchiveRead through the scratch areas; decompresses only when `entry` differs
 // from the entry decompressed by the previous cached read.
-int ArchiveReadCached(Archive* archive, int32_t entry, void* dest, uint32_t count);
+bool ArchiveReadCached(Archive* archive, int32_t entry, void* dest, uint32_t count);
 
 // whence (taken as 8 bits) 0: position = offset; 1: position += offset (32-bit wrap);
 // 2: position = unpackedSize - offset; other: unchanged. Returns the new position,
@@ -96,16 +96,16 @@ const OverlayEntry* ArchiveEntry(const Archive* archive, int32_t entry);
 uint32_t ArchiveEntrySize(const Archive* archive, int32_t entry);   // unpackedSize, 0 for a bad index
 
 // Copies the packed stream of `entry` (packedSize bytes) to `dest`, which holds `cap`
-// bytes. 0 on success; non-zero on a bad index, a stream longer than cap or a failed read.
-int ArchiveReadPacked(Archive* archive, int32_t entry, uint8_t* dest, size_t cap);
+// bytes. False on a bad index, a stream longer than cap or a failed read.
+bool ArchiveReadPacked(Archive* archive, int32_t entry, uint8_t* dest, size_t cap);
 
 // Decodes the whole of `entry` into *out, which ends up exactly unpackedSize bytes
-// long; uses no area and leaves the position and the cached entry alone. Non-zero
+// long; uses no area and leaves the position and the cached entry alone. False
 // when the stream cannot be read, is malformed, or decodes to another length than
 // the directory's unpackedSize, or when unpackedSize is more than any stream of
 // packedSize bytes can produce. The reason for those last three is the bare
 // condition ("decodes to 3 bytes, directory says 4"), for the caller to name the entry.
-int ArchiveDecodeEntry(Archive* archive, int32_t entry, std::vector<uint8_t>* out);
+bool ArchiveDecodeEntry(Archive* archive, int32_t entry, std::vector<uint8_t>* out);
 
 // Number of decompressions ArchiveRead and ArchiveReadCached have run since the
 // archive was opened.
@@ -120,14 +120,14 @@ const char* ArchiveError(const Archive* archive);
 extern const char* overlayName;
 
 // Prints the three "ZOH_Init: ..." log lines, opens overlayName and reads the
-// directory. 0 on success; non-zero when the file is missing, unreadable or malformed.
-int ZOH_Init();
+// directory. False when the file is missing, unreadable or malformed.
+bool ZOH_Init();
 // Opens `path` like ZOH_Init, without the log lines; for tools and tests.
-int ZOH_OpenFile(const char* path);
+bool ZOH_OpenFile(const char* path);
 // `mode` is ignored (callers pass 512).
 int32_t ZOH_Open(const char* name, int mode);
-int ZOH_Read(int32_t entry, void* dest, uint32_t count);
-int ZOH_ReadCached(int32_t entry, void* dest, uint32_t count);
+bool ZOH_Read(int32_t entry, void* dest, uint32_t count);
+bool ZOH_ReadCached(int32_t entry, void* dest, uint32_t count);
 uint32_t ZOH_Seek(int32_t entry, uint32_t offset, int whence);
 void ZOH_SetLoadingAreas(uint8_t* packed, size_t packedSize, uint8_t* unpacked, size_t unpackedSize);
 void ZOH_SetScratch(uint8_t* packed, uint8_t* unpacked);

@@ -59,7 +59,7 @@ bool ReadPlanEntry(Archive* archive, PlanEntry* plan, bool* present, std::string
     *present = true;
     std::vector<uint8_t> bytes;
     std::string reason;
-    if (ArchiveDecodeEntry(archive, entry, &bytes) != 0)
+    if (!ArchiveDecodeEntry(archive, entry, &bytes))
         reason = ArchiveError(archive);
     else if (!DecodePlanEntry(bytes, plan, &reason))
         *plan = PlanEntry{};

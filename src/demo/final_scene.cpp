@@ -188,7 +188,7 @@ void SetUpScene17()
     uint8_t* palette = ClosingPalette();
     uint8_t* picture = palette + PaletteBytes;
     ZOH_Seek(entry, PicturePaletteOffset, 0);
-    if (ZOH_ReadCached(entry, palette, PaletteBytes) != 0 || ZOH_ReadCached(entry, picture, ScreenBytes) != 0)
+    if (!ZOH_ReadCached(entry, palette, PaletteBytes) || !ZOH_ReadCached(entry, picture, ScreenBytes))
         FailWithArchiveReason();
     memset(CurrentPalette, 0, PaletteBytes);
     SetPalette(CurrentPalette);

@@ -43,7 +43,7 @@ const MeshSceneSetup MeshScenes[5] = {
 
 constexpr uint32_t LowColourBytes = 258;   // palette colours 0..85
 
-int ArchiveRead(void* context, void* dest, uint32_t count)
+bool ArchiveRead(void* context, void* dest, uint32_t count)
 {
     return ZOH_ReadCached(*static_cast<int32_t*>(context), dest, count);
 }
@@ -59,7 +59,7 @@ void ReadMeshEntry(int32_t entry)
 {
     // Decoding first: a stream that is bad, too large for the scratch areas or not
     // the size its directory says ends the run with the archive's reason.
-    if (ZOH_ReadCached(entry, nullptr, 0) != 0)
+    if (!ZOH_ReadCached(entry, nullptr, 0))
         FailWithArchiveReason();
     MeshSource source{ArchiveRead, ArchiveSeek, &entry, ZOH_EntrySize(entry)};
     const char* error = ParseMeshEntry(source);
@@ -75,8 +75,8 @@ void LoadObjectTexture(MeshObject* object, int32_t entry, const char* name)
     AllocateTextureBlock(object);
     RequireEntryBytes(entry, name);
     ZOH_Seek(entry, PicturePaletteOffset, 0);
-    if (ZOH_ReadCached(entry, ObjectTexturePalette, PaletteBytes) != 0 ||
-        ZOH_ReadCached(entry, object->texture, TextureBytes) != 0)
+    if (!ZOH_ReadCached(entry, ObjectTexturePalette, PaletteBytes) ||
+        !ZOH_ReadCached(entry, object->texture, TextureBytes))
         FailWithArchiveReason();
 }
 

@@ -43,7 +43,7 @@ void RequireEntryBytes(int32_t entry, const char* name)
 
 static void ReadEntry(int32_t entry, uint8_t* dest, uint32_t count)
 {
-    if (ZOH_Read(entry, dest, count) != 0)
+    if (!ZOH_Read(entry, dest, count))
         FailWithArchiveReason();
 }
 
@@ -100,7 +100,7 @@ bool UseDataFilePlan(const char* path, std::string* error)
     Archive archive;
     PlanEntry plan;
     bool present = false;
-    if (ArchiveOpenFile(&archive, path) == 0 && !ReadPlanEntry(&archive, &plan, &present, error)) {
+    if (ArchiveOpenFile(&archive, path) && !ReadPlanEntry(&archive, &plan, &present, error)) {
         *error = std::string(path) + ": " + *error;
         return false;
     }
@@ -116,7 +116,7 @@ namespace {
 bool DecodeMusicEntry(Archive* archive, std::vector<uint8_t>* music, std::string* error)
 {
     const int32_t entry = ArchiveFind(archive, DataEntries[0].name);
-    if (entry < 0 || ArchiveDecodeEntry(archive, entry, music) != 0) {
+    if (entry < 0 || !ArchiveDecodeEntry(archive, entry, music)) {
         *error = entry < 0 ? std::string(DataEntries[0].name) + " not found" : ArchiveError(archive);
         return false;
     }
@@ -152,7 +152,7 @@ bool SwitchDemoData(const char* path, std::string* error)
     PlanEntry plan;
     bool present = false;
     std::vector<uint8_t> music, playing;
-    if (ArchiveOpenFile(&next, path) != 0) {
+    if (!ArchiveOpenFile(&next, path)) {
         *error = ArchiveError(&next);
         return false;
     }
@@ -160,13 +160,13 @@ bool SwitchDemoData(const char* path, std::string* error)
         !DecodeMusicEntry(&next, &music, error))
         return false;
     const bool sameMusic =
-        ArchiveOpenFile(&current, overlayName) == 0 && DecodeMusicEntry(&current, &playing, error) && playing == music;
+        ArchiveOpenFile(&current, overlayName) && DecodeMusicEntry(&current, &playing, error) && playing == music;
     ModuleInfo module;
     if (!sameMusic && (!InspectModule(music.data(), music.size(), &module, nullptr) || module.orderCount <= 0)) {
         *error = MusicRefusedLine;
         return false;
     }
-    if (ZOH_OpenFile(path) != 0) {
+    if (!ZOH_OpenFile(path)) {
         *error = ZOH_Error();
         ZOH_OpenFile(overlayName);
         return false;
@@ -194,7 +194,7 @@ void StartDemo(int firstScene)
     if (!UseDataFilePlan(overlayName, &planError))
         FailExitf("%s", planError.c_str());
     ZOH_SetLoadingAreas(MusicBuffer, MusicBufferBytes, GroupsImage, GroupsImageBytes);
-    if (ZOH_Init() != 0)
+    if (!ZOH_Init())
         FailExitf("%s", ZOH_Error());
     LoadEntry(DataEntries[0], MusicBuffer);
     StartFrameTimer();

@@ -108,8 +108,8 @@ void CopyObjectParameters(uint8_t fromIndex, uint8_t toIndex);
 
 // Where the reader's bytes come from: an archive entry or a block of memory.
 struct MeshSource {
-    // Copies count bytes from the position to dest and advances; 0 on success.
-    int (*read)(void* context, void* dest, uint32_t count);
+    // Copies count bytes from the position to dest and advances; false when it cannot.
+    bool (*read)(void* context, void* dest, uint32_t count);
     // whence 0: from the start, 1: relative. Returns the new position.
     uint32_t (*seek)(void* context, uint32_t offset, int whence);
     void* context;

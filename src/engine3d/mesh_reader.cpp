@@ -51,7 +51,7 @@ const char* ReadBytes(void* dest, uint32_t count)
 {
     if (Position > Source->size || count > Source->size - Position)
         return "chunk data runs past the end of the file";
-    if (Source->read(Source->context, dest, count) != 0)
+    if (!Source->read(Source->context, dest, count))
         return "entry could not be read";
     Position += count;
     return nullptr;
@@ -327,14 +327,14 @@ const char* ReadChunks(int level)
     return nullptr;
 }
 
-int MemoryRead(void* context, void* dest, uint32_t count)
+bool MemoryRead(void* context, void* dest, uint32_t count)
 {
     auto* input = static_cast<MemoryMeshInput*>(context);
     if (input->position > input->size || count > input->size - input->position)
-        return 1;
+        return false;
     memcpy(dest, input->bytes + input->position, count);
     input->position += count;
-    return 0;
+    return true;
 }
 
 uint32_t MemorySeek(void* context, uint32_t offset, int whence)

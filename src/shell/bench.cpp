@@ -148,7 +148,7 @@ std::vector<uint8_t> DecodeEntry(Archive* archive, const char* name)
 {
     std::vector<uint8_t> bytes;
     int32_t entry = ArchiveFind(archive, name);
-    if (entry < 0 || ArchiveDecodeEntry(archive, entry, &bytes) != 0)
+    if (entry < 0 || !ArchiveDecodeEntry(archive, entry, &bytes))
         bytes.clear();
     return bytes;
 }
@@ -363,7 +363,7 @@ void BenchDecoder(Archive* archive)
     if (largest >= 0) {
         const OverlayEntry* record = ArchiveEntry(archive, largest);
         std::vector<uint8_t> packed(record->packedSize);
-        if (ArchiveReadPacked(archive, largest, packed.data(), packed.size()) == 0) {
+        if (ArchiveReadPacked(archive, largest, packed.data(), packed.size())) {
             char name[13] = {};
             std::memcpy(name, record->name, 12);
             PrintDecode("decode", name, packed, ArchiveEntrySize(archive, largest));
@@ -388,7 +388,7 @@ int RunBench(const ShellOptions& options)
         return 1;
 
     Archive archive;
-    if (ArchiveOpenFile(&archive, overlayName) != 0) {
+    if (!ArchiveOpenFile(&archive, overlayName)) {
         std::fprintf(stderr, "tivrel: %s\n", ArchiveError(&archive));
         return 1;
     }

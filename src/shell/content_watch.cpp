@@ -100,7 +100,7 @@ std::vector<std::string> ChangedEntries(Archive* before, Archive* after)
 {
     auto packed = [](Archive* archive, int32_t entry) {
         std::vector<uint8_t> bytes(ArchiveEntry(archive, entry)->packedSize);
-        if (ArchiveReadPacked(archive, entry, bytes.data(), bytes.size()) != 0)
+        if (!ArchiveReadPacked(archive, entry, bytes.data(), bytes.size()))
             bytes.clear();
         return bytes;
     };
@@ -123,7 +123,7 @@ std::vector<std::string> ChangedEntries(Archive* before, Archive* after)
 int SceneToRestart(const std::string& before, const std::string& after, int sceneShown)
 {
     Archive a, b;
-    if (ArchiveOpenFile(&a, before.c_str()) != 0 || ArchiveOpenFile(&b, after.c_str()) != 0)
+    if (!ArchiveOpenFile(&a, before.c_str()) || !ArchiveOpenFile(&b, after.c_str()))
         return sceneShown;
     std::set<int> scenes;
     for (const std::string& name : ChangedEntries(&a, &b)) {

@@ -48,14 +48,14 @@ void ScaleTitleArt(const uint8_t* pixels, const uint8_t* palette, uint8_t* rgb)
 bool LoadTitleArt(const char* path, uint8_t* rgb)
 {
     Archive archive;
-    if (ArchiveOpenFile(&archive, path) != 0)
+    if (!ArchiveOpenFile(&archive, path))
         return false;
     int32_t entry = ArchiveFind(&archive, "tivrel.scx");
     uint32_t size = ArchiveEntrySize(&archive, entry);
     if (size < PicturePixelsOffset + PicturePixelBytes || size > MaxUnpackedBytes)
         return false;
     std::vector<uint8_t> picture;
-    if (ArchiveDecodeEntry(&archive, entry, &picture) != 0)
+    if (!ArchiveDecodeEntry(&archive, entry, &picture))
         return false;
     ScaleTitleArt(picture.data() + PicturePixelsOffset, picture.data() + PicturePaletteOffset, rgb);
     return true;

@@ -39,7 +39,7 @@ protected:
         ArchiveSetScratch(&ar, scratchPacked.data(), scratchUnpacked.data());
         ArchiveSetLoadingAreas(&ar, loadPacked.data(), loadPacked.size(), loadUnpacked.data(), loadUnpacked.size());
     }
-    bool Open(const Bytes& file) { return ArchiveOpenBytes(&ar, file.data(), file.size()) == 0; }
+    bool Open(const Bytes& file) { return ArchiveOpenBytes(&ar, file.data(), file.size()); }
     int Try(int32_t entry, uint32_t count, bool cached, Bytes* out)
     {
         out->resize(count);
@@ -138,7 +138,7 @@ TEST_F(Reader, ReadsStayInsideTheirAreas)
     EXPECT_TRUE(Fails(a, 66314, true));
     // The destination may be the unpacked area itself (groups.dat is read this way).
     ArchiveSeek(&ar, a, 0, 0);
-    EXPECT_EQ(ArchiveRead(&ar, a, loadUnpacked.data(), 70000), 0);
+    EXPECT_TRUE(ArchiveRead(&ar, a, loadUnpacked.data(), 70000));
     EXPECT_EQ(Slice(loadUnpacked, 0, 70000), alpha);
 
     ASSERT_TRUE(Open(RawArchive({Packed("big", Pattern(150000, 4))})));
@@ -157,21 +157,21 @@ TEST_F(Reader, TwoArchivesOpenAtOnceStayIndependent)
     // This one on a file with leading bytes before the archive, the other on bytes.
     Bytes leading = Pattern(4099, 9), otherAlpha = Pattern(3000, 7);
     leading.insert(leading.end(), standard.begin(), standard.end());
-    ASSERT_EQ(ArchiveOpenFile(&ar, WriteTemp(leading).c_str()), 0) << ArchiveError(&ar);
+    ASSERT_TRUE(ArchiveOpenFile(&ar, WriteTemp(leading).c_str())) << ArchiveError(&ar);
     Archive other;
     Bytes otherFile = RawArchive({Packed("beta.scx", beta), Packed("alpha.dat", otherAlpha)});
     Bytes packed(5000), unpacked(5000);
-    ASSERT_EQ(ArchiveOpenBytes(&other, otherFile.data(), otherFile.size()), 0);
+    ASSERT_TRUE(ArchiveOpenBytes(&other, otherFile.data(), otherFile.size()));
     ArchiveSetLoadingAreas(&other, packed.data(), packed.size(), unpacked.data(), unpacked.size());
     int32_t mine = ArchiveFind(&ar, "alpha.dat"), theirs = ArchiveFind(&other, "alpha.dat");
     EXPECT_EQ(theirs, 1);
     ArchiveSeek(&ar, mine, 100, 0);
     Bytes out(10);
-    EXPECT_EQ(ArchiveRead(&other, theirs, out.data(), 10), 0);
+    EXPECT_TRUE(ArchiveRead(&other, theirs, out.data(), 10));
     EXPECT_EQ(out, Slice(otherAlpha, 0, 10));
     EXPECT_EQ(Read(mine, 10, true), Slice(alpha, 100, 110)) << "each has its own positions and areas";
     EXPECT_EQ(ArchiveUnpackCount(&ar), 1u);
-    EXPECT_NE(ArchiveRead(&other, 7, out.data(), 1), 0);
+    EXPECT_FALSE(ArchiveRead(&other, 7, out.data(), 1));
     EXPECT_STREQ(ArchiveError(&ar), "no error") << "a failure is reported by its own archive";
     ArchiveClose(&other);
     EXPECT_EQ(ArchiveEntryCount(&other), 0u);
@@ -184,7 +184,7 @@ TEST_F(Reader, DemoReaderIsOneArchiveBehindTheZohOperations)
     const char* saved = overlayName;
     overlayName = path.c_str();
     testing::internal::CaptureStdout();
-    EXPECT_EQ(ZOH_Init(), 0) << ZOH_Error();
+    EXPECT_TRUE(ZOH_Init()) << ZOH_Error();
     overlayName = saved;
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ZOH_Init: Zerith Ovarlay Handler initializing.\n"
                                                       "ZOH_Init: Opening overlay file.\n"
@@ -194,13 +194,13 @@ TEST_F(Reader, DemoReaderIsOneArchiveBehindTheZohOperations)
     int32_t b = ZOH_Open("beta.scx", 512);
     EXPECT_EQ(ZOH_Seek(b, 4000, 0), 4000u);
     Bytes out(1000);
-    EXPECT_EQ(ZOH_Read(b, out.data(), 1000), 0);
+    EXPECT_TRUE(ZOH_Read(b, out.data(), 1000));
     EXPECT_EQ(out, Slice(beta, 4000, 5000));
     EXPECT_EQ(ZOH_UnpackCount(), 1u);
     std::string missing = TempPath("missing.ovl");
     overlayName = missing.c_str();
     testing::internal::CaptureStdout();
-    EXPECT_NE(ZOH_Init(), 0);
+    EXPECT_FALSE(ZOH_Init());
     testing::internal::GetCapturedStdout();
     overlayName = saved;
     EXPECT_EQ(ZOH_Error(), "ZOH_Init: Cannot open overlay file " + missing + ": No such file or directory");
@@ -240,13 +240,13 @@ TEST_F(Reader, MalformedDirectoriesAreRefusedAtOpen)
     // Not a regular file: refused at once instead of read or waited on.
     std::string fifo = TempPath("fifo.ovl");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_NE(ArchiveOpenFile(&ar, fifo.c_str()), 0);
+    EXPECT_FALSE(ArchiveOpenFile(&ar, fifo.c_str()));
     EXPECT_NE(std::string(ArchiveError(&ar)).find("not a regular file"), std::string::npos) << ArchiveError(&ar);
     unlink(fifo.c_str());
-    EXPECT_NE(ArchiveOpenFile(&ar, testing::TempDir().c_str()), 0);
+    EXPECT_FALSE(ArchiveOpenFile(&ar, testing::TempDir().c_str()));
     EXPECT_NE(std::string(ArchiveError(&ar)).find("not a regular file"), std::string::npos) << ArchiveError(&ar);
     EXPECT_EQ(std::string(ArchiveError(&ar)).find('\n'), std::string::npos);
-    EXPECT_NE(ArchiveOpenFile(&ar, TempPath("missing.ovl").c_str()), 0);
+    EXPECT_FALSE(ArchiveOpenFile(&ar, TempPath("missing.ovl").c_str()));
 }
 
 TEST_F(Reader, BadStreamsAndMutatedArchivesFailCleanly)
@@ -267,12 +267,12 @@ TEST_F(Reader, BadStreamsAndMutatedArchivesFailCleanly)
     Fails(3, 1, true);
     EXPECT_STREQ(ArchiveError(&ar), "ZOH_Read: entry \"short\" decodes to 3 bytes, the directory says 4");
     for (int32_t i = 0; i < 6; i++)
-        EXPECT_NE(ArchiveDecodeEntry(&ar, i, &out), 0) << i;
+        EXPECT_FALSE(ArchiveDecodeEntry(&ar, i, &out)) << i;
     EXPECT_STREQ(ArchiveError(&ar), "ZOH_Read: bad entry index 5");
     ArchiveDecodeEntry(&ar, 4, &out);
     EXPECT_STREQ(ArchiveError(&ar), "unpacked size 1000 cannot come from 8 packed bytes");
     ASSERT_TRUE(Open(standard));
-    EXPECT_EQ(ArchiveDecodeEntry(&ar, 0, &out), 0) << ArchiveError(&ar);
+    EXPECT_TRUE(ArchiveDecodeEntry(&ar, 0, &out)) << ArchiveError(&ar);
     EXPECT_EQ(out, alpha);
     EXPECT_EQ(ArchiveUnpackCount(&ar), 0u) << "whole-entry decoding uses no area";
 

@@ -62,7 +62,7 @@ protected:
         // One file per process: CTest runs the tests of this suite side by side.
         path = WriteOverlayFile(testing::TempDir() + "engine3d_scenes_" + std::to_string(getpid()) + ".ovl", entries);
         overlayName = path.c_str();
-        ASSERT_EQ(ZOH_Init(), 0) << ZOH_Error();
+        ASSERT_TRUE(ZOH_Init()) << ZOH_Error();
         static std::vector<uint8_t> packed(100000), unpacked(100000);
         ZOH_SetScratch(packed.data(), unpacked.data());
         remove(path.c_str());   // the reader keeps the file open

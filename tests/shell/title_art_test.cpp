@@ -42,7 +42,7 @@ TEST(TitleArt, FoundAmongOtherEntriesAndShownThroughItsPalette)
         WriteOverlay("art_ok.ovl", {{"music.s3m", std::vector<uint8_t>(5000, 7)}, {"tivrel.scx", Picture(0, 63, 0)}});
     // The demo's reader, open on another file, is left as it was.
     std::string demo = WriteOverlay("art_demo.ovl", {{"a", {1}}, {"b", {2}}, {"c", {3}}});
-    ASSERT_EQ(ZOH_OpenFile(demo.c_str()), 0);
+    ASSERT_TRUE(ZOH_OpenFile(demo.c_str()));
     ZOH_Seek(1, 7, 0);
     std::vector<uint8_t> rgb(TitleArtBytes, 0xEE);
     ASSERT_TRUE(LoadTitleArt(path.c_str(), rgb.data()));

@@ -30,7 +30,7 @@ bool EarlierBytes(const BuildContext& c, const char* name, Bytes* out)
     if (!c.base)
         return false;
     int32_t i = ArchiveFind(c.base, name);
-    return i >= 0 && ArchiveDecodeEntry(c.base, i, out) == 0;
+    return i >= 0 && ArchiveDecodeEntry(c.base, i, out);
 }
 
 // A report of several lines as one: trailing line feeds dropped, the others "; ".

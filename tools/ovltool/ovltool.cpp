@@ -60,7 +60,7 @@ static std::string EntryName(const OverlayEntry& e) { return std::string(e.name,
 
 static bool OpenArchive(Archive* archive, const char* path)
 {
-    if (ArchiveOpenFile(archive, path) == 0)
+    if (ArchiveOpenFile(archive, path))
         return true;
     Error(ArchiveError(archive));
     return false;
@@ -74,7 +74,7 @@ static bool DecodeEntry(Archive* archive, int32_t i, Bytes* out, std::string* wh
         *why = "unpacked size " + std::to_string(size) + " is too large for this tool";
         return false;
     }
-    if (ArchiveDecodeEntry(archive, i, out) != 0) {
+    if (!ArchiveDecodeEntry(archive, i, out)) {
         *why = ArchiveError(archive);
         return false;
     }

@@ -49,11 +49,11 @@ std::map<std::string, Bytes> Entries(const std::string& path)
 {
     std::map<std::string, Bytes> out;
     Archive archive;
-    EXPECT_EQ(ArchiveOpenFile(&archive, path.c_str()), 0) << ArchiveError(&archive);
+    EXPECT_TRUE(ArchiveOpenFile(&archive, path.c_str())) << ArchiveError(&archive);
     for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
         const OverlayEntry* e = ArchiveEntry(&archive, int32_t(i));
         Bytes bytes;
-        EXPECT_EQ(ArchiveDecodeEntry(&archive, int32_t(i), &bytes), 0);
+        EXPECT_TRUE(ArchiveDecodeEntry(&archive, int32_t(i), &bytes));
         out[std::string(e->name, strnlen(e->name, OverlayNameBytes))] = bytes;
     }
     return out;

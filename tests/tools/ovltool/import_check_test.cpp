@@ -302,12 +302,12 @@ namespace {
 std::string DefaultWith(const std::string& name, const Bytes& data, Bytes stream = {})
 {
     Archive archive;
-    EXPECT_EQ(ArchiveOpenFile(&archive, TIVREL_BUILD_DIR "/tivrel.ovl"), 0) << "build the content target";
+    EXPECT_TRUE(ArchiveOpenFile(&archive, TIVREL_BUILD_DIR "/tivrel.ovl")) << "build the content target";
     std::vector<RawEntry> entries;
     for (uint32_t i = 0; i < ArchiveEntryCount(&archive); i++) {
         const OverlayEntry* e = ArchiveEntry(&archive, int32_t(i));
         RawEntry raw{std::string(e->name, strnlen(e->name, OverlayNameBytes)), Bytes(e->packedSize), e->unpackedSize};
-        EXPECT_EQ(ArchiveReadPacked(&archive, int32_t(i), raw.stream.data(), raw.stream.size()), 0);
+        EXPECT_TRUE(ArchiveReadPacked(&archive, int32_t(i), raw.stream.data(), raw.stream.size()));
         if (raw.name == name) {
             raw.stream = stream.empty() ? PackStream(data.data(), data.size()) : stream;
             raw.unpackedSize = uint32_t(data.size());
@@ -320,9 +320,9 @@ std::string DefaultWith(const std::string& name, const Bytes& data, Bytes stream
 Bytes DefaultEntry(const char* name)
 {
     Archive archive;
-    EXPECT_EQ(ArchiveOpenFile(&archive, TIVREL_BUILD_DIR "/tivrel.ovl"), 0);
+    EXPECT_TRUE(ArchiveOpenFile(&archive, TIVREL_BUILD_DIR "/tivrel.ovl"));
     Bytes data;
-    EXPECT_EQ(ArchiveDecodeEntry(&archive, ArchiveFind(&archive, name), &data), 0);
+    EXPECT_TRUE(ArchiveDecodeEntry(&archive, ArchiveFind(&archive, name), &data));
     return data;
 }
 
