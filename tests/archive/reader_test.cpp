@@ -40,7 +40,7 @@ protected:
         ArchiveSetLoadingAreas(&ar, loadPacked.data(), loadPacked.size(), loadUnpacked.data(), loadUnpacked.size());
     }
     bool Open(const Bytes& file) { return ArchiveOpenBytes(&ar, file.data(), file.size()); }
-    int Try(int32_t entry, uint32_t count, bool cached, Bytes* out)
+    bool Try(int32_t entry, uint32_t count, bool cached, Bytes* out)
     {
         out->resize(count);
         return (cached ? ArchiveReadCached : ArchiveRead)(&ar, entry, out->data(), count);
@@ -48,13 +48,13 @@ protected:
     Bytes Read(int32_t entry, uint32_t count, bool cached = false)
     {
         Bytes out;
-        EXPECT_EQ(Try(entry, count, cached, &out), 0) << ArchiveError(&ar);
+        EXPECT_TRUE(Try(entry, count, cached, &out)) << ArchiveError(&ar);
         return out;
     }
     bool Fails(int32_t entry, uint32_t count, bool cached = false)
     {
         Bytes out;
-        return Try(entry, count, cached, &out) != 0;
+        return !Try(entry, count, cached, &out);
     }
 };
 
