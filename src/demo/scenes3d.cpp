@@ -87,6 +87,7 @@ void LoadMeshScene(int loader)
     int32_t meshEntry = ZOH_Open(camera.entry, 512);
     if (meshEntry < 0)
         FailExit("\376 File not found!\n");
+    RequireUnchangedDataFile(camera.entry);
     ReadMeshEntry(meshEntry);
     MeshObject* first = ObjectTable[0];
     first->mode = row.mode;

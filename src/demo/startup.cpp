@@ -2,6 +2,10 @@
 // restart of a skip; RunDemo.
 #include "demo/startup.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -31,10 +35,57 @@ static int32_t OpenEntry(const char* name)
     return entry;
 }
 
-void FailWithArchiveReason() { FailExitf("%s", ZOH_Error()); }
+namespace {
+
+// The data file as the archive opened it: a descriptor of its own on the same file
+// (a file replaced by a rename keeps being read as it was) and what fstat said.
+struct DataFileStamp {
+    int fd = -1;
+    off_t size = 0;
+    timespec modified{};
+};
+DataFileStamp DataStamp;
+
+void StampDataFile(const char* path)
+{
+    if (DataStamp.fd >= 0)
+        close(DataStamp.fd);
+    DataStamp.fd = open(path, O_RDONLY | O_CLOEXEC);
+    struct stat now;
+    if (DataStamp.fd >= 0 && fstat(DataStamp.fd, &now) == 0) {
+        DataStamp.size = now.st_size;
+        DataStamp.modified = now.st_mtim;
+    }
+}
+
+// Written to since it was opened: another size or modification time.
+bool DataFileChanged()
+{
+    struct stat now;
+    if (DataStamp.fd < 0 || fstat(DataStamp.fd, &now) != 0)
+        return false;
+    return now.st_size != DataStamp.size || now.st_mtim.tv_sec != DataStamp.modified.tv_sec ||
+           now.st_mtim.tv_nsec != DataStamp.modified.tv_nsec;
+}
+
+}   // namespace
+
+void RequireUnchangedDataFile(const char* name)
+{
+    if (DataFileChanged())
+        FailExitf("ZOH_Read: %s changed while the demo played; entry \"%s\" is not read from it", overlayName, name);
+}
+
+void FailWithArchiveReason()
+{
+    if (DataFileChanged())
+        FailExitf("ZOH_Read: %s changed while the demo played: %s", overlayName, ZOH_Error());
+    FailExitf("%s", ZOH_Error());
+}
 
 void RequireEntryBytes(int32_t entry, const char* name)
 {
+    RequireUnchangedDataFile(name);
     // Packed streams are checked against their areas by the reader itself.
     const std::string problem = EntrySizeProblem(*FindDataEntry(name), 0, ZOH_EntrySize(entry));
     if (!problem.empty())
@@ -171,6 +222,7 @@ bool SwitchDemoData(const char* path, std::string* error)
         ZOH_OpenFile(overlayName);
         return false;
     }
+    StampDataFile(path);
     if (!sameMusic)
         LoadMusic(music.data(), uint32_t(music.size()));
     overlayName = path;
@@ -196,6 +248,7 @@ void StartDemo(int firstScene)
     ZOH_SetLoadingAreas(MusicBuffer, MusicBufferBytes, GroupsImage, GroupsImageBytes);
     if (!ZOH_Init())
         FailExitf("%s", ZOH_Error());
+    StampDataFile(overlayName);
     LoadEntry(DataEntries[0], MusicBuffer);
     StartFrameTimer();
     if (!LoadMusic(MusicBuffer, MusicBufferBytes))

@@ -48,5 +48,13 @@ DemoEnd RunDemo(int firstScene = 1, DemoHooks hooks = {});
 // archive makes sure an entry decodes to the size its directory gives, so the check
 // is against what the entry really holds.)
 void RequireEntryBytes(int32_t entry, const char* name);
-// Ends the run with the archive's reason for its last failure (one line, status 1).
+// Ends the run with the archive's reason for its last failure (one line, status 1);
+// when the data file was written to since the demo opened it, the line says so
+// first: "ZOH_Read: PATH changed while the demo played: REASON".
 [[noreturn]] void FailWithArchiveReason();
+// Before a read after loading (the meshes, their textures, the closing picture; the
+// loading list too): when the data file was written to since the demo opened it (its
+// size or modification time, of the file opened: one replaced by a rename is still
+// read as it was), one line "ZOH_Read: PATH changed while the demo played; entry
+// "NAME" is not read from it" and status 1. RequireEntryBytes asks this first.
+void RequireUnchangedDataFile(const char* name);
