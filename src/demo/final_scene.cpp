@@ -9,6 +9,7 @@
 #include "archive/archive.h"
 #include "archive/content_rules.h"
 #include "archive/scene_plan.h"
+#include "core/bytes.h"
 #include "demo/buffers.h"
 #include "demo/scenes3d.h"
 #include "demo/startup.h"
@@ -116,10 +117,12 @@ void DrawScene16()
         const uint8_t* strip = GroupsImage + size_t(2 * t + y) * GroupsStride;
         const uint8_t* base = BackgroundMap + y * ScreenWidth * 2;
         uint8_t* map = CurrentMap + y * ScreenWidth * 2;
+        // Both bytes of a pair as one little-endian word, each byte wrapping on its
+        // own (the low byte's carry is masked off before the high byte's sum).
         for (int x = 0; x < ScreenWidth; x++) {
-            uint8_t shift = uint8_t(8 * strip[x]);
-            map[2 * x] = uint8_t(base[2 * x] + shift);
-            map[2 * x + 1] = uint8_t(base[2 * x + 1] + shift);
+            const uint32_t shift = uint8_t(8 * strip[x]);
+            const uint32_t pair = ReadLE16(base + 2 * x);
+            WriteLE16(map + 2 * x, uint16_t(((pair + shift) & 0xFF) | ((pair & 0xFF00) + (shift << 8))));
         }
     }
 
