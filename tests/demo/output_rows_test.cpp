@@ -14,6 +14,7 @@
 
 #include "audio/audio.h"
 #include "audio/sound_output.h"
+#include "clock/stall.h"
 #include "clock/tick_source.h"
 #include "demo/startup.h"
 #include "demo_child.h"
@@ -241,6 +242,94 @@ TEST_F(OutputRows, AnOutputThatGoesAwayAndComesBackKeepsThePositionGoing)
     EXPECT_EQ(lines[6], "paused 1 held 1 resumed 1");
     EXPECT_EQ(lines[7], "back 1 open 1 from the sink 1 volume 90");
     EXPECT_EQ(lines[8], "forwards 1 largest step under 0.1 s 1");
+}
+
+// A tick source and an output on a clock of the test's (nanoseconds), as the real
+// rows are on the steady clock: the ticks on 20 ms deadlines, the output hearing the
+// frames due since its start; both by the stall rule of clock/stall.h. The clock
+// stops for 5 s in scene 1 (the process stopped): afterwards ticks and the heard
+// position have moved on together, within a frame, and by about the time that
+// passed outside the stall.
+int64_t FakeNow = 0;
+PeriodicDeadlines FakeDeadlines;
+bool FakeTicking = false;
+int64_t FakeSongStart = 0;   // the time song frame 0 is heard
+uint64_t FakeRendered = 0;
+bool FakePulling = false;
+
+const TickSource StallingTicks = {"stalling",
+                                  [] {
+                                      FakeDeadlines = {FakeNow + 20000000, 20000000};
+                                      FakeTicking = true;
+                                  },
+                                  [] { FakeTicking = false; }};
+
+const SoundOutput StallingOutput = {
+    "stalling",
+    [](std::string*) { return true; },
+    [](uint64_t heardFrame) {
+        FakeSongStart = FakeNow - int64_t(heardFrame * 1000000000ull / 44100);
+        FakePulling = true;
+    },
+    [] { FakePulling = false; },
+    [] {
+        const int64_t heard = (FakeNow - FakeSongStart) * 44100 / 1000000000;
+        return std::min<uint64_t>(FakeRendered, heard > 0 ? uint64_t(heard) : 0);
+    },
+    [] { return 0; },
+    [](int) {},
+    [] {},
+};
+
+// The clock moves to `now`: due ticks tick, the output renders 20 ms ahead of what
+// it hears, a wake-up past the stall bound re-bases it.
+void FakeClockTo(int64_t now)
+{
+    const int64_t due = FakeSongStart + int64_t(FakeRendered * 1000000000ull / 44100) - 20000000;
+    FakeNow = now;
+    if (FakePulling) {
+        FakeSongStart += StallGap(due, now);
+        static int16_t sound[441 * 2];
+        while (FakeSongStart + int64_t(FakeRendered * 1000000000ull / 44100) < now + 20000000)
+            FakeRendered = MusicRenderFrames(sound, 441);
+    }
+    if (FakeTicking)
+        for (int n = DueDeadlines(&FakeDeadlines, now); n > 0; n--)
+            TickHandler();
+}
+
+TEST_F(OutputRows, AFiveSecondStallLeavesTicksAndTheHeardPositionTogether)
+{
+    const std::string played = InChild([](FILE* out) {
+        UseTickSource(&StallingTicks);
+        MusicInit(&StallingOutput);
+        FrameLoop loop;
+        BeginDemo(&loop, 1);
+        const uint32_t ticksAtStart = TickCounters[2].load();
+        const double secondsAtStart = MusicSeconds();
+        int64_t now = 0;
+        auto frames = [&](int count) {
+            for (int k = 0; k < count; k++) {
+                now += 20000000;
+                FakeClockTo(now);
+                StepFrameLoop(&loop);
+            }
+        };
+        frames(50);
+        const uint32_t ticksBefore = TickCounters[2].load();
+        const double secondsBefore = MusicSeconds();
+        now += 5000000000;   // stopped for 5 s
+        frames(1);
+        const uint32_t tickJump = TickCounters[2].load() - ticksBefore;
+        const double musicJump = MusicSeconds() - secondsBefore;
+        frames(49);
+        const double ticks = (TickCounters[2].load() - ticksAtStart) / 50.0;
+        const double music = MusicSeconds() - secondsAtStart;
+        std::fprintf(out, "jumps under a frame: ticks %d music %d\n", tickJump <= 2, musicJump < 0.045);
+        std::fprintf(out, "together within a frame %d, about 2 s each %d\n", std::abs(ticks - music) <= 0.021,
+                     std::abs(ticks - 2.0) < 0.1 && std::abs(music - 2.0) < 0.1);
+    });
+    EXPECT_EQ(played, "jumps under a frame: ticks 1 music 1\ntogether within a frame 1, about 2 s each 1\n");
 }
 
 }   // namespace
