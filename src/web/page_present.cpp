@@ -13,9 +13,9 @@
 EM_JS(void, JsPresent, (const uint8_t* pixels, const char* info),
       { Module.tivrelPresent(pixels, info ? UTF8ToString(info) : ""); });
 
-uint8_t PageFramePixels[320 * 200 * 4];
-
 namespace {
+
+uint8_t PageFramePixels[320 * 200 * 4];   // the frame last presented, R,G,B,A
 
 // The device palette with red and blue swapped: ExpandFrame then writes R,G,B.
 uint8_t PagePalette[768];

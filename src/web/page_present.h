@@ -5,14 +5,11 @@
 struct PresentBackend;
 
 // A row of the presentation backend table (video/video.h): present expands the
-// indexed frame through the device palette into PageFramePixels (320x200 R,G,B,A,
-// alpha 255) and hands it with the information line to the page script
+// indexed frame through the device palette into its own 320x200 R,G,B,A pixels
+// (alpha 255) and hands it with the information line to the page script
 // (Module.tivrelPresent(pixelsAddress, infoText or "")); pollEvents reports a quit
 // asked for with RequestPageQuit; reads no true-colour frame.
 extern const PresentBackend PageBackend;
 
 // Set by the page (Escape, the embedding API's end): the next pollEvents reports a quit.
 void RequestPageQuit();
-
-// The frame last presented, 320x200 pixels of R,G,B,A.
-extern uint8_t PageFramePixels[320 * 200 * 4];
