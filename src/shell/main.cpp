@@ -242,15 +242,9 @@ int main(int argc, char** argv)
 {
     ExitWhenMemoryRunsOut();
     ShellOptions options;
-    std::string error;
-    if (!ParseOptions(argc, argv, &options, &error)) {
-        std::fprintf(stderr, "tivrel: %s\nTry 'tivrel --help' for the options.\n", error.c_str());
-        return 2;
-    }
-    if (options.help || options.version || options.listScenes) {
-        std::fputs((options.help ? UsageText() : options.version ? VersionText() : SceneListText()).c_str(), stdout);
-        return 0;
-    }
+    int status = 0;
+    if (!ReadCommandLine(argc, argv, &options, &status))
+        return status;
     if (options.listModes) {
         if (!DiscoverModes())
             return 1;
@@ -263,6 +257,7 @@ int main(int argc, char** argv)
         return 1;
     overlayName = dataPath.c_str();
     // The data file's plan before anything reads a limit (a capture's estimate).
+    std::string error;
     if (!UseDataFilePlan(overlayName, &error)) {
         std::fprintf(stderr, "tivrel: %s\n", error.c_str());
         return 1;

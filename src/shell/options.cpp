@@ -437,3 +437,19 @@ bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* err
             c = '?';
     return false;
 }
+
+bool ReadCommandLine(int argc, char** argv, ShellOptions* options, int* exitStatus)
+{
+    std::string error;
+    if (!ParseOptions(argc, argv, options, &error)) {
+        std::fprintf(stderr, "tivrel: %s\nTry 'tivrel --help' for the options.\n", error.c_str());
+        *exitStatus = 2;
+        return false;
+    }
+    if (options->help || options->version || options->listScenes) {
+        std::fputs((options->help ? UsageText() : options->version ? VersionText() : SceneListText()).c_str(), stdout);
+        *exitStatus = 0;
+        return false;
+    }
+    return true;
+}

@@ -48,6 +48,10 @@ struct ShellOptions {
 // capture. --window implies --windowed. --loop takes an optional count (--loop,
 // --loop 3, --loop=3); --kiosk is --fullscreen --nosound --no-config --loop.
 bool ParseOptions(int argc, char** argv, ShellOptions* options, std::string* error);
+// ParseOptions for a program's entry, with the answers that need no run: false when
+// the program ends now with *exitStatus, after the refusal and a hint (2) or after
+// printing --help, --version or --list-scenes (0).
+bool ReadCommandLine(int argc, char** argv, ShellOptions* options, int* exitStatus);
 
 // The --help text, with the keys and the scene list.
 std::string UsageText();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "archive/archive.h"
+#include "demo/startup.h"
 #include "shell/options.h"
 #include "shell/shell.h"
 #include "video/window.h"
@@ -32,15 +33,9 @@ extern "C" int sched_setaffinity(pid_t, size_t, const cpu_set_t*)
 int main(int argc, char** argv)
 {
     ShellOptions options;
-    std::string error;
-    if (!ParseOptions(argc, argv, &options, &error)) {
-        std::fprintf(stderr, "tivrel: %s\nTry 'tivrel --help' for the options.\n", error.c_str());
-        return 2;
-    }
-    if (options.help || options.version || options.listScenes) {
-        std::fputs((options.help ? UsageText() : options.version ? VersionText() : SceneListText()).c_str(), stdout);
-        return 0;
-    }
+    int status = 0;
+    if (!ReadCommandLine(argc, argv, &options, &status))
+        return status;
     if (!options.capture && !options.bench) {
         std::fprintf(stderr, "tivrel: the node player only captures (--capture DIR) or times the demo (--bench); "
                              "the page or the native tivrel plays it\n");
@@ -58,5 +53,11 @@ int main(int argc, char** argv)
         return 1;
     }
     overlayName = dataPath.c_str();
+    // The data file's plan before anything reads a limit (a capture's estimate).
+    std::string error;
+    if (!UseDataFilePlan(overlayName, &error)) {
+        std::fprintf(stderr, "tivrel: %s\n", error.c_str());
+        return 1;
+    }
     return options.capture ? RunCapture(options) : RunBench(options);
 }
