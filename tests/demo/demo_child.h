@@ -10,8 +10,10 @@
 #include <string>
 
 #include "archive/archive.h"
+#include "audio/audio.h"
 #include "core/pixels.h"
 #include "core/shared.h"
+#include "demo/startup.h"
 #include "video/video.h"
 
 namespace {
@@ -71,6 +73,26 @@ inline uint64_t FrameState()
         mix(reinterpret_cast<const uint8_t*>(&value), 4);
     }
     return h;
+}
+
+// A start at `scene` over the data file `data` on the virtual clock: the scene and
+// the FrameState of its first frame, as one line "SCENE HASH".
+inline std::string FirstFrameOf(int scene, const std::string& data = DataPath)
+{
+    static FILE* line = nullptr;   // for the hook, which captures nothing
+    static std::string path;
+    path = data;
+    return InChild([scene](FILE* out) {
+        line = out;
+        overlayName = path.c_str();
+        UseVirtualClock(nullptr);
+        DemoHooks hooks;
+        hooks.frameEnd = [](int shown, void*) {
+            std::fprintf(line, "%d %llx\n", shown, static_cast<unsigned long long>(FrameState()));
+            return true;
+        };
+        RunDemo(scene, hooks);
+    });
 }
 
 }   // namespace

@@ -27,21 +27,6 @@ namespace {
 
 FILE* Out = nullptr;
 
-// A start at `scene` on the virtual clock: the state of its first frame.
-std::string FirstFrameOf(int scene)
-{
-    return InChild([scene](FILE* out) {
-        Out = out;
-        UseVirtualClock(nullptr);
-        DemoHooks hooks;
-        hooks.frameEnd = [](int shown, void*) {
-            std::fprintf(Out, "%d %llx\n", shown, static_cast<unsigned long long>(FrameState()));
-            return true;
-        };
-        RunDemo(scene, hooks);
-    });
-}
-
 class LiveKeys : public ::testing::Test {
 protected:
     void SetUp() override

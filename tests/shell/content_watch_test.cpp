@@ -46,24 +46,6 @@ void SaveByRename(const std::string& path, const std::string& bytes)
     ASSERT_EQ(std::rename(temporary.c_str(), path.c_str()), 0);
 }
 
-// The state of the first frame of a start at `scene` over the data file `data`.
-std::string FirstFrameOver(const std::string& data, int scene)
-{
-    static std::string path;
-    path = data;
-    return InChild([scene](FILE* out) {
-        Out = out;
-        overlayName = path.c_str();
-        UseVirtualClock(nullptr);
-        DemoHooks hooks;
-        hooks.frameEnd = [](int shown, void*) {
-            std::fprintf(Out, "%d %llx\n", shown, static_cast<unsigned long long>(FrameState()));
-            return true;
-        };
-        RunDemo(scene, hooks);
-    });
-}
-
 class ContentWatchRun : public ::testing::Test {
 protected:
     void SetUp() override
@@ -147,9 +129,9 @@ TEST_F(ContentWatchRun, ASavedTextureReplaysItsSceneAndABrokenManifestKeepsTheOl
     const std::string newData = testing::TempDir() + "watch_new.ovl";
     std::ofstream(folder + "/tivrel.toml") << "[\"23mview.scx\"]\nsource = \"pictures/23mview.png\"\n";
     ASSERT_EQ(RunCommand(Build + "/ovltool build " + folder + " -o " + newData + " --force").status, 0);
-    const std::string fresh = FirstFrameOver(newData, 11);
+    const std::string fresh = FirstFrameOf(11, newData);
     EXPECT_EQ("replayed " + fresh, replayed + "\n");
-    EXPECT_NE(FirstFrameOver(Build + "/tivrel.ovl", 11), fresh);
+    EXPECT_NE(FirstFrameOf(11, Build + "/tivrel.ovl"), fresh);
 
     // Besides the first build's report, one line for the replay, one for the failure.
     const std::string err = Slurp(errPath);
