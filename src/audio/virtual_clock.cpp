@@ -33,10 +33,9 @@ VirtualOutputState VirtualOutput;
 bool VirtualOpen(std::string*) { return true; }
 void VirtualStart(uint64_t heardFrame)
 {
+    // It hears what it renders: the frame heard is the one it renders from.
     VirtualOutput.started = true;
-    VirtualOutput.rendered = std::max(VirtualOutput.rendered, heardFrame);
-    if (heardFrame == 0)
-        VirtualOutput.rendered = 0;
+    VirtualOutput.rendered = heardFrame;
 }
 void VirtualHalt() { VirtualOutput.started = false; }
 uint64_t VirtualFramesHeard() { return VirtualOutput.rendered; }
