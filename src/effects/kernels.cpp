@@ -6,7 +6,9 @@
 
 #include "core/bytes.h"
 
-#if defined(__SSE2__)
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -63,29 +65,75 @@ template <TableKey key> inline uint32_t TableEntry(unsigned x, unsigned row, uns
         return value;
 }
 
-template <TableKey key>
-void TableKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, const uint32_t* __restrict table,
-                 uint8_t* __restrict target)
+// The texel index of the entry at m, before the wrap to 16 bits. Keyed by m1, the
+// two bytes are read apart, so the key byte is a table index as it stands.
+template <TableKey key> inline uint32_t TexelIndex(const uint32_t* __restrict table, const uint8_t* m)
 {
-#pragma GCC unroll 8
-    for (int p = 0; p < MapPixels; ++p) {
-        uint32_t e = ReadLE16(map + 2 * p);   // m0 + 256 m1
-        uint32_t index;
-        if constexpr (key == KeyM1Plus)
-            index = table[e >> 8] + (e << 8);
-        else if constexpr (key == KeyM1Minus)
-            index = table[e >> 8] - (e << 8);
-        else if constexpr (key == KeyM0Plus)
-            index = table[e & 0xFF] + e;
+    if constexpr (key == KeyM1Plus)
+        return table[m[1]] + (uint32_t(m[0]) << 8);
+    else if constexpr (key == KeyM1Minus)
+        return table[m[1]] - (uint32_t(m[0]) << 8);
+    else {
+        uint32_t e = ReadLE16(m);   // m0 + 256 m1
+        if constexpr (key == KeyM0Plus)
+            return table[e & 0xFF] + e;
         else
-            index = table[e & 0xFF] - e;
-        target[p] = texture[index & 0xFFFF];
+            return table[e & 0xFF] - e;
     }
 }
 
+// Out of line: one copy per key, shared by the kernels that use it.
+template <TableKey key>
+__attribute__((noinline)) void TableKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture,
+                                           const uint32_t* __restrict table, uint8_t* __restrict target)
+{
+#if defined(__wasm__)
+    // WebAssembly folds only a constant offset into a memory access, so the loop walks
+    // pointers and each of a group's eight pixels is a constant offset from them.
+    const uint8_t* end = map + 2 * MapPixels;
+    for (const uint8_t* m = map; m != end; m += 16, target += 8) {
+#pragma GCC unroll 8
+        for (int j = 0; j < 8; ++j)
+            target[j] = texture[TexelIndex<key>(table, m + 2 * j) & 0xFFFF];
+    }
+#else
+#pragma GCC unroll 8
+    for (int p = 0; p < MapPixels; ++p)
+        target[p] = texture[TexelIndex<key>(table, map + 2 * p) & 0xFFFF];
+#endif
+}
+static_assert(MapPixels % 8 == 0);
+
 }   // namespace
 
-#if defined(__SSE2__)
+#if defined(__wasm_simd128__)
+
+// The two shift kernels need no table: the texel index is the entry itself (m1 the
+// row, m0 the column) or its two bytes exchanged, plus the row and column additions
+// byte by byte, so sixteen indices are made at once. They go out through memory:
+// WebAssembly's lane extraction costs more than the loads that read them back.
+template <bool swapBytes>
+void ShiftKernel(const uint8_t* __restrict map, const uint8_t* __restrict texture, uint8_t* __restrict target,
+                 uint8_t columnAdd, uint8_t rowAdd)
+{
+    const v128_t add = wasm_i16x8_splat(int16_t(uint16_t(rowAdd) << 8 | columnAdd));
+    for (int p = 0; p < MapPixels; p += 16) {
+        v128_t low = wasm_v128_load(map + 2 * p), high = wasm_v128_load(map + 2 * p + 16);
+        if constexpr (swapBytes) {
+            low = wasm_v128_or(wasm_i16x8_shl(low, 8), wasm_u16x8_shr(low, 8));
+            high = wasm_v128_or(wasm_i16x8_shl(high, 8), wasm_u16x8_shr(high, 8));
+        }
+        uint16_t index[16];
+        wasm_v128_store(index, wasm_i8x16_add(low, add));
+        wasm_v128_store(index + 8, wasm_i8x16_add(high, add));
+#pragma GCC unroll 16
+        for (int j = 0; j < 16; ++j)
+            target[p + j] = texture[index[j]];
+    }
+}
+static_assert(MapPixels % 16 == 0);
+
+#elif defined(__SSE2__)
 
 // The two shift kernels need no table: the texel index is the entry itself (m1 the
 // row, m0 the column) or its two bytes exchanged, plus the row and column additions
@@ -110,7 +158,10 @@ void ShiftKernel(const uint8_t* __restrict map, const uint8_t* __restrict textur
         target[p + 7] = texture[_mm_extract_epi16(index, 7)];
     }
 }
-static_assert(MapPixels % 8 == 0);
+
+#endif
+
+#if defined(__wasm_simd128__) || defined(__SSE2__)
 
 void ShiftMapKernel(const uint8_t* map, const uint8_t* texture, uint8_t* target, uint8_t columnAdd, uint8_t rowAdd)
 {
