@@ -1,5 +1,6 @@
 // Safe writes through openat/linkat/renameat on a folder descriptor.
 #include "core/safe_write.h"
+#include "core/safe_write_common.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,46 +14,8 @@
 
 namespace {
 
-std::string Join(const std::string& folder, const std::string& name)
-{
-    if (folder.empty())
-        return name;
-    return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-bool Fail(std::string* error, const std::string& message)
-{
-    if (error != nullptr)
-        *error = message;
-    return false;
-}
-
-bool FailErrno(std::string* error, const std::string& what, const std::string& path)
-{
-    return Fail(error, what + " " + path + ": " + std::strerror(errno));
-}
-
 // ".NAME.XXXXXX.tmp" with six letters that differ from call to call; the name part
 // is cut so the whole stays within the 255 bytes a name may have.
-std::string TemporaryName(const std::string& name, unsigned attempt)
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    uint64_t x = uint64_t(now.tv_nsec) ^ uint64_t(now.tv_sec) << 30 ^ uint64_t(getpid()) << 40 ^ attempt;
-    x += 0x9E3779B97F4A7C15ull;   // splitmix64
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    x ^= x >> 31;
-    std::string letters;
-    for (int i = 0; i < 6; i++, x /= 36)
-        letters += "abcdefghijklmnopqrstuvwxyz0123456789"[x % 36];
-    std::string temporary(1, '.');
-    temporary.append(name, 0, 200).append(1, '.').append(letters).append(".tmp");
-    return temporary;
-}
-
-constexpr unsigned TemporaryAttempts = 100;
-
 // Gives the unnamed temporary open as `fd` the name `temporary` in the folder.
 bool LinkUnnamed(int fd, int folderFd, const std::string& temporary)
 {
@@ -74,17 +37,17 @@ SafeWriteResult OpenIn(SafeFile* file, int folderFd, bool namedOnly, const std::
 {
     SafeFileAbandon(file);
     if (!SafeFileName(name)) {
-        Fail(error, "cannot write " + path + ": \"" + name + "\" is not a plain file name");
+        SafeWriteFail(error, "cannot write " + path + ": \"" + name + "\" is not a plain file name");
         return SafeWriteFailed;
     }
     struct stat st;
     if (!force && fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        Fail(error, path + " exists already");
+        SafeWriteFail(error, path + " exists already");
         return SafeWriteExists;
     }
     file->folderFd = fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
     if (file->folderFd < 0) {
-        FailErrno(error, "cannot write", path);
+        SafeWriteFailErrno(error, "cannot write", path);
         return SafeWriteFailed;
     }
     file->name = name;
@@ -93,8 +56,8 @@ SafeWriteResult OpenIn(SafeFile* file, int folderFd, bool namedOnly, const std::
     // An unnamed temporary is given a name through /proc at the commit.
     if (!namedOnly && access("/proc/self/fd", X_OK) == 0)
         file->fd = openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    for (unsigned attempt = 0; file->fd < 0 && attempt < TemporaryAttempts; attempt++) {
-        std::string temporary = TemporaryName(name, attempt);
+    for (unsigned attempt = 0; file->fd < 0 && attempt < SafeWriteTemporaryAttempts; attempt++) {
+        std::string temporary = SafeWriteTemporaryName(name, attempt);
         file->fd = openat(folderFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (file->fd >= 0)
             file->temporary = temporary;
@@ -102,7 +65,7 @@ SafeWriteResult OpenIn(SafeFile* file, int folderFd, bool namedOnly, const std::
             break;
     }
     if (file->fd < 0) {
-        FailErrno(error, "cannot write", path);
+        SafeWriteFailErrno(error, "cannot write", path);
         Reset(file);
         return SafeWriteFailed;
     }
@@ -132,22 +95,22 @@ bool SafeNameTaken(const SafeFolder& folder, const std::string& name)
     return SafeFileName(name) && fstatat(folder.fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-std::string SafeFilePath(const SafeFolder& folder, const std::string& name) { return Join(folder.path, name); }
+std::string SafeFilePath(const SafeFolder& folder, const std::string& name) { return SafeWriteJoin(folder.path, name); }
 
 bool SafeFolderOpen(SafeFolder* folder, const std::string& path, bool create, std::string* error)
 {
     SafeFolderClose(folder);
     if (path.empty())
-        return Fail(error, "no folder given");
+        return SafeWriteFail(error, "no folder given");
     if (create) {
         std::error_code ec;
         std::filesystem::create_directories(path, ec);
         if (ec)
-            return Fail(error, "cannot create " + path + ": " + ec.message());
+            return SafeWriteFail(error, "cannot create " + path + ": " + ec.message());
     }
     folder->fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder->fd < 0)
-        return FailErrno(error, "cannot open folder", path);
+        return SafeWriteFailErrno(error, "cannot open folder", path);
     folder->path = path;
     return true;
 }
@@ -155,18 +118,18 @@ bool SafeFolderOpen(SafeFolder* folder, const std::string& path, bool create, st
 bool SafeFolderOpenChild(SafeFolder* folder, const SafeFolder& parent, const std::string& name, bool create,
                          std::string* error)
 {
-    std::string path = Join(parent.path, name);
+    std::string path = SafeWriteJoin(parent.path, name);
     SafeFolderClose(folder);
     if (!SafeFileName(name))
-        return Fail(error, "cannot open folder " + path + ": \"" + name + "\" is not a plain file name");
+        return SafeWriteFail(error, "cannot open folder " + path + ": \"" + name + "\" is not a plain file name");
     if (create && mkdirat(parent.fd, name.c_str(), 0777) != 0 && errno != EEXIST)
-        return FailErrno(error, "cannot create", path);
+        return SafeWriteFailErrno(error, "cannot create", path);
     folder->fd = openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder->fd < 0) {
         struct stat st;
         if (fstatat(parent.fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
-            return Fail(error, "cannot open folder " + path + ": it is a symlink");
-        return FailErrno(error, "cannot open folder", path);
+            return SafeWriteFail(error, "cannot open folder " + path + ": it is a symlink");
+        return SafeWriteFailErrno(error, "cannot open folder", path);
     }
     folder->path = path;
     folder->namedTemporaries = parent.namedTemporaries;
@@ -203,7 +166,7 @@ SafeWriteResult SafeFileOpenPath(SafeFile* file, const std::string& path, bool f
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     int folderFd = open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0) {
-        FailErrno(error, "cannot write", path);
+        SafeWriteFailErrno(error, "cannot write", path);
         return SafeWriteFailed;
     }
     SafeWriteResult opened = OpenIn(file, folderFd, false, name, path, force, error);
@@ -214,45 +177,14 @@ SafeWriteResult SafeFileOpenPath(SafeFile* file, const std::string& path, bool f
 SafeWriteResult SafeFileOpen(SafeFile* file, const SafeFolder& folder, const std::string& name, bool force,
                              std::string* error)
 {
-    return OpenIn(file, folder.fd, folder.namedTemporaries, name, Join(folder.path, name), force, error);
-}
-
-// Writes all of `data` at the file's end (offset null) or at *offset.
-static bool WriteAll(SafeFile* file, const void* data, size_t size, const uint64_t* offset, std::string* error)
-{
-    if (file->fd < 0 || file->failed)
-        return Fail(error, "cannot write " + file->path + ": the file is not open");
-    const char* p = static_cast<const char*>(data);
-    uint64_t at = offset ? *offset : 0;
-    while (size > 0) {
-        ssize_t n = offset ? pwrite(file->fd, p, size, off_t(at)) : write(file->fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            file->failed = true;
-            return FailErrno(error, "cannot write", file->path);
-        }
-        p += n;
-        size -= size_t(n);
-        at += uint64_t(n);
-    }
-    return true;
-}
-
-bool SafeFileWrite(SafeFile* file, const void* data, size_t size, std::string* error)
-{
-    return WriteAll(file, data, size, nullptr, error);
-}
-
-bool SafeFileWriteAt(SafeFile* file, uint64_t offset, const void* data, size_t size, std::string* error)
-{
-    return WriteAll(file, data, size, &offset, error);
+    return OpenIn(file, folder.fd, folder.namedTemporaries, name, SafeWriteJoin(folder.path, name), force, error);
 }
 
 SafeWriteResult SafeFileCommit(SafeFile* file, std::string* error)
 {
     if (file->fd < 0 || file->failed) {
-        Fail(error, "cannot write " + file->path + ": " + (file->fd < 0 ? "the file is not open" : "a write failed"));
+        SafeWriteFail(error,
+                      "cannot write " + file->path + ": " + (file->fd < 0 ? "the file is not open" : "a write failed"));
         SafeFileAbandon(file);
         return SafeWriteFailed;
     }
@@ -265,24 +197,24 @@ SafeWriteResult SafeFileCommit(SafeFile* file, std::string* error)
             return SafeWriteOk;
         }
         if (errno != EEXIST) {
-            FailErrno(error, "cannot write", file->path);
+            SafeWriteFailErrno(error, "cannot write", file->path);
             SafeFileAbandon(file);
             return SafeWriteFailed;
         }
         if (!file->force) {
-            Fail(error, file->path + " exists already");
+            SafeWriteFail(error, file->path + " exists already");
             SafeFileAbandon(file);
             return SafeWriteExists;
         }
-        for (unsigned attempt = 0; file->temporary.empty() && attempt < TemporaryAttempts; attempt++) {
-            std::string temporary = TemporaryName(file->name, attempt);
+        for (unsigned attempt = 0; file->temporary.empty() && attempt < SafeWriteTemporaryAttempts; attempt++) {
+            std::string temporary = SafeWriteTemporaryName(file->name, attempt);
             if (LinkUnnamed(file->fd, file->folderFd, temporary))
                 file->temporary = temporary;
             else if (errno != EEXIST)
                 break;
         }
         if (file->temporary.empty()) {
-            FailErrno(error, "cannot write", file->path);
+            SafeWriteFailErrno(error, "cannot write", file->path);
             SafeFileAbandon(file);
             return SafeWriteFailed;
         }
@@ -302,9 +234,9 @@ SafeWriteResult SafeFileCommit(SafeFile* file, std::string* error)
     if (moved != 0) {
         bool exists = errno == EEXIST;
         if (exists)
-            Fail(error, file->path + " exists already");
+            SafeWriteFail(error, file->path + " exists already");
         else
-            FailErrno(error, "cannot write", file->path);
+            SafeWriteFailErrno(error, "cannot write", file->path);
         SafeFileAbandon(file);
         return exists ? SafeWriteExists : SafeWriteFailed;
     }

@@ -18,27 +18,9 @@
 #include <filesystem>
 
 #include "core/safe_write.h"
+#include "core/safe_write_common.h"
 
 namespace {
-
-std::string Join(const std::string& folder, const std::string& name)
-{
-    if (folder.empty())
-        return name;
-    return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-bool Fail(std::string* error, const std::string& message)
-{
-    if (error != nullptr)
-        *error = message;
-    return false;
-}
-
-bool FailErrno(std::string* error, const std::string& what, const std::string& path)
-{
-    return Fail(error, what + " " + path + ": " + std::strerror(errno));
-}
 
 bool IsFolder(const std::string& path)
 {
@@ -59,49 +41,30 @@ std::string FolderOf(const std::string& path)
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string TemporaryName(const std::string& name, unsigned attempt)
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    uint64_t x = uint64_t(now.tv_nsec) ^ uint64_t(now.tv_sec) << 30 ^ attempt;
-    x += 0x9E3779B97F4A7C15ull;   // splitmix64
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    x ^= x >> 31;
-    std::string letters;
-    for (int i = 0; i < 6; i++, x /= 36)
-        letters += "abcdefghijklmnopqrstuvwxyz0123456789"[x % 36];
-    std::string temporary(1, '.');
-    temporary.append(name, 0, 200).append(1, '.').append(letters).append(".tmp");
-    return temporary;
-}
-
-constexpr unsigned TemporaryAttempts = 100;
-
 // `path` names the target; the temporary goes beside it.
 SafeWriteResult OpenAt(SafeFile* file, const std::string& folder, const std::string& name, const std::string& path,
                        bool force, std::string* error)
 {
     SafeFileAbandon(file);
     if (!SafeFileName(name)) {
-        Fail(error, "cannot write " + path + ": \"" + name + "\" is not a plain file name");
+        SafeWriteFail(error, "cannot write " + path + ": \"" + name + "\" is not a plain file name");
         return SafeWriteFailed;
     }
-    const std::string target = Join(folder, name);
+    const std::string target = SafeWriteJoin(folder, name);
     if (!force && NameTaken(target)) {
-        Fail(error, path + " exists already");
+        SafeWriteFail(error, path + " exists already");
         return SafeWriteExists;
     }
     if (!IsFolder(folder)) {
         errno = ENOTDIR;
-        FailErrno(error, "cannot write", path);
+        SafeWriteFailErrno(error, "cannot write", path);
         return SafeWriteFailed;
     }
     file->name = target;
     file->path = path;
     file->force = force;
-    for (unsigned attempt = 0; file->fd < 0 && attempt < TemporaryAttempts; attempt++) {
-        std::string temporary = Join(folder, TemporaryName(name, attempt));
+    for (unsigned attempt = 0; file->fd < 0 && attempt < SafeWriteTemporaryAttempts; attempt++) {
+        std::string temporary = SafeWriteJoin(folder, SafeWriteTemporaryName(name, attempt));
         file->fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (file->fd >= 0)
             file->temporary = temporary;
@@ -109,7 +72,7 @@ SafeWriteResult OpenAt(SafeFile* file, const std::string& folder, const std::str
             break;
     }
     if (file->fd < 0) {
-        FailErrno(error, "cannot write", path);
+        SafeWriteFailErrno(error, "cannot write", path);
         *file = SafeFile{};
         return SafeWriteFailed;
     }
@@ -125,27 +88,6 @@ SafeWriteResult WriteWhole(SafeFile* file, const void* data, size_t size, std::s
     return SafeFileCommit(file, error);
 }
 
-bool WriteAll(SafeFile* file, const void* data, size_t size, const uint64_t* offset, std::string* error)
-{
-    if (file->fd < 0 || file->failed)
-        return Fail(error, "cannot write " + file->path + ": the file is not open");
-    const char* p = static_cast<const char*>(data);
-    uint64_t at = offset ? *offset : 0;
-    while (size > 0) {
-        ssize_t n = offset ? pwrite(file->fd, p, size, off_t(at)) : write(file->fd, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            file->failed = true;
-            return FailErrno(error, "cannot write", file->path);
-        }
-        p += n;
-        size -= size_t(n);
-        at += uint64_t(n);
-    }
-    return true;
-}
-
 }   // namespace
 
 bool SafeFileName(const std::string& name)
@@ -156,25 +98,25 @@ bool SafeFileName(const std::string& name)
 
 bool SafeNameTaken(const SafeFolder& folder, const std::string& name)
 {
-    return SafeFileName(name) && NameTaken(Join(folder.path, name));
+    return SafeFileName(name) && NameTaken(SafeWriteJoin(folder.path, name));
 }
 
-std::string SafeFilePath(const SafeFolder& folder, const std::string& name) { return Join(folder.path, name); }
+std::string SafeFilePath(const SafeFolder& folder, const std::string& name) { return SafeWriteJoin(folder.path, name); }
 
 bool SafeFolderOpen(SafeFolder* folder, const std::string& path, bool create, std::string* error)
 {
     SafeFolderClose(folder);
     if (path.empty())
-        return Fail(error, "no folder given");
+        return SafeWriteFail(error, "no folder given");
     if (create) {
         std::error_code ec;
         std::filesystem::create_directories(path, ec);
         if (ec)
-            return Fail(error, "cannot create " + path + ": " + ec.message());
+            return SafeWriteFail(error, "cannot create " + path + ": " + ec.message());
     }
     if (!IsFolder(path)) {
         errno = NameTaken(path) ? ENOTDIR : ENOENT;
-        return FailErrno(error, "cannot open folder", path);
+        return SafeWriteFailErrno(error, "cannot open folder", path);
     }
     folder->path = path;
     return true;
@@ -183,18 +125,18 @@ bool SafeFolderOpen(SafeFolder* folder, const std::string& path, bool create, st
 bool SafeFolderOpenChild(SafeFolder* folder, const SafeFolder& parent, const std::string& name, bool create,
                          std::string* error)
 {
-    std::string path = Join(parent.path, name);
+    std::string path = SafeWriteJoin(parent.path, name);
     SafeFolderClose(folder);
     if (!SafeFileName(name))
-        return Fail(error, "cannot open folder " + path + ": \"" + name + "\" is not a plain file name");
+        return SafeWriteFail(error, "cannot open folder " + path + ": \"" + name + "\" is not a plain file name");
     struct stat st;
     if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-        return Fail(error, "cannot open folder " + path + ": it is a symlink");
+        return SafeWriteFail(error, "cannot open folder " + path + ": it is a symlink");
     if (create && mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
-        return FailErrno(error, "cannot create", path);
+        return SafeWriteFailErrno(error, "cannot create", path);
     if (!IsFolder(path)) {
         errno = NameTaken(path) ? ENOTDIR : ENOENT;
-        return FailErrno(error, "cannot open folder", path);
+        return SafeWriteFailErrno(error, "cannot open folder", path);
     }
     folder->path = path;
     folder->namedTemporaries = true;
@@ -228,35 +170,26 @@ SafeWriteResult SafeFileOpenPath(SafeFile* file, const std::string& path, bool f
 SafeWriteResult SafeFileOpen(SafeFile* file, const SafeFolder& folder, const std::string& name, bool force,
                              std::string* error)
 {
-    return OpenAt(file, folder.path, name, Join(folder.path, name), force, error);
-}
-
-bool SafeFileWrite(SafeFile* file, const void* data, size_t size, std::string* error)
-{
-    return WriteAll(file, data, size, nullptr, error);
-}
-
-bool SafeFileWriteAt(SafeFile* file, uint64_t offset, const void* data, size_t size, std::string* error)
-{
-    return WriteAll(file, data, size, &offset, error);
+    return OpenAt(file, folder.path, name, SafeWriteJoin(folder.path, name), force, error);
 }
 
 SafeWriteResult SafeFileCommit(SafeFile* file, std::string* error)
 {
     if (file->fd < 0 || file->failed) {
-        Fail(error, "cannot write " + file->path + ": " + (file->fd < 0 ? "the file is not open" : "a write failed"));
+        SafeWriteFail(error,
+                      "cannot write " + file->path + ": " + (file->fd < 0 ? "the file is not open" : "a write failed"));
         SafeFileAbandon(file);
         return SafeWriteFailed;
     }
     if (!file->force && NameTaken(file->name)) {
-        Fail(error, file->path + " exists already");
+        SafeWriteFail(error, file->path + " exists already");
         SafeFileAbandon(file);
         return SafeWriteExists;
     }
     close(file->fd);
     file->fd = -1;
     if (std::rename(file->temporary.c_str(), file->name.c_str()) != 0) {
-        FailErrno(error, "cannot write", file->path);
+        SafeWriteFailErrno(error, "cannot write", file->path);
         SafeFileAbandon(file);
         return SafeWriteFailed;
     }
