@@ -25,7 +25,20 @@ void FailExitf(const char* format, ...)
     std::exit(1);
 }
 
-void OutOfMemoryExit() { FailExit("\376 Not enough memory!\n"); }
+void ReportOutOfMemory()
+{
+    static std::atomic<bool> reported{false};
+    if (!reported.exchange(true)) {
+        std::fputs("\376 Not enough memory!\n", stdout);
+        std::fflush(stdout);
+    }
+}
+
+[[noreturn]] void OutOfMemoryExit()
+{
+    ReportOutOfMemory();
+    std::exit(1);
+}
 
 void ExitWhenMemoryRunsOut()
 {

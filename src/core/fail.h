@@ -15,6 +15,10 @@
 [[noreturn]] void FailExitf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // "\376 Not enough memory!\n", status 1.
 [[noreturn]] void OutOfMemoryExit();
+// The same line without the exit, for a run that ends in order (its files whole)
+// after a worker found no memory. Printed once per process, whichever thread asks
+// first; OutOfMemoryExit goes through it too.
+void ReportOutOfMemory();
 
 // Out of memory anywhere after this: OutOfMemoryExit instead of std::bad_alloc, so
 // no allocation inside a library ends in an uncaught exception. main's first call.

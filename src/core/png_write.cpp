@@ -2,6 +2,10 @@
 
 #include <png.h>
 
+#include <cstring>
+
+const char* const PngOutOfMemory = "out of memory for the PNG writer";
+
 namespace {
 
 void AppendPngBytes(png_structp png, png_bytep data, png_size_t length)
@@ -12,8 +16,14 @@ void AppendPngBytes(png_structp png, png_bytep data, png_size_t length)
 
 void FlushPngBytes(png_structp) {}
 
-// libpng reports through these instead of its own lines on stderr.
-void PngFailed(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+// libpng reports through these instead of its own lines on stderr. Its own
+// allocations fail with "Out of Memory", zlib's with "insufficient memory".
+void PngFailed(png_structp png, png_const_charp message)
+{
+    auto* outOfMemory = static_cast<volatile bool*>(png_get_error_ptr(png));
+    *outOfMemory = message != nullptr && (std::strstr(message, "emory") != nullptr);
+    png_longjmp(png, 1);
+}
 void PngWarningIgnored(png_structp, png_const_charp) {}
 
 // colourType: PNG_COLOR_TYPE_*; bytesPerPixel matches it; devicePalette only for a
@@ -22,17 +32,19 @@ bool EncodePng(const uint8_t* pixels, int width, int height, int colourType, int
                const uint8_t* devicePalette, std::vector<uint8_t>* out, std::string* error)
 {
     out->clear();
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFailed, PngWarningIgnored);
+    volatile bool outOfMemory = false;   // set by PngFailed, read after its longjmp
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, const_cast<bool*>(&outOfMemory), PngFailed,
+                                              PngWarningIgnored);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (png == nullptr || info == nullptr) {
         png_destroy_write_struct(&png, nullptr);
-        *error = "out of memory for the PNG writer";
+        *error = PngOutOfMemory;
         return false;
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         out->clear();
-        *error = "the PNG writer failed";
+        *error = outOfMemory ? PngOutOfMemory : "the PNG writer failed";
         return false;
     }
     png_set_write_fn(png, out, AppendPngBytes, FlushPngBytes);

@@ -10,6 +10,10 @@
 // Palette PNG: one index per pixel, PLTE the 256 entries of devicePalette (the
 // device palette's layout, core/pixels.h: B,G,R triples of 8-bit components),
 // written as R,G,B.
+// The reason given when libpng or zlib found no memory (its structures, the
+// compressor's window), apart from every other failure.
+extern const char* const PngOutOfMemory;
+
 bool EncodeIndexedPng(const uint8_t* pixels, int width, int height, const uint8_t* devicePalette,
                       std::vector<uint8_t>* out, std::string* error);
 // Grey + alpha PNG: two bytes per pixel, the grey sample first.

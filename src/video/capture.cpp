@@ -57,7 +57,8 @@ enum SlotState { SlotFree, SlotQueued, SlotEncoded };
 struct PngSlot {
     uint32_t frame = 0;
     SlotState state = SlotFree;
-    bool encoded = false;   // false: the encoder failed, `error` says why
+    bool encoded = false;       // false: the encoder failed, `error` says why
+    bool outOfMemory = false;   // it failed for want of memory
     uint8_t pixels[ScreenBytes];
     uint8_t palette[sizeof DevicePalette];
     std::vector<uint8_t> png;
@@ -127,7 +128,9 @@ void WriteEncodedFront(std::unique_lock<std::mutex>& held)
             std::snprintf(name, sizeof name, "%06u.png", slot.frame);
             written = SafeWriteFile(FramesFolder, name, slot.png.data(), slot.png.size(), false, &error) == SafeWriteOk;
         }
-        if (!written)
+        if (!written && slot.outOfMemory)
+            ReportOutOfMemory();   // the memory line, as for every other allocation
+        else if (!written)
             ReportWriteFailure(error);
         held.lock();
         if (!written)
@@ -151,6 +154,7 @@ void EncoderThread()
         held.unlock();
         std::string error;
         slot.encoded = EncodeIndexedPng(slot.pixels, ScreenWidth, ScreenHeight, slot.palette, &slot.png, &error);
+        slot.outOfMemory = !slot.encoded && error == PngOutOfMemory;
         if (!slot.encoded) {
             char name[32];
             std::snprintf(name, sizeof name, "%06u.png", slot.frame);

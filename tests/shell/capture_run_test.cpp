@@ -515,8 +515,9 @@ TEST_F(CaptureRun, AFatalLineFromInsideTheDemoLeavesWholeFiles)
 // Under address-space limits from too little to start to just too little to load,
 // every run ends with one of the design's memory lines and status 1 (or the dynamic
 // loader's refusal, status 127, below what the libraries need), never inside a
-// library; a run that got as far as the capture leaves a whole, empty timeline and
-// WAV. The sizes depend on the libraries, so the test walks through them.
+// library (the PNG encoder's own allocations included); a run that got as far as the
+// capture leaves whole files, no more pictures than timeline rows. The sizes depend on
+// the libraries, so the test walks through them.
 TEST_F(CaptureRun, UnderAnAddressSpaceLimitTheDesignsLinesAndStatus1)
 {
 #if defined(__SANITIZE_ADDRESS__)
@@ -548,10 +549,8 @@ TEST_F(CaptureRun, UnderAnAddressSpaceLimitTheDesignsLinesAndStatus1)
         EXPECT_TRUE(probeFailed || demoFailed) << run.out;
         probe += probeFailed;
         demo += demoFailed;
-        if (std::filesystem::exists(dir + "/timeline.csv")) {
-            const FilesLeft left = ExpectWholeFiles(dir);
-            EXPECT_EQ(left.timelineFrames, 0u);
-        }
+        if (std::filesystem::exists(dir + "/timeline.csv"))
+            ExpectWholeFiles(dir);
     }
     EXPECT_GT(probe, 0) << "the memory probe's lines";
     EXPECT_GT(demo, 0) << "the demo's line";
