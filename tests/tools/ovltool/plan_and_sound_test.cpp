@@ -26,8 +26,9 @@ std::string Folder(const std::string& name, const std::string& manifest, const s
     const std::string dir = testing::TempDir() + "plan_" + name;
     fs::remove_all(dir);
     fs::create_directories(dir);
-    if (!genmusicArgs.empty())
+    if (!genmusicArgs.empty()) {
         EXPECT_EQ(RunCommand(Build + "/genmusic " + dir + "/music.s3m " + genmusicArgs).status, 0);
+    }
     std::ofstream(dir + "/tivrel.toml") << manifest;
     return dir;
 }
