@@ -8,14 +8,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <filesystem>
 
 namespace {
 
-// ".NAME.XXXXXX.tmp" with six letters that differ from call to call; the name part
-// is cut so the whole stays within the 255 bytes a name may have.
 // Gives the unnamed temporary open as `fd` the name `temporary` in the folder.
 bool LinkUnnamed(int fd, int folderFd, const std::string& temporary)
 {

@@ -13,8 +13,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <filesystem>
 
 #include "core/safe_write.h"
